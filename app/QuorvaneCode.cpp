@@ -1,0 +1,59 @@
+#include "app/QuorvaneCode.h"
+
+#include <windows.h>
+
+namespace quorvane {
+
+std::wstring ExecutableFolder() {
+  // GetModuleFileNameW truncates silently when the buffer is short: grow until it fits.
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    SetLastError(ERROR_SUCCESS);
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size() && GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+      path.resize(n);
+      break;
+    }
+    if (path.size() >= 0x10000) {  // longer than any path Windows can hold
+      SetLastError(ERROR_FILENAME_EXCED_RANGE);
+      return {};
+    }
+    path.resize(path.size() * 2);
+  }
+  const size_t slash = path.find_last_of(L'\\');
+  if (slash == std::wstring::npos) return {};
+  // Keep the "\" of a drive root ("D:\"), drop it elsewhere ("C:\Games\Pack").
+  const bool root = slash == 2 && path[1] == L':';
+  path.resize(root ? slash + 1 : slash);
+  return path;
+}
+
+bool ResolveAppDir(QuorvaneCode& state) {
+  std::wstring folder = ExecutableFolder();
+  if (folder.empty()) return false;
+  state.AppDir = AppDirFromFolder(std::move(folder));
+  return true;
+}
+
+std::wstring AppDirFromFolder(std::wstring folder) {
+  if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+  return folder;
+}
+
+std::wstring JoinPath(std::wstring_view folder, std::wstring_view name) {
+  std::wstring path(folder);
+  if (path.empty() || path.back() != L'\\') path += L'\\';
+  path += name;
+  return path;
+}
+
+bool PrefixFitsFileName(std::wstring_view prefix) {
+  for (wchar_t c : prefix) {
+    if (c < 0x20 || (c >= 0x7f && c <= 0x9f)) return false;
+    if (std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos) return false;
+  }
+  return true;
+}
+
+}  // namespace quorvane

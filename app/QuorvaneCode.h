@@ -1,0 +1,56 @@
+// The program-wide state kept between events, and the few rules about paths that every
+// part of Quorvane shares.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quorvane {
+
+// Flags hold -1 for true and 0 for false, and are only ever compared with -1.
+using Flag = std::int16_t;
+inline constexpr Flag kTrue = -1;
+inline constexpr Flag kFalse = 0;
+
+// One instance lives from start-up until the program ends; requests and panes write into it
+// as the user picks and types, and read it when a "Continue" button is pressed.
+struct QuorvaneCode {
+  std::wstring SkinFile;        // full path of the BMP last clicked in File1
+  std::wstring PaletteArg;      // " pal1 ", " pal2 " or " pal3 "
+  std::wstring ArmorFile;       // "larmor.bmp", "lfemale.bmp", "marmor.bmp", "mfemale.bmp", "harmor.bmp"
+  std::wstring Prefix;          // the text of the Skins prefix box
+  std::wstring CommandLine;     // the exact text last handed to CreateProcessW
+  Flag SkinsOk = kFalse;
+  std::wstring VolumeFile;      // full path of the volume last clicked in File3
+  std::wstring VolumeSkinFile;  // full path of the BMP last clicked in File2
+  Flag VolumesOk = kFalse;
+  std::int16_t Answer = 0;      // answer code of the last prompt shown
+  std::wstring AppDir;          // folder of Quorvane's own executable, ending in "\"
+};
+
+// Sets AppDir from the folder of the running executable. False when the system cannot tell
+// that folder; then AppDir is left empty and GetLastError holds the reason.
+bool ResolveAppDir(QuorvaneCode& state);
+
+// The folder of the running executable, of any length, without a trailing "\" unless it is
+// a drive root. Empty when the system cannot tell (then the reason is in GetLastError).
+std::wstring ExecutableFolder();
+
+// AppDir from a folder path: the path itself when it ends in "\", else the path and "\".
+std::wstring AppDirFromFolder(std::wstring folder);
+
+// Joins a file list's folder and a file name into the recorded path: one "\" between them,
+// none added when the folder already ends in one (a drive root).
+std::wstring JoinPath(std::wstring_view folder, std::wstring_view name);
+
+// A prefix becomes part of a file name in the program folder: it must not hold a character
+// that Windows refuses in file names (\ / : * ? " < > | or a control character).
+bool PrefixFitsFileName(std::wstring_view prefix);
+
+// The warning for a prefix that PrefixFitsFileName refuses, the same on both pages.
+inline constexpr const wchar_t* kBadPrefixWarning =
+    L"You must enter a prefix without \\ / : * ? \" < > | or control characters in order to "
+    L"complete this operation..!";
+
+}  // namespace quorvane

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# display.sh start|stop BUILD_DIR
+# Brings up what the window tests need: a ready Wine prefix inside the build folder, a
+# virtual X display with a small window manager on it (without one, Wine waits about two
+# seconds on every window it destroys) and a persistent wineserver. "stop" takes it down.
+set -euo pipefail
+cmd=$1
+build=$(cd "$2" && pwd)
+state="$build/display"
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+stop() {
+  if [ -d "$state" ]; then
+    for f in openbox xvfb; do
+      [ -f "$state/$f.pid" ] && kill "$(cat "$state/$f.pid")" 2>/dev/null || true
+    done
+  fi
+  wineserver -k 2>/dev/null || true
+  rm -rf "$state"
+}
+
+case "$cmd" in
+  start)
+    stop
+    "$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX"
+    mkdir -p "$state"
+    # -displayfd makes Xvfb pick a free display and tell us which one once it is ready.
+    exec 3>"$state/number.tmp"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >"$state/xvfb.log" 2>&1 &
+    echo $! >"$state/xvfb.pid"
+    exec 3>&-
+    for _ in $(seq 100); do
+      [ -s "$state/number.tmp" ] && break
+      sleep 0.1
+    done
+    [ -s "$state/number.tmp" ] || { echo "display: Xvfb did not start" >&2; cat "$state/xvfb.log" >&2; exit 1; }
+    tr -d '\n' <"$state/number.tmp" >"$state/number"
+    rm -f "$state/number.tmp"
+    export DISPLAY=":$(cat "$state/number")"
+    openbox --sm-disable >"$state/openbox.log" 2>&1 &
+    echo $! >"$state/openbox.pid"
+    wineserver -p </dev/null >/dev/null 2>&1
+    echo "display: $DISPLAY ready"
+    ;;
+  stop)
+    stop
+    ;;
+  *)
+    echo "usage: display.sh start|stop BUILD_DIR" >&2
+    exit 2
+    ;;
+esac

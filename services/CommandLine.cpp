@@ -1,0 +1,1 @@
+#include "services/CommandLine.h"

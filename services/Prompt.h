@@ -1,0 +1,43 @@
+// The prompt service: every warning and question the requests show goes through it, so that
+// tests can answer them from a script.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace quorvane {
+
+// Message-box style values, as the system defines them.
+enum PromptStyle : UINT {
+  kWarning = MB_OK | MB_ICONEXCLAMATION,        // 48, every failed check, title "Oops..!"
+  kFollowUpQuestion = MB_YESNO | MB_ICONINFORMATION,  // 68, title "Success"
+  kExitQuestion = MB_YESNO | MB_ICONQUESTION,   // 36, title "Confirm Exit"
+};
+static_assert(kWarning == 48 && kFollowUpQuestion == 68 && kExitQuestion == 36);
+
+// Answer codes, as the system defines them.
+inline constexpr int kAnswerOk = IDOK;    // 1
+inline constexpr int kAnswerYes = IDYES;  // 6
+inline constexpr int kAnswerNo = IDNO;    // 7
+
+inline constexpr const wchar_t* kOops = L"Oops..!";
+
+class Prompts {
+ public:
+  virtual ~Prompts() = default;
+  // Shows a modal prompt and returns the answer code.
+  virtual int ShowPrompt(const std::wstring& text, const std::wstring& title, UINT style) = 0;
+};
+
+// The real thing: a message box, modal to the owner window.
+class MessageBoxPrompts final : public Prompts {
+ public:
+  explicit MessageBoxPrompts(HWND owner) : owner_(owner) {}
+  int ShowPrompt(const std::wstring& text, const std::wstring& title, UINT style) override;
+
+ private:
+  HWND owner_;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,75 @@
+// The launch service: starts the game's tools and reports, later and on the interface
+// thread, how each run ended.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace quorvane {
+
+struct ToolRun {
+  std::wstring application;    // the tool's full path, passed as CreateProcessW's application name
+  std::wstring commandLine;    // the exact command line (BuildCommandLine)
+  std::wstring workingFolder;  // the folder the tool starts in
+  // The file the run writes. Two runs that write the same file never overlap: the second
+  // starts when the first has ended. Its state before and after the run tells whether the
+  // run wrote it. Empty: no such file.
+  std::wstring output;
+};
+
+struct ToolResult {
+  enum Status {
+    kExited,      // the tool ran and ended with exitCode
+    kNotStarted,  // the system refused to start it; reason says why
+    kLostTrack,   // it was started but its end could not be followed; reason says why
+  };
+  Status status = kNotStarted;
+  std::wstring reason;
+  DWORD exitCode = 0;
+  // kExited only: the output file exists and was created or changed during the run.
+  bool outputWritten = false;
+};
+
+using ToolDone = std::function<void(const ToolResult&)>;
+
+class ToolLauncher {
+ public:
+  virtual ~ToolLauncher() = default;
+  // Starts the tool (or queues it behind a run on the same output) and returns at once.
+  // done is called once, on the interface thread: at once when the tool cannot be
+  // started, otherwise after it has ended.
+  virtual void StartTool(const ToolRun& run, ToolDone done) = 0;
+};
+
+// The user-readable warning for a run that did not end normally (kNotStarted or
+// kLostTrack), ending in "..!"; it names the tool's path and the system's reason.
+std::wstring DescribeLaunchFailure(const ToolRun& run, const ToolResult& result);
+
+// An exit code as the user reads it: decimal, or hexadecimal for the system's crash codes.
+std::wstring DescribeExitCode(DWORD code);
+
+// The real thing: CreateProcessW, with the tool's window minimized and active. Each started
+// process is watched by the thread pool, which only posts `message` (wParam: the run's id)
+// to `notify`; the window handling that message calls OnToolExited on the interface thread.
+// Tools go on running when the launcher, or Quorvane, ends.
+class ProcessLauncher final : public ToolLauncher {
+ public:
+  ProcessLauncher(HWND notify, UINT message);
+  ~ProcessLauncher() override;
+  ProcessLauncher(const ProcessLauncher&) = delete;
+  ProcessLauncher& operator=(const ProcessLauncher&) = delete;
+
+  void StartTool(const ToolRun& run, ToolDone done) override;
+  void OnToolExited(WPARAM id);
+  // True when no run is going on or waiting to start.
+  bool Idle() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,17 @@
+// Turning the system's error codes into sentences a user can read.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace quorvane {
+
+// The system's own description of an error code, without the trailing full stop and line
+// break, e.g. "The system cannot find the file specified". Never empty.
+std::wstring SystemMessage(DWORD code);
+
+// "<what>: <system message>" for the calling thread's last error.
+std::wstring LastErrorText(const std::wstring& what);
+
+}  // namespace quorvane

@@ -1,0 +1,134 @@
+#include "skins/SkinRequest.h"
+
+#include <array>
+
+#include "services/CommandLine.h"
+
+namespace quorvane {
+namespace {
+
+struct Choice {
+  const wchar_t* text;  // what the option sets
+  const wchar_t* name;  // the argument or file-name part it stands for
+};
+// Option1..Option3: the palette, with one blank on each side as the program has always
+// kept it; the skin maker is given the bare name.
+constexpr std::array<Choice, 3> kPalettes{{{L" pal1 ", L"pal1"}, {L" pal2 ", L"pal2"}, {L" pal3 ", L"pal3"}}};
+// Option4..Option8: the armor file-name ending.
+constexpr std::array<const wchar_t*, 5> kArmors{L"larmor.bmp", L"lfemale.bmp", L"marmor.bmp",
+                                                L"mfemale.bmp", L"harmor.bmp"};
+
+constexpr const wchar_t* kNoPalette = L"You must select a palette in order to complete this operation..!";
+constexpr const wchar_t* kNoArmor = L"You must select an armor in order to complete this operation..!";
+constexpr const wchar_t* kNoSkin = L"You must select a skin in order to complete this operation..!";
+constexpr const wchar_t* kNoPrefix = L"You must enter a prefix in order to complete this operation..!";
+
+std::wstring PaletteName(const std::wstring& paletteArg) {
+  for (const Choice& p : kPalettes)
+    if (paletteArg == p.text) return p.name;
+  return paletteArg;
+}
+
+}  // namespace
+
+void SkinRequest::Text1_Change(const std::wstring& text) { state_.Prefix = text; }
+
+void SkinRequest::Warn(const std::wstring& text) {
+  state_.Answer = static_cast<std::int16_t>(prompts_.ShowPrompt(text, kOops, kWarning));
+}
+
+void SkinRequest::Command1_Click() {
+  state_.SkinsOk = kTrue;
+
+  bool palette = false;
+  for (int i = 0; i < 3 && !palette; ++i) {
+    if (view_.OptionSelected(1 + i)) {
+      state_.PaletteArg = kPalettes[i].text;
+      palette = true;
+    }
+  }
+  if (!palette) {
+    Warn(kNoPalette);
+    state_.SkinsOk = kFalse;
+  }
+
+  bool armor = false;
+  for (int i = 0; i < 5 && !armor; ++i) {
+    if (view_.OptionSelected(4 + i)) {
+      state_.ArmorFile = kArmors[i];
+      armor = true;
+    }
+  }
+  if (!armor) {
+    Warn(kNoArmor);
+    state_.SkinsOk = kFalse;
+  }
+
+  if (state_.SkinFile.empty()) {
+    Warn(kNoSkin);
+    state_.SkinsOk = kFalse;
+  }
+
+  if (state_.Prefix.empty()) {
+    Warn(kNoPrefix);
+    state_.SkinsOk = kFalse;
+  } else if (!PrefixFitsFileName(state_.Prefix)) {
+    Warn(kBadPrefixWarning);
+    state_.SkinsOk = kFalse;
+  }
+
+  if (state_.SkinsOk != kTrue) return;
+
+  SkinJob job{state_.Prefix, state_.ArmorFile,
+              state_.AppDir + state_.Prefix + L"." + state_.ArmorFile};
+  ToolRun run;
+  run.application = state_.AppDir + L"makeskin.exe";
+  run.commandLine =
+      BuildCommandLine(run.application, {PaletteName(state_.PaletteArg), state_.SkinFile, job.output});
+  run.workingFolder = state_.AppDir;
+  run.output = job.output;
+  state_.CommandLine = run.commandLine;
+  launcher_.StartTool(run, [this, job, run](const ToolResult& result) { SkinMakerDone(job, run, result); });
+}
+
+void SkinRequest::SkinMakerDone(const SkinJob& job, const ToolRun& run, const ToolResult& result) {
+  if (result.status != ToolResult::kExited) {
+    Warn(DescribeLaunchFailure(run, result));
+    return;
+  }
+  if (result.exitCode != 0) {
+    Warn(L"The skin " + job.output + L" was not made: makeskin.exe ended with code " +
+         DescribeExitCode(result.exitCode) + L"..!");
+    return;
+  }
+  if (!result.outputWritten) {
+    Warn(L"The skin " + job.output + L" was not made: makeskin.exe ended without writing it..!");
+    return;
+  }
+  const std::wstring skinName = job.prefix + L"." + job.armorFile;
+  state_.Answer = static_cast<std::int16_t>(prompts_.ShowPrompt(
+      L"Add " + skinName + L" to " + job.prefix + L".vol?", L"Success", kFollowUpQuestion));
+  if (state_.Answer == kAnswerYes) AddSkinToVolume(job);
+}
+
+void SkinRequest::AddSkinToVolume(const SkinJob& job) {
+  const std::wstring volume = state_.AppDir + job.prefix + L".vol";
+  const std::wstring skinName = job.prefix + L"." + job.armorFile;
+  ToolRun run;
+  run.application = state_.AppDir + L"vt.exe";
+  // The skin is named without a folder: the volume tool finds it in its working folder,
+  // the program folder, where the skin maker wrote it.
+  run.commandLine = BuildCommandLine(run.application, {L"-sp", volume, skinName});
+  run.workingFolder = state_.AppDir;
+  run.output = volume;
+  state_.CommandLine = run.commandLine;
+  launcher_.StartTool(run, [this, run, volume, skinName](const ToolResult& result) {
+    if (result.status != ToolResult::kExited)
+      Warn(DescribeLaunchFailure(run, result));
+    else if (result.exitCode != 0)
+      Warn(L"The skin " + skinName + L" was not added to " + volume + L": vt.exe ended with code " +
+           DescribeExitCode(result.exitCode) + L"..!");
+  });
+}
+
+}  // namespace quorvane

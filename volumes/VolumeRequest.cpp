@@ -1,0 +1,1 @@
+// The Volumes page's request.
