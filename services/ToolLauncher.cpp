@@ -1,0 +1,320 @@
+#include "services/ToolLauncher.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cwchar>
+#include <deque>
+#include <map>
+#include <utility>
+
+#include "services/Handles.h"
+#include "services/WinError.h"
+
+namespace quorvane {
+namespace {
+
+// The file name part of a path, for messages that would otherwise repeat the whole path.
+std::wstring FileName(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// The system's reason for a failed start. Some of its sentences have an insert for the file
+// ("%1 is not a valid Win32 application"): the tool's name goes there.
+std::wstring StartFailureReason(DWORD code, const std::wstring& application) {
+  std::wstring reason = SystemMessage(code);
+  const std::wstring name = FileName(application);
+  for (std::size_t at = reason.find(L"%1"); at != std::wstring::npos; at = reason.find(L"%1", at + name.size()))
+    reason.replace(at, 2, name);
+  return reason;
+}
+
+// "C:\..." or "\\server\...": a path that means the same whatever the current folder.
+bool IsFullPath(const std::wstring& path) {
+  auto slash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+  return (path.size() >= 2 && slash(path[0]) && slash(path[1])) ||
+         (path.size() >= 3 && path[1] == L':' && slash(path[2]));
+}
+
+// The full path as Windows resolves the name, of any length; the name itself when the
+// system cannot resolve it (then using it finds nothing, which callers treat as absent).
+std::wstring FullPath(const std::wstring& path) {
+  std::wstring full(path.size() + 16, L'\0');
+  for (;;) {
+    const DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0) return path;
+    if (n < full.size()) {
+      full.resize(n);
+      return full;
+    }
+    full.resize(n);  // n is the size needed, terminator included
+  }
+}
+
+// The full path of a run's output as the tool sees it: a name without a folder is found in
+// the folder the tool starts in, not in Quorvane's own current folder.
+std::wstring FullOutputPath(const ToolRun& run) {
+  if (run.output.empty()) return {};
+  const bool relative = run.output[0] != L'\\' && run.output[0] != L'/' &&
+                        !(run.output.size() >= 2 && run.output[1] == L':');
+  if (!relative || run.workingFolder.empty()) return FullPath(run.output);
+  std::wstring folder = run.workingFolder;
+  if (folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
+  return FullPath(folder + run.output);
+}
+
+// Paths past MAX_PATH reach the file system only in the \\?\ form, which takes the path
+// as it stands: it must be a full path from FullPath.
+std::wstring FileSystemPath(const std::wstring& full) {
+  if (full.size() < MAX_PATH - 12 || !IsFullPath(full) || full.rfind(L"\\\\?\\", 0) == 0 ||
+      full.rfind(L"\\\\.\\", 0) == 0)
+    return full;
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+// Windows compares paths without regard to case, the same way whatever the user's locale.
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                              TRUE) == CSTR_EQUAL;
+}
+
+struct OutputState {
+  bool exists = false;
+  FILETIME lastWrite{};
+  ULONGLONG size = 0;
+};
+
+OutputState LookAt(const std::wstring& fullPath) {
+  OutputState state;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  // Any failure (no such file, no access) counts as "not there": after the run that means
+  // the output is not reported as written, which is the safe side.
+  if (GetFileAttributesExW(FileSystemPath(fullPath).c_str(), GetFileExInfoStandard, &data) &&
+      !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    state.exists = true;
+    state.lastWrite = data.ftLastWriteTime;
+    state.size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  }
+  return state;
+}
+
+bool Written(const OutputState& before, const OutputState& after) {
+  if (!after.exists) return false;
+  if (!before.exists) return true;
+  return CompareFileTime(&before.lastWrite, &after.lastWrite) != 0 || before.size != after.size;
+}
+
+// What the thread pool's callback needs; it touches nothing else of the launcher.
+struct WaitContext {
+  HWND notify;
+  UINT message;
+  WPARAM id;
+};
+
+VOID CALLBACK ToolEnded(PVOID parameter, BOOLEAN /*timedOut*/) {
+  const WaitContext& context = *static_cast<const WaitContext*>(parameter);
+  // The notice must get through, or the run would never end for Quorvane. A full message
+  // queue drains as the interface thread works, so try again for a while; any other failure
+  // (the window is gone) means nobody is left to tell.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (PostMessageW(context.notify, context.message, context.id, 0)) return;
+    if (GetLastError() != ERROR_NOT_ENOUGH_QUOTA) return;
+    Sleep(100);
+  }
+}
+
+// Ids are unique across launchers, so that a notice still queued for a launcher that has
+// gone cannot be taken by a later one for one of its own runs.
+std::atomic<WPARAM> g_nextId{1};
+
+}  // namespace
+
+std::wstring DescribeLaunchFailure(const ToolRun& run, const ToolResult& result) {
+  const std::wstring reason = result.reason.empty() ? L"the system gave no reason" : result.reason;
+  switch (result.status) {
+    case ToolResult::kNotStarted:
+      return L"Unable to start " + run.application + L": " + reason + L"..!";
+    case ToolResult::kLostTrack:
+      return L"Quorvane started " + run.application + L" but cannot follow it: " + reason + L"..!";
+    case ToolResult::kExited:
+      break;
+  }
+  return run.application + L" ended with code " + DescribeExitCode(result.exitCode) + L"..!";
+}
+
+std::wstring DescribeExitCode(DWORD code) {
+  wchar_t text[16];
+  // Codes from 0xC0000000 up are the system's error statuses (0xC0000005: the program
+  // crashed); they are known and looked up by their hexadecimal form.
+  if (code >= 0xC0000000u)
+    std::swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(code));
+  else
+    std::swprintf(text, 16, L"%lu", static_cast<unsigned long>(code));
+  return text;
+}
+
+struct ProcessLauncher::Impl {
+  struct Waiting {
+    ToolRun run;
+    ToolDone done;
+    std::wstring outputPath;  // full path; empty when the run has no output
+  };
+  struct Running {
+    WaitContext context{};
+    ToolRun run;
+    ToolDone done;
+    std::wstring outputPath;
+    OutputState before;
+    UniqueHandle process;
+    HANDLE wait = nullptr;
+  };
+
+  HWND notify;
+  UINT message;
+  std::map<WPARAM, std::unique_ptr<Running>> running;
+  std::deque<Waiting> waiting;  // oldest first
+  // Cleared when the launcher goes, so that code that has just called a done function can
+  // tell whether that function destroyed the launcher.
+  std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+
+  Impl(HWND n, UINT m) : notify(n), message(m) {}
+
+  bool OutputBusy(const std::wstring& outputPath) const {
+    if (outputPath.empty()) return false;
+    for (const auto& [id, r] : running)
+      if (!r->outputPath.empty() && SamePath(r->outputPath, outputPath)) return true;
+    for (const Waiting& w : waiting)
+      if (!w.outputPath.empty() && SamePath(w.outputPath, outputPath)) return true;
+    return false;
+  }
+
+  // Calls done with the result; false when done has destroyed the launcher.
+  bool Report(const ToolDone& done, const ToolResult& result) {
+    if (!done) return true;
+    const std::shared_ptr<bool> stillAlive = alive;
+    done(result);
+    return *stillAlive;
+  }
+
+  // Starts one run now. When it cannot be followed to its end, done has been called and the
+  // result is false (and so is keepGoing when done destroyed the launcher).
+  bool Launch(Waiting job, bool& keepGoing) {
+    keepGoing = true;
+    auto r = std::make_unique<Running>();
+    r->run = std::move(job.run);
+    r->done = std::move(job.done);
+    r->outputPath = std::move(job.outputPath);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWMINIMIZED;  // minimized, yet active: the user sees it working
+    PROCESS_INFORMATION process{};
+    std::wstring commandLine = r->run.commandLine;  // CreateProcessW may write into it
+    // A tool in a folder deeper than MAX_PATH can only be named in the \\?\ form; its command
+    // line keeps the path as the caller wrote it.
+    const std::wstring application = r->run.application.size() < MAX_PATH - 12
+                                         ? r->run.application
+                                         : FileSystemPath(FullPath(r->run.application));
+
+    if (!r->outputPath.empty()) r->before = LookAt(r->outputPath);
+    if (!CreateProcessW(application.empty() ? nullptr : application.c_str(), commandLine.data(), nullptr,
+                        nullptr, FALSE, 0, nullptr,
+                        r->run.workingFolder.empty() ? nullptr : r->run.workingFolder.c_str(), &startup,
+                        &process)) {
+      ToolResult result;
+      result.status = ToolResult::kNotStarted;
+      result.reason = StartFailureReason(GetLastError(), r->run.application);
+      keepGoing = Report(r->done, result);
+      return false;
+    }
+    UniqueHandle thread(process.hThread);  // not needed: only the process is watched
+    r->process.reset(process.hProcess);
+
+    const WPARAM id = g_nextId++;
+    r->context = WaitContext{notify, message, id};
+    if (!RegisterWaitForSingleObject(&r->wait, r->process.get(), ToolEnded, &r->context, INFINITE,
+                                     WT_EXECUTEONLYONCE)) {
+      ToolResult result;
+      result.status = ToolResult::kLostTrack;
+      result.reason = SystemMessage(GetLastError());
+      // The tool goes on by itself; Quorvane only lets go of it.
+      keepGoing = Report(r->done, result);
+      return false;
+    }
+    running.emplace(id, std::move(r));
+    return true;
+  }
+
+  // Starts the oldest waiting runs on this output until one is running.
+  void StartNext(const std::wstring& outputPath) {
+    for (;;) {
+      for (const auto& [id, r] : running)
+        if (!r->outputPath.empty() && SamePath(r->outputPath, outputPath)) return;
+      auto next = std::find_if(waiting.begin(), waiting.end(),
+                               [&](const Waiting& w) { return SamePath(w.outputPath, outputPath); });
+      if (next == waiting.end()) return;
+      Waiting job = std::move(*next);
+      waiting.erase(next);
+      bool keepGoing = true;
+      if (Launch(std::move(job), keepGoing) || !keepGoing) return;
+    }
+  }
+};
+
+ProcessLauncher::ProcessLauncher(HWND notify, UINT message) : impl_(std::make_unique<Impl>(notify, message)) {}
+
+ProcessLauncher::~ProcessLauncher() {
+  *impl_->alive = false;
+  for (auto& [id, r] : impl_->running) {
+    // INVALID_HANDLE_VALUE: return only when no callback for this wait runs any more, since
+    // its context goes with the launcher. The tools themselves are left running.
+    if (r->wait != nullptr) UnregisterWaitEx(r->wait, INVALID_HANDLE_VALUE);
+  }
+}
+
+void ProcessLauncher::StartTool(const ToolRun& run, ToolDone done) {
+  Impl::Waiting job{run, std::move(done), FullOutputPath(run)};
+  if (impl_->OutputBusy(job.outputPath)) {
+    impl_->waiting.push_back(std::move(job));
+    return;
+  }
+  bool keepGoing = true;
+  impl_->Launch(std::move(job), keepGoing);
+}
+
+void ProcessLauncher::OnToolExited(WPARAM id) {
+  auto found = impl_->running.find(id);
+  if (found == impl_->running.end()) return;  // not ours, or already handled
+  std::unique_ptr<Impl::Running> r = std::move(found->second);
+  impl_->running.erase(found);
+
+  // The wait has fired and, being a one-time wait, cannot fire again; ERROR_IO_PENDING only
+  // says its callback may still be returning, after having posted the very notice we are
+  // handling, so nothing is waited for here.
+  UnregisterWait(r->wait);
+  r->wait = nullptr;
+
+  ToolResult result;
+  DWORD code = 0;
+  if (GetExitCodeProcess(r->process.get(), &code)) {
+    result.status = ToolResult::kExited;
+    result.exitCode = code;
+    result.outputWritten = !r->outputPath.empty() && Written(r->before, LookAt(r->outputPath));
+  } else {
+    result.status = ToolResult::kLostTrack;
+    result.reason = SystemMessage(GetLastError());
+  }
+  r->process.reset();
+
+  const std::wstring outputPath = r->outputPath;
+  const ToolDone done = std::move(r->done);
+  r.reset();
+  if (!impl_->Report(done, result)) return;
+  if (!outputPath.empty()) impl_->StartNext(outputPath);
+}
+
+bool ProcessLauncher::Idle() const { return impl_->running.empty() && impl_->waiting.empty(); }
+
+}  // namespace quorvane
