@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "services/CommandLine.h"
+#include "services/GameTools.h"
 
 namespace quorvane {
 namespace {
@@ -79,14 +79,8 @@ void SkinRequest::Command1_Click() {
 
   if (state_.SkinsOk != kTrue) return;
 
-  SkinJob job{state_.Prefix, state_.ArmorFile,
-              state_.AppDir + state_.Prefix + L"." + state_.ArmorFile};
-  ToolRun run;
-  run.application = state_.AppDir + L"makeskin.exe";
-  run.commandLine =
-      BuildCommandLine(run.application, {PaletteName(state_.PaletteArg), state_.SkinFile, job.output});
-  run.workingFolder = state_.AppDir;
-  run.output = job.output;
+  SkinJob job{state_.Prefix, state_.ArmorFile, state_.AppDir + state_.Prefix + L"." + state_.ArmorFile};
+  const ToolRun run = SkinMakerRun(state_.AppDir, PaletteName(state_.PaletteArg), state_.SkinFile, job.output);
   state_.CommandLine = run.commandLine;
   launcher_.StartTool(run, [this, job, run](const ToolResult& result) { SkinMakerDone(job, run, result); });
 }
@@ -112,22 +106,13 @@ void SkinRequest::SkinMakerDone(const SkinJob& job, const ToolRun& run, const To
 }
 
 void SkinRequest::AddSkinToVolume(const SkinJob& job) {
-  const std::wstring volume = state_.AppDir + job.prefix + L".vol";
+  // The skin is named without a folder: the volume tool finds it in its working folder, the
+  // program folder, where the skin maker wrote it.
   const std::wstring skinName = job.prefix + L"." + job.armorFile;
-  ToolRun run;
-  run.application = state_.AppDir + L"vt.exe";
-  // The skin is named without a folder: the volume tool finds it in its working folder,
-  // the program folder, where the skin maker wrote it.
-  run.commandLine = BuildCommandLine(run.application, {L"-sp", volume, skinName});
-  run.workingFolder = state_.AppDir;
-  run.output = volume;
+  const ToolRun run = VolumeToolRun(state_.AppDir, state_.AppDir + job.prefix + L".vol", skinName);
   state_.CommandLine = run.commandLine;
-  launcher_.StartTool(run, [this, run, volume, skinName](const ToolResult& result) {
-    if (result.status != ToolResult::kExited)
-      Warn(DescribeLaunchFailure(run, result));
-    else if (result.exitCode != 0)
-      Warn(L"The skin " + skinName + L" was not added to " + volume + L": vt.exe ended with code " +
-           DescribeExitCode(result.exitCode) + L"..!");
+  launcher_.StartTool(run, [this, run, skinName](const ToolResult& result) {
+    if (std::wstring warning = VolumeToolWarning(run, result, skinName); !warning.empty()) Warn(warning);
   });
 }
 
