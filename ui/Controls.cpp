@@ -1,0 +1,117 @@
+#include "ui/Controls.h"
+
+namespace quorvane::ui {
+namespace {
+
+// Functions of Windows 10 (1607) and later, looked up so that Quorvane still starts on older
+// systems, which then get the system DPI.
+template <typename F>
+F User32Function(const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+}  // namespace
+
+UINT DpiOf(HWND window) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
+  if (getDpiForWindow != nullptr && window != nullptr) {
+    const UINT dpi = getDpiForWindow(window);
+    if (dpi != 0) return dpi;
+  }
+  UINT dpi = 96;
+  if (HDC screen = GetDC(nullptr)) {
+    dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+  }
+  return dpi != 0 ? dpi : 96;
+}
+
+RECT WindowRectFor(const RECT& client, DWORD style, DWORD exStyle, UINT dpi) {
+  using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+  static const auto adjustForDpi = User32Function<AdjustFn>("AdjustWindowRectExForDpi");
+  RECT rect = client;
+  if (adjustForDpi == nullptr || !adjustForDpi(&rect, style, FALSE, exStyle, dpi)) {
+    rect = client;
+    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+  }
+  return rect;
+}
+
+bool FontSet::Create(UINT dpi) {
+  for (size_t i = 0; i < fonts_.size(); ++i) {
+    const FontSpec& spec = kFonts[i];
+    HFONT font = CreateFontW(-MulDiv(spec.hundredthsOfPoint, static_cast<int>(dpi), 7200), 0, 0, 0,
+                             spec.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
+    if (font == nullptr) return false;
+    fonts_[i].reset(font);
+  }
+  return true;
+}
+
+bool StartsOptionGroup(std::span<const ControlDef> table, const ControlDef& control) {
+  if (control.kind != Kind::kOption) return false;
+  const ControlDef* previous = nullptr;
+  for (const ControlDef& c : table) {
+    if (&c == &control) break;
+    previous = &c;
+  }
+  return previous == nullptr || previous->kind != Kind::kOption || previous->container != control.container;
+}
+
+HWND CreateControl(HWND parent, std::span<const ControlDef> table, const ControlDef& control,
+                   const std::wstring& caption, DWORD extraStyle, DWORD extraExStyle) {
+  const wchar_t* windowClass = L"BUTTON";
+  // WS_GROUP on everything but the second and later options of a frame: the arrow keys
+  // then move within one frame's options and nowhere else.
+  DWORD style = WS_CHILD | WS_VISIBLE | WS_GROUP;
+  DWORD exStyle = 0;
+  switch (control.kind) {
+    case Kind::kFrame:
+      style |= BS_GROUPBOX;
+      break;
+    case Kind::kFolderList:
+    case Kind::kFileList:
+      windowClass = L"LISTBOX";
+      style |= WS_TABSTOP;
+      break;
+    case Kind::kOption:
+      style |= BS_AUTORADIOBUTTON;
+      // One tab stop per group, on its first option (moved to the selected one by the window).
+      style = StartsOptionGroup(table, control) ? style | WS_TABSTOP : style & ~WS_GROUP;
+      break;
+    case Kind::kTextBox:
+      windowClass = L"EDIT";
+      style |= WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT;
+      exStyle |= WS_EX_CLIENTEDGE;
+      break;
+    case Kind::kButton:
+      style |= WS_TABSTOP | BS_PUSHBUTTON;
+      break;
+    case Kind::kLabel:
+      windowClass = L"STATIC";
+      style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
+      break;
+    case Kind::kWrappedLabel:
+      windowClass = L"STATIC";
+      style |= SS_LEFT | SS_NOPREFIX;
+      break;
+  }
+  HWND hwnd = CreateWindowExW(exStyle | extraExStyle, windowClass, caption.c_str(), style | extraStyle, 0, 0,
+                              0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
+                              GetModuleHandleW(nullptr), nullptr);
+  if (hwnd != nullptr && control.kind == Kind::kTextBox) SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);
+  return hwnd;
+}
+
+void PlaceControl(HWND control, std::span<const ControlDef> table, const ControlDef& def, POINT origin,
+                  UINT dpi, const FontSet& fonts) {
+  const RECT r = Pixels(Absolute(table, def), dpi);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts[def.font]), FALSE);
+  SetWindowPos(control, nullptr, origin.x + r.left, origin.y + r.top, r.right - r.left, r.bottom - r.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace quorvane::ui
