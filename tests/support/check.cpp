@@ -65,15 +65,26 @@ std::string Show(std::wstring_view text) {
   return out + "\"";
 }
 
+namespace {
+std::function<bool(MSG&)> g_filter;
+
+void DispatchWaiting() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (g_filter && g_filter(msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+}  // namespace
+
+void SetMessageFilter(std::function<bool(MSG&)> filter) { g_filter = std::move(filter); }
+
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
   const ULONGLONG end = GetTickCount64() + timeoutMs;
   while (!done()) {
     if (GetTickCount64() > end) return false;
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
+    DispatchWaiting();
     if (done()) break;
     MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   }
@@ -83,11 +94,7 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
 void Pump(DWORD ms) {
   const ULONGLONG end = GetTickCount64() + ms;
   do {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
+    DispatchWaiting();
     if (GetTickCount64() >= end) break;
     MsgWaitForMultipleObjectsEx(0, nullptr, 5, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   } while (true);
@@ -185,3 +192,21 @@ int wmain(int argc, wchar_t** argv) {
   std::printf("%d cases, %d failed checks\n", ran, g_failures);
   return g_failures == 0 ? 0 : 1;
 }
+
+#include <shellapi.h>
+
+#include "tests/support/fakes.h"
+
+namespace check {
+
+std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine) {
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(commandLine.c_str(), &count);
+  std::vector<std::wstring> out;
+  if (argv == nullptr) return out;
+  for (int i = 0; i < count; ++i) out.emplace_back(argv[i]);
+  LocalFree(argv);
+  return out;
+}
+
+}  // namespace check

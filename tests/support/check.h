@@ -57,6 +57,10 @@ std::string Show(const T& value) {
   }
 }
 
+// Gives the pumps below a look at each message first (as a program's message loop gives
+// IsDialogMessage); true from the filter means the message was handled.
+void SetMessageFilter(std::function<bool(MSG&)> filter);
+
 // Pumps this thread's messages until done() holds or the time runs out; true when done.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 15000);
 // Pumps whatever messages are waiting, for at least ms milliseconds.
