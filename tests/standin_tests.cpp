@@ -84,7 +84,9 @@ StandinRun LastRun(const std::wstring& log, size_t before) {
 
 class FaultVariable {
  public:
-  FaultVariable(const wchar_t* name, const wchar_t* value) : name_(name) { SetEnvironmentVariableW(name, value); }
+  FaultVariable(const wchar_t* name, const wchar_t* value) : name_(name) {
+    SetEnvironmentVariableW(name, value);
+  }
   ~FaultVariable() { SetEnvironmentVariableW(name_, nullptr); }
   FaultVariable(const FaultVariable&) = delete;
   FaultVariable& operator=(const FaultVariable&) = delete;
@@ -184,8 +186,9 @@ TEST(makeskin, refuses_wrong_usage_and_reports_failed_copies_apart) {
   const std::wstring folder = check::ScratchFolder(L"makeskin_usage");
   const std::wstring exe = Install(folder, L"makeskin");
   check::WriteFile(folder + L"\\in.bmp", "x");
-  for (const wchar_t* arguments : {L"", L" pal1 in.bmp", L" pal1 in.bmp out.bmp extra", L" pal4 in.bmp out.bmp",
-                                   L" PAL1 in.bmp out.bmp", L" \"pal1 \" in.bmp out.bmp"}) {
+  for (const wchar_t* arguments :
+       {L"", L" pal1 in.bmp", L" pal1 in.bmp out.bmp extra", L" pal4 in.bmp out.bmp", L" PAL1 in.bmp out.bmp",
+        L" \"pal1 \" in.bmp out.bmp"}) {
     CHECK_EQ(Launch(exe, std::wstring(L"makeskin") + arguments, folder).exitCode, 1u);
     CHECK(!check::FileExists(folder + L"\\out.bmp"));
   }

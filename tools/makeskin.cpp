@@ -15,18 +15,20 @@ using standin::Outcome;
 
 Outcome MakeSkin(const std::vector<std::wstring>& arguments) {
   if (arguments.size() != 3)
-    return {standin::kExitUsage, L"expected 3 arguments (PALETTE SOURCE OUTPUT), got " +
-                                     std::to_wstring(arguments.size())};
+    return {standin::kExitUsage,
+            L"expected 3 arguments (PALETTE SOURCE OUTPUT), got " + std::to_wstring(arguments.size())};
   const std::wstring& palette = arguments[0];
   if (palette != L"pal1" && palette != L"pal2" && palette != L"pal3")
     return {standin::kExitUsage, L"unknown palette \"" + palette + L"\" (pal1, pal2 or pal3)"};
 
   const std::wstring source = standin::FullPath(arguments[1]);
   if (source.empty())
-    return {standin::kExitFailed, quorvane::LastErrorText(L"cannot resolve the source \"" + arguments[1] + L"\"")};
+    return {standin::kExitFailed,
+            quorvane::LastErrorText(L"cannot resolve the source \"" + arguments[1] + L"\"")};
   const std::wstring output = standin::FullPath(arguments[2]);
   if (output.empty())
-    return {standin::kExitWrite, quorvane::LastErrorText(L"cannot resolve the output \"" + arguments[2] + L"\"")};
+    return {standin::kExitWrite,
+            quorvane::LastErrorText(L"cannot resolve the output \"" + arguments[2] + L"\"")};
 
   // A missing source and an unwritable output are different mistakes: tell them apart.
   const DWORD attributes = GetFileAttributesW(standin::ForFileApi(source).c_str());

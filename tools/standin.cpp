@@ -200,8 +200,7 @@ bool ParseFaults(const std::wstring& raw, Faults& faults, std::wstring& error) {
     } else if (EqualNoCase(item, L"crash")) {
       faults.crash = true;
     } else {
-      error = L"fault directive not understood: \"" + item +
-              L"\" (known: delay=MS, exit=N, nooutput, crash)";
+      error = L"fault directive not understood: \"" + item + L"\" (known: delay=MS, exit=N, nooutput, crash)";
       return false;
     }
   }
@@ -338,9 +337,9 @@ int Run(const Tool& tool, unsigned long long start, int argc, wchar_t** argv, co
     if (faults.crash) {
       outcome = {static_cast<int>(kCrashCode), L"ended as a crashed program, on purpose (fault crash)"};
     } else if (faults.exit) {
-      outcome = {static_cast<int>(faults.exitCode), L"did nothing and exited with " +
-                                                        std::to_wstring(faults.exitCode) +
-                                                        L", on purpose (fault exit)"};
+      outcome = {
+          static_cast<int>(faults.exitCode),
+          L"did nothing and exited with " + std::to_wstring(faults.exitCode) + L", on purpose (fault exit)"};
     } else if (faults.noOutput) {
       outcome = {kExitOk, L"wrote nothing, on purpose (fault nooutput)"};
     } else {

@@ -17,10 +17,10 @@ namespace standin {
 
 // Exit codes. Faults on purpose use the codes they are given.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitUsage = 1;     // wrong arguments
-inline constexpr int kExitFailed = 2;    // the input could not be read / does not exist
-inline constexpr int kExitWrite = 3;     // the output could not be written
-inline constexpr int kExitBadFault = 9;  // the fault variable holds something not understood
+inline constexpr int kExitUsage = 1;             // wrong arguments
+inline constexpr int kExitFailed = 2;            // the input could not be read / does not exist
+inline constexpr int kExitWrite = 3;             // the output could not be written
+inline constexpr int kExitBadFault = 9;          // the fault variable holds something not understood
 inline constexpr DWORD kCrashCode = 0xC0000005;  // what a crashed program ends with
 
 // GetSystemTimePreciseAsFileTime where the system has it (Windows 8 on), else the coarser

@@ -20,17 +20,20 @@ Outcome AddToVolume(const std::vector<std::wstring>& arguments) {
 
   const std::wstring file = standin::FullPath(arguments[2]);
   if (file.empty())
-    return {standin::kExitFailed, quorvane::LastErrorText(L"cannot resolve the file \"" + arguments[2] + L"\"")};
+    return {standin::kExitFailed,
+            quorvane::LastErrorText(L"cannot resolve the file \"" + arguments[2] + L"\"")};
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(standin::ForFileApi(file).c_str(), GetFileExInfoStandard, &data))
     return {standin::kExitFailed, quorvane::LastErrorText(L"cannot find " + file)};
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
     return {standin::kExitFailed, file + L" is a folder, not a file"};
-  const unsigned long long size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  const unsigned long long size =
+      (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 
   const std::wstring volume = standin::FullPath(arguments[1]);
   if (volume.empty())
-    return {standin::kExitWrite, quorvane::LastErrorText(L"cannot resolve the volume \"" + arguments[1] + L"\"")};
+    return {standin::kExitWrite,
+            quorvane::LastErrorText(L"cannot resolve the volume \"" + arguments[1] + L"\"")};
   const HANDLE handle = CreateFileW(standin::ForFileApi(volume).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
                                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
@@ -42,7 +45,8 @@ Outcome AddToVolume(const std::vector<std::wstring>& arguments) {
   DWORD written = 0;
   if (!WriteFile(handle, line.data(), static_cast<DWORD>(line.size()), &written, nullptr))
     return {standin::kExitWrite, quorvane::LastErrorText(L"cannot write the volume " + volume)};
-  if (written != line.size()) return {standin::kExitWrite, L"cannot write the volume " + volume + L": disk full"};
+  if (written != line.size())
+    return {standin::kExitWrite, L"cannot write the volume " + volume + L": disk full"};
   return {standin::kExitOk, L"added " + file + L" (" + std::to_wstring(size) + L" bytes) to " +
                                 (existed ? L"" : L"the new volume ") + volume};
 }

@@ -16,8 +16,9 @@ namespace {
 std::optional<std::string> ReadBytes(const std::wstring& path) {
   std::wstring name = path;
   if (name.size() >= MAX_PATH - 12 && name.size() > 2 && name[1] == L':') name = L"\\\\?\\" + name;
-  const HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file =
+      CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::nullopt;
@@ -142,7 +143,8 @@ std::vector<StandinRun> ReadStandinLog(const std::wstring& path) {
       current->showWindow = static_cast<unsigned>(std::wcstoul(rest, nullptr, 10));
     } else if (keyword == L"result") {
       // Written as the unsigned DWORD; a crash code wraps to the negative int it compares to.
-      current->exitCode = static_cast<int>(static_cast<unsigned>(std::wcstoll(Fields(line).c_str(), nullptr, 10)));
+      current->exitCode =
+          static_cast<int>(static_cast<unsigned>(std::wcstoll(Fields(line).c_str(), nullptr, 10)));
       current->message = Bracketed(line);
     }
   }
