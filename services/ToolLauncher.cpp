@@ -81,19 +81,44 @@ bool SamePath(const std::wstring& a, const std::wstring& b) {
 
 struct OutputState {
   bool exists = false;
-  FILETIME lastWrite{};
+  LONGLONG lastWrite = 0;
+  // When the file's data or properties last changed. A tool that copies its result into
+  // place keeps the source's last-write time, and the same skin made again has the same
+  // size: only this time tells that the file was written over.
+  LONGLONG changed = 0;
   ULONGLONG size = 0;
 };
 
 OutputState LookAt(const std::wstring& fullPath) {
   OutputState state;
+  const std::wstring path = FileSystemPath(fullPath);
+  // Asking for the attributes only conflicts with nobody's sharing, not even a tool's that
+  // is writing the file.
+  const HANDLE handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    const UniqueHandle file(handle);
+    FILE_BASIC_INFO basic;
+    FILE_STANDARD_INFO standard;
+    if (GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) &&
+        GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard)) {
+      state.exists = !standard.Directory;
+      state.lastWrite = basic.LastWriteTime.QuadPart;
+      state.changed = basic.ChangeTime.QuadPart;
+      state.size = static_cast<ULONGLONG>(standard.EndOfFile.QuadPart);
+      return state;
+    }
+  }
+  // Some file systems answer only the plain question. Any failure here (no such file, no
+  // access) counts as "not there": after the run that means the output is not reported as
+  // written, which is the safe side.
   WIN32_FILE_ATTRIBUTE_DATA data;
-  // Any failure (no such file, no access) counts as "not there": after the run that means
-  // the output is not reported as written, which is the safe side.
-  if (GetFileAttributesExW(FileSystemPath(fullPath).c_str(), GetFileExInfoStandard, &data) &&
+  if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
       !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
     state.exists = true;
-    state.lastWrite = data.ftLastWriteTime;
+    state.lastWrite = (static_cast<LONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                      data.ftLastWriteTime.dwLowDateTime;
     state.size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   }
   return state;
@@ -102,7 +127,7 @@ OutputState LookAt(const std::wstring& fullPath) {
 bool Written(const OutputState& before, const OutputState& after) {
   if (!after.exists) return false;
   if (!before.exists) return true;
-  return CompareFileTime(&before.lastWrite, &after.lastWrite) != 0 || before.size != after.size;
+  return before.lastWrite != after.lastWrite || before.changed != after.changed || before.size != after.size;
 }
 
 // What the thread pool's callback needs; it touches nothing else of the launcher.
@@ -212,13 +237,9 @@ struct ProcessLauncher::Impl {
     startup.wShowWindow = SW_SHOWMINIMIZED;  // minimized, yet active: the user sees it working
     PROCESS_INFORMATION process{};
     std::wstring commandLine = r->run.commandLine;  // CreateProcessW may write into it
-    // A tool in a folder deeper than MAX_PATH can only be named in the \\?\ form; its command
-    // line keeps the path as the caller wrote it.
-    const std::wstring application = r->run.application.size() < MAX_PATH - 12
-                                         ? r->run.application
-                                         : FileSystemPath(FullPath(r->run.application));
 
     if (!r->outputPath.empty()) r->before = LookAt(r->outputPath);
+    const std::wstring& application = r->run.application;
     if (!CreateProcessW(application.empty() ? nullptr : application.c_str(), commandLine.data(), nullptr,
                         nullptr, FALSE, 0, nullptr,
                         r->run.workingFolder.empty() ? nullptr : r->run.workingFolder.c_str(), &startup,
@@ -290,9 +311,10 @@ void ProcessLauncher::OnToolExited(WPARAM id) {
   std::unique_ptr<Impl::Running> r = std::move(found->second);
   impl_->running.erase(found);
 
-  // The wait has fired and, being a one-time wait, cannot fire again; ERROR_IO_PENDING only
-  // says its callback may still be returning, after having posted the very notice we are
-  // handling, so nothing is waited for here.
+  // The wait has fired and, being a one-time wait, cannot fire again: whatever this answers,
+  // nothing is left to undo. (ERROR_IO_PENDING only says that its callback may still be
+  // returning, after having posted the very notice handled here; it reads nothing after
+  // posting, so it is not waited for.)
   UnregisterWait(r->wait);
   r->wait = nullptr;
 

@@ -54,7 +54,8 @@ std::wstring DescribeExitCode(DWORD code);
 // The real thing: CreateProcessW, with the tool's window minimized and active. Each started
 // process is watched by the thread pool, which only posts `message` (wParam: the run's id)
 // to `notify`; the window handling that message calls OnToolExited on the interface thread.
-// Tools go on running when the launcher, or Quorvane, ends.
+// Tools go on running when the launcher, or Quorvane, ends; runs still waiting for their
+// turn are dropped then, and nobody is told about any of them any more.
 class ProcessLauncher final : public ToolLauncher {
  public:
   ProcessLauncher(HWND notify, UINT message);
