@@ -59,14 +59,20 @@ class Notifier {
 // Every result a run's done function was called with, so tests can tell "called once".
 struct Results {
   std::vector<quorvane::ToolResult> calls;
-  ULONGLONG firstAt = 0;  // GetTickCount64 when done was first called
+  // System time (FILETIME units) when done was first called. The coarse clock is at most a
+  // tick behind the precise one the stand-ins log, so "the tool started after" holds.
+  unsigned long long firstAt = 0;
   bool Done() const { return !calls.empty(); }
   const quorvane::ToolResult& Last() const { return calls.back(); }
 };
 
 inline quorvane::ToolDone Record(const std::shared_ptr<Results>& results) {
   return [results](const quorvane::ToolResult& result) {
-    if (results->calls.empty()) results->firstAt = GetTickCount64();
+    if (results->calls.empty()) {
+      FILETIME now;
+      GetSystemTimeAsFileTime(&now);
+      results->firstAt = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    }
     results->calls.push_back(result);
   };
 }
