@@ -1,0 +1,260 @@
+#include "app/FolderListing.h"
+
+#include <algorithm>
+
+#include "app/QuorvaneCode.h"
+#include "services/Handles.h"
+
+namespace quorvane {
+namespace {
+
+bool IsAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+bool EqualIgnoringCase(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  if (a.empty()) return true;
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool StartsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix) {
+  return text.size() >= prefix.size() && EqualIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+// "\\server\share" from `start` on (the part after the leading "\\" or "\\?\UNC\"), as a root
+// ending in "\"; empty when the server or the share is missing.
+std::wstring UncRoot(std::wstring_view path, size_t start) {
+  const size_t serverEnd = path.find(L'\\', start);
+  if (serverEnd == std::wstring_view::npos || serverEnd == start) return {};
+  const size_t shareStart = serverEnd + 1;
+  const size_t shareEnd = path.find(L'\\', shareStart);
+  if (shareEnd == std::wstring_view::npos) {
+    if (shareStart == path.size()) return {};
+    return std::wstring(path) + L'\\';
+  }
+  if (shareEnd == shareStart) return {};
+  return std::wstring(path.substr(0, shareEnd + 1));
+}
+
+bool IsDevicePrefixed(std::wstring_view path) {
+  return path.size() >= 4 && path[0] == L'\\' && path[1] == L'\\' &&
+         (path[2] == L'?' || path[2] == L'.') && path[3] == L'\\';
+}
+
+// A name the normal path form would change: Windows strips trailing dots and blanks from each
+// name when it normalises a path, so such a folder is reachable only through "\\?\".
+bool HasNameTheNormalFormAlters(std::wstring_view path, size_t rootLength) {
+  size_t start = rootLength;
+  while (start < path.size()) {
+    size_t end = path.find(L'\\', start);
+    if (end == std::wstring_view::npos) end = path.size();
+    if (end > start && (path[end - 1] == L'.' || path[end - 1] == L' ')) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// The name of `parent`\`name` as the disk spells it (its long name when `name` is a short
+// alias, its own capitals when `name` was typed in other ones); `name` when the disk does not
+// say.
+std::wstring OnDiskName(const std::wstring& parent, const std::wstring& name) {
+  if (name.find_first_of(L"*?") != std::wstring::npos) return name;
+  const std::wstring path = JoinPath(parent, name);
+  WIN32_FIND_DATAW data;
+  UniqueFind find(FindFirstFileExW(SystemForm(path).c_str(), FindExInfoBasic, &data,
+                                   FindExSearchNameMatch, nullptr, 0));
+  if (!find || data.cFileName[0] == L'\0') return name;
+  return data.cFileName;
+}
+
+HANDLE FindFirst(const std::wstring& search, WIN32_FIND_DATAW& data) {
+  HANDLE find = FindFirstFileExW(search.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                 nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  // Systems older than Windows 7 refuse the basic information level and the large fetch; the
+  // standard level gives the same names, only a little slower.
+  if (find == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER)
+    find = FindFirstFileExW(search.c_str(), FindExInfoStandard, &data, FindExSearchNameMatch,
+                            nullptr, 0);
+  return find;
+}
+
+NameList ReadFolder(const std::wstring& folder, const std::wstring& pattern, bool wantFolders) {
+  NameList out;
+  const std::wstring search = JoinPath(SystemForm(folder, 1 + pattern.size()), pattern);
+  WIN32_FIND_DATAW data;
+  UniqueFind find(FindFirst(search, data));
+  if (!find) {
+    const DWORD error = GetLastError();
+    // Nothing matched: an empty list, not a fault.
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) out.error = error;
+    return out;
+  }
+  constexpr DWORD kUnwanted = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  do {
+    const std::wstring_view name = data.cFileName;
+    if (name.empty() || name == L"." || name == L"..") continue;
+    if (data.dwFileAttributes & kUnwanted) continue;
+    const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (isFolder != wantFolders) continue;
+    out.names.emplace_back(name);
+  } while (FindNextFileW(find.get(), &data));
+  const DWORD error = GetLastError();
+  if (error != ERROR_NO_MORE_FILES) out.error = error;
+  std::sort(out.names.begin(), out.names.end(), NameLess);
+  return out;
+}
+
+}  // namespace
+
+std::wstring RootOf(std::wstring_view path) {
+  if (path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && path[2] == L'\\')
+    return std::wstring(path.substr(0, 3));
+  if (IsDevicePrefixed(path)) {
+    if (StartsWithIgnoringCase(path.substr(4), L"UNC\\")) return UncRoot(path, 8);
+    const size_t end = path.find(L'\\', 4);
+    if (end == std::wstring_view::npos || end == 4) return {};
+    return std::wstring(path.substr(0, end + 1));
+  }
+  if (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\') return UncRoot(path, 2);
+  return {};
+}
+
+std::wstring NormalForm(std::wstring_view path) {
+  if (path.size() < 4 || path.substr(0, 4) != L"\\\\?\\") return std::wstring(path);
+  const std::wstring_view rest = path.substr(4);
+  if (rest.size() >= 3 && IsAsciiLetter(rest[0]) && rest[1] == L':' && rest[2] == L'\\')
+    return std::wstring(rest);
+  if (StartsWithIgnoringCase(rest, L"UNC\\") && !UncRoot(path, 8).empty())
+    return L"\\\\" + std::wstring(rest.substr(4));
+  return std::wstring(path);
+}
+
+std::wstring SystemForm(std::wstring_view path, size_t extra) {
+  if (IsDevicePrefixed(path)) return std::wstring(path);
+  const std::wstring root = RootOf(path);
+  if (root.empty()) return std::wstring(path);
+  if (path.size() + extra < MAX_PATH && !HasNameTheNormalFormAlters(path, root.size()))
+    return std::wstring(path);
+  if (path[1] == L':') return L"\\\\?\\" + std::wstring(path);
+  return L"\\\\?\\UNC\\" + std::wstring(path.substr(2));
+}
+
+std::wstring TrimFolder(std::wstring_view path) {
+  const size_t keep = std::max<size_t>(RootOf(path).size(), 1);
+  while (path.size() > keep && path.back() == L'\\') path.remove_suffix(1);
+  return std::wstring(path);
+}
+
+std::wstring ParentFolder(std::wstring_view path) {
+  const std::wstring folder = TrimFolder(path);
+  const std::wstring root = RootOf(folder);
+  if (root.empty() || folder.size() <= root.size()) return {};
+  const size_t slash = folder.find_last_of(L'\\');
+  if (slash == std::wstring::npos || slash < root.size()) return root;
+  return folder.substr(0, slash);
+}
+
+std::vector<std::wstring> NamesBelowRoot(std::wstring_view path) {
+  std::vector<std::wstring> names;
+  const size_t rootLength = RootOf(path).size();
+  if (rootLength == 0) return names;
+  size_t start = rootLength;
+  while (start < path.size()) {
+    size_t end = path.find(L'\\', start);
+    if (end == std::wstring_view::npos) end = path.size();
+    if (end > start) names.emplace_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return names;
+}
+
+bool SameRoot(std::wstring_view a, std::wstring_view b) { return EqualIgnoringCase(a, b); }
+
+bool NameLess(const std::wstring& a, const std::wstring& b) {
+  const int order = CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                         static_cast<int>(b.size()), TRUE);
+  if (order == CSTR_LESS_THAN) return true;
+  if (order == CSTR_GREATER_THAN) return false;
+  return a < b;  // equal without regard to case (or not comparable): a fixed order all the same
+}
+
+std::wstring FullFolderPath(const std::wstring& folder) {
+  if (folder.empty()) {
+    SetLastError(ERROR_INVALID_NAME);
+    return {};
+  }
+  std::wstring full;
+  if (folder.size() >= 4 && folder.compare(0, 4, L"\\\\?\\") == 0) {
+    // Already absolute and meant literally: the system would not normalise it either.
+    full = NormalForm(folder);
+  } else {
+    full.resize(std::max<size_t>(folder.size() + MAX_PATH, MAX_PATH));
+    for (;;) {
+      const DWORD n = GetFullPathNameW(folder.c_str(), static_cast<DWORD>(full.size()),
+                                       full.data(), nullptr);
+      if (n == 0) return {};
+      if (n < full.size()) {
+        full.resize(n);
+        break;
+      }
+      full.resize(n);  // n counts the terminating null when the buffer was short
+    }
+    full = NormalForm(full);
+  }
+  full = TrimFolder(full);
+  if (RootOf(full).empty()) {
+    SetLastError(ERROR_BAD_PATHNAME);
+    return {};
+  }
+  if (full.size() >= 2 && full[1] == L':' && full[0] >= L'a' && full[0] <= L'z')
+    full[0] = static_cast<wchar_t>(full[0] - L'a' + L'A');
+  return full;
+}
+
+bool FolderExists(const std::wstring& folder) {
+  const DWORD attributes = GetFileAttributesW(SystemForm(folder).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  const DWORD error = GetLastError();
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+}
+
+std::wstring NearestExistingFolder(const std::wstring& folder, const std::wstring& root) {
+  std::wstring path = TrimFolder(folder);
+  if (!SameRoot(RootOf(path), root)) return root;
+  while (path.size() > root.size()) {
+    if (FolderExists(path)) return path;
+    path = ParentFolder(path);
+  }
+  return root;
+}
+
+NameList ListSubfolders(const std::wstring& folder) { return ReadFolder(folder, L"*", true); }
+
+NameList ListFiles(const std::wstring& folder, const std::wstring& pattern) {
+  return ReadFolder(folder, pattern, false);
+}
+
+FolderChain ListFolderChain(const std::wstring& wanted, const std::wstring& root) {
+  FolderChain chain;
+  const std::wstring current = NearestExistingFolder(wanted, root);
+  chain.entries.push_back({root, root, 0});
+  std::wstring path = root;
+  int level = 0;
+  for (const std::wstring& name : NamesBelowRoot(current)) {
+    const std::wstring spelt = OnDiskName(path, name);
+    path = JoinPath(path, spelt);
+    chain.entries.push_back({spelt, path, ++level});
+  }
+  chain.current = path;
+  chain.currentIndex = chain.entries.size() - 1;
+  NameList subfolders = ListSubfolders(path);
+  chain.error = subfolders.error;
+  chain.entries.reserve(chain.entries.size() + subfolders.names.size());
+  for (std::wstring& name : subfolders.names) {
+    std::wstring child = JoinPath(path, name);
+    chain.entries.push_back({std::move(name), std::move(child), level + 1});
+  }
+  return chain;
+}
+
+}  // namespace quorvane
