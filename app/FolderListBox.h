@@ -1,0 +1,87 @@
+// The folder list of a picking pane: a standard LISTBOX showing, indented by level, the
+// folders from the root down to the current one and then the current one's subfolders.
+// Items are owner-drawn only for the indent; each item's text is the folder's own name, so
+// type-ahead, screen readers and UI automation see plain names.
+//
+// The window creates the control (CreateWindowExW with ExStyle() and Style()), hands it to
+// Attach, and forwards the control's WM_COMMAND, WM_MEASUREITEM and WM_DRAWITEM here.
+// WM_MEASUREITEM arrives while the control is being created, before Attach.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/FolderListing.h"
+#include "app/Panes.h"
+
+namespace quorvane {
+
+class FolderListBox : public FolderListView {
+ public:
+  FolderListBox() = default;
+  FolderListBox(const FolderListBox&) = delete;
+  FolderListBox& operator=(const FolderListBox&) = delete;
+  ~FolderListBox() override;
+
+  static DWORD Style();
+  static DWORD ExStyle();
+
+  // Takes over a LISTBOX created with Style(). False when the control lacks the owner-draw
+  // styles or cannot be subclassed (the reason is then in GetLastError).
+  bool Attach(HWND list);
+  HWND Handle() const { return list_; }
+
+  // The font the list draws with (not owned; it must outlive its use). May be called again,
+  // e.g. when the DPI changes.
+  void SetFont(HFONT font);
+
+  // Makes `folder` current (or its nearest existing ancestor), re-lists, and calls onChange.
+  // The first folder set fixes the root the list keeps to; a folder under another root is
+  // refused (false, ERROR_NOT_SAME_DEVICE), as is one whose root is not there. False leaves
+  // the list as it was, with the reason in GetLastError.
+  bool SetPath(const std::wstring& folder);
+
+  // The current folder, without trailing "\" unless it is a root; empty before SetPath.
+  std::wstring Path() const override { return current_; }
+  // The root the list keeps to, ending in "\"; empty before SetPath.
+  const std::wstring& Root() const { return root_; }
+  // What the list holds, line by line, and the current folder's line.
+  const std::vector<FolderEntry>& Entries() const { return entries_; }
+  size_t CurrentIndex() const { return currentIndex_; }
+  // Why the current folder's subfolders could not all be listed; ERROR_SUCCESS when they were.
+  DWORD ListingError() const { return error_; }
+
+  // Makes the folder on line `index` current, as a double-click on it does.
+  void Open(size_t index);
+
+  void OnCommand(WORD notificationCode);
+  void OnMeasureItem(MEASUREITEMSTRUCT& item) const;
+  void OnDrawItem(const DRAWITEMSTRUCT& item) const;
+
+  std::function<void()> onChange;  // the current folder was set or opened (DirN_Change)
+
+ private:
+  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR id, DWORD_PTR self);
+  void Detach();
+  void OpenSelected();
+  void Show(FolderChain chain);
+  void Fill();
+  void UpdateMetrics();
+  HFONT DrawingFont() const;
+
+  HWND list_ = nullptr;
+  HFONT font_ = nullptr;
+  std::wstring root_;
+  std::wstring current_;
+  std::vector<FolderEntry> entries_;
+  size_t currentIndex_ = 0;
+  DWORD error_ = ERROR_SUCCESS;
+  int indent_ = 16;  // pixels per level, from the font
+  int padding_ = 2;
+};
+
+}  // namespace quorvane
