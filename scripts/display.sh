@@ -40,6 +40,10 @@ case "$cmd" in
     openbox --sm-disable >"$state/openbox.log" 2>&1 &
     echo $! >"$state/openbox.pid"
     wineserver -p </dev/null >/dev/null 2>&1
+    # The first Windows program also starts Wine's own background services, which live on
+    # with the server. Start them here, detached from our output: a test that started them
+    # would hand them its output pipe, and CTest would wait for them to close it.
+    wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
     echo "display: $DISPLAY ready"
     ;;
   stop)

@@ -12,7 +12,7 @@ have wine    || need+=(wine wine64)
 [ -x /usr/lib/wine/wine64 ] || need+=(wine64)
 have Xvfb    || need+=(xvfb)
 have openbox || need+=(openbox)
-have xwd     || need+=(x11-apps)
+have xwininfo || need+=(x11-utils)
 have convert || need+=(imagemagick)
 have xauth   || need+=(xauth)
 

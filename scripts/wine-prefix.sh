@@ -8,5 +8,8 @@ fi
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$prefix"
 wineboot -i >/dev/null 2>&1
+# A program that crashes must end, as on a user's machine, rather than wait for someone to
+# close Wine's crash dialog.
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 wineserver -w
 touch "$prefix/.quorvane-ready"
