@@ -1,5 +1,7 @@
 #include "ui/Controls.h"
 
+#include "services/WinError.h"
+
 namespace quorvane::ui {
 namespace {
 
@@ -36,6 +38,46 @@ RECT WindowRectFor(const RECT& client, DWORD style, DWORD exStyle, UINT dpi) {
     AdjustWindowRectEx(&rect, style, FALSE, exStyle);
   }
   return rect;
+}
+
+bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, std::wstring& error) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = procedure;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = name;
+  if (RegisterClassExW(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS) return true;
+  error = LastErrorText(L"Quorvane cannot register its window class");
+  return false;
+}
+
+void PlaceWindow(HWND window, const TwipsRect& client, UINT dpi, const POINT* topLeft) {
+  const DWORD style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
+  const DWORD exStyle = static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE));
+  const RECT frame =
+      WindowRectFor(RECT{0, 0, Pixels(client.width, dpi), Pixels(client.height, dpi)}, style, exStyle, dpi);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  POINT at{};
+  if (topLeft != nullptr) {
+    at = *topLeft;
+  } else {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor)) area = monitor.rcWork;
+    at = {area.left + (area.right - area.left - width) / 2, area.top + (area.bottom - area.top - height) / 2};
+  }
+  SetWindowPos(window, nullptr, at.x, at.y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  // The frame the system really drew may differ from what it predicted (a DPI change that
+  // has not reached the caption yet): the client area is what must be exact.
+  RECT actual{};
+  if (GetClientRect(window, &actual)) {
+    const int dx = Pixels(client.width, dpi) - actual.right, dy = Pixels(client.height, dpi) - actual.bottom;
+    if (dx != 0 || dy != 0)
+      SetWindowPos(window, nullptr, 0, 0, width + dx, height + dy, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  }
 }
 
 bool FontSet::Create(UINT dpi) {

@@ -17,6 +17,14 @@ UINT DpiOf(HWND window);
 // AdjustWindowRectEx at a DPI: the window rectangle for a client area.
 RECT WindowRectFor(const RECT& client, DWORD style, DWORD exStyle, UINT dpi);
 
+// Registers a top-level window class of the program's; false with a sentence for the user in
+// `error` when it cannot.
+bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, std::wstring& error);
+
+// Sizes a top-level window so that its client area is `client` at the DPI, and puts it at
+// `topLeft`, or centred on the primary monitor's work area when topLeft is null.
+void PlaceWindow(HWND window, const TwipsRect& client, UINT dpi, const POINT* topLeft = nullptr);
+
 // The window's fonts at one DPI.
 class FontSet {
  public:

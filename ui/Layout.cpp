@@ -59,9 +59,9 @@ constexpr ControlDef kAbout[] = {
 
 }  // namespace
 
-std::span<const ControlDef> SkinsPage() { return kSkins; }
-std::span<const ControlDef> VolumesPage() { return kVolumes; }
-std::span<const ControlDef> AboutWindow() { return kAbout; }
+std::span<const ControlDef> SkinsPageControls() { return kSkins; }
+std::span<const ControlDef> VolumesPageControls() { return kVolumes; }
+std::span<const ControlDef> AboutControls() { return kAbout; }
 
 TwipsRect Absolute(std::span<const ControlDef> table, const ControlDef& control) {
   TwipsRect rect{control.left, control.top, control.width, control.height};

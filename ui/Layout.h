@@ -52,10 +52,10 @@ struct ControlDef {
 
 // The pages of the main window, each in focus order (ascending TabIndex), positions within
 // the tab strip.
-std::span<const ControlDef> SkinsPage();
-std::span<const ControlDef> VolumesPage();
+std::span<const ControlDef> SkinsPageControls();
+std::span<const ControlDef> VolumesPageControls();
 // The About window, in focus order, positions within its client area.
-std::span<const ControlDef> AboutWindow();
+std::span<const ControlDef> AboutControls();
 
 struct TwipsRect {
   int left, top, width, height;

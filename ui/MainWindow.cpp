@@ -1,1 +1,410 @@
-// The main window.
+#include "ui/MainWindow.h"
+
+#include <commctrl.h>
+#include <uxtheme.h>
+
+#include "services/WinError.h"
+#include "ui/resource.h"
+
+namespace quorvane::ui {
+namespace {
+
+constexpr wchar_t kClassName[] = L"QuorvaneMain";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = 0;
+
+constexpr std::array<std::span<const ControlDef> (*)(), 2> kPages{&SkinsPageControls, &VolumesPageControls};
+
+const wchar_t* PatternOf(ControlId id) {
+  for (auto page : kPages)
+    for (const ControlDef& c : page())
+      if (c.id == id) return c.caption;
+  return L"*.*";
+}
+
+// Each page is a child dialog without a template of its own: the dialog manager then moves
+// the focus through its controls, and on themed systems it draws the tab's body behind them.
+// Everything the controls report goes on to the main window.
+INT_PTR CALLBACK PageProcedure(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+      SetWindowLongPtrW(page, DWLP_MSGRESULT, SendMessageW(GetParent(page), message, wParam, lParam));
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+HWND CreatePage(HWND parent) {
+  struct {
+    DLGTEMPLATE dialog;
+    WORD menu, windowClass, title;
+  } empty{};
+  empty.dialog.style = WS_CHILD | WS_CLIPSIBLINGS | DS_CONTROL;
+  empty.dialog.dwExtendedStyle = WS_EX_CONTROLPARENT;
+  HWND page = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &empty.dialog, parent, &PageProcedure, 0);
+  if (page != nullptr) EnableThemeDialogTexture(page, ETDT_ENABLETAB);
+  return page;
+}
+
+bool IsPushButton(HWND window) {
+  wchar_t name[16] = {};
+  if (window == nullptr || GetClassNameW(window, name, 16) == 0 || lstrcmpiW(name, L"Button") != 0) return false;
+  const LONG type = GetWindowLongW(window, GWL_STYLE) & BS_TYPEMASK;
+  return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+}
+
+}  // namespace
+
+class Quorvane::EventScope {
+ public:
+  explicit EventScope(Quorvane& window) : window_(window) { ++window_.eventDepth_; }
+  ~EventScope() {
+    if (--window_.eventDepth_ > 0 || window_.hwnd_ == nullptr) return;
+    for (WPARAM id : window_.deferredExits_) PostMessageW(window_.hwnd_, kToolExited, id, 0);
+    window_.deferredExits_.clear();
+  }
+
+ private:
+  Quorvane& window_;
+};
+
+Quorvane::Quorvane() : File1_(PatternOf(kFile1)), File2_(PatternOf(kFile2)), File3_(PatternOf(kFile3)) {}
+
+Quorvane::~Quorvane() {
+  launcher_.reset();
+  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+}
+
+bool Quorvane::Create(int showCommand, std::wstring& error) {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  if (!RegisterWindowClass(kClassName, &Window::Procedure, error)) return false;
+
+  // Made hidden on the primary monitor first: its DPI decides the size.
+  if (!CreateWindowExW(kExStyle, kClassName, L"Quorvane", kStyle, 0, 0, 0, 0, nullptr, nullptr, instance,
+                       this)) {
+    error = LastErrorText(L"Quorvane cannot open its window");
+    return false;
+  }
+  WindowOpened();
+  dpi_ = DpiOf(hwnd_);
+
+  const int iconSize = GetSystemMetrics(SM_CXICON);
+  if (HICON icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUORVANE), IMAGE_ICON,
+                                                 iconSize, iconSize, LR_SHARED))) {
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  }
+
+  if (!CreateControls(error)) return false;
+  prompts_ = std::make_unique<MessageBoxPrompts>(hwnd_);
+  launcher_ = std::make_unique<ProcessLauncher>(hwnd_, kToolExited);
+  skins_ = std::make_unique<SkinRequest>(state_, static_cast<SkinsView&>(*this), *prompts_, *launcher_);
+  volumes_ = std::make_unique<VolumeRequest>(state_, static_cast<VolumesView&>(*this), *prompts_, *launcher_);
+  if (!Form_Load()) {
+    error = LastErrorText(L"Quorvane cannot tell which folder it was started from");
+    return false;
+  }
+
+  PlaceWindow(hwnd_, kMainClient, dpi_);
+
+  ShowWindow(hwnd_, showCommand);
+  SetFocus(tab_);
+  return true;
+}
+
+bool Quorvane::CreateControls(std::wstring& error) {
+  // The pages are made before the tab strip: the focus goes round the controls in the order
+  // they were made, and the strip, last in that order, is also where it starts, so the
+  // round is the strip, the Skins page's controls, the Volumes page's, and back. Made
+  // first, the pages also lie above the strip, which (clipping its siblings) never paints
+  // over them.
+  for (size_t i = 0; i < pages_.size(); ++i) {
+    pages_[i] = CreatePage(hwnd_);
+    if (pages_[i] == nullptr) {
+      error = LastErrorText(L"Quorvane cannot make its pages");
+      return false;
+    }
+    for (const ControlDef& def : kPages[i]()) {
+      DWORD style = 0, exStyle = 0;
+      if (def.kind == Kind::kFolderList) {
+        style = FolderListBox::Style();
+        exStyle = FolderListBox::ExStyle();
+      } else if (def.kind == Kind::kFileList) {
+        style = FileListBox::Style();
+        exStyle = FileListBox::ExStyle();
+      } else if (def.id == kCommand1) {
+        style = BS_DEFPUSHBUTTON;  // Enter presses "Continue" while the Skins page shows
+      }
+      HWND control = CreateControl(pages_[i], kPages[i](), def, def.caption, style, exStyle);
+      if (control == nullptr) {
+        error = LastErrorText(std::wstring(L"Quorvane cannot make its control ") + def.name);
+        return false;
+      }
+      controls_[def.id - kSSTab1] = control;
+    }
+  }
+  tab_ = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS, 0, 0, 0,
+                         0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSSTab1)),
+                         GetModuleHandleW(nullptr), nullptr);
+  if (tab_ == nullptr) {
+    error = LastErrorText(L"Quorvane cannot make its tab strip");
+    return false;
+  }
+  controls_[0] = tab_;
+  const wchar_t* captions[] = {L"Skins", L"Volumes"};
+  for (int i = 0; i < 2; ++i) {
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(captions[i]);
+    if (TabCtrl_InsertItem(tab_, i, &item) != i) {
+      error = LastErrorText(L"Quorvane cannot make its tab strip");
+      return false;
+    }
+  }
+
+  const std::pair<FolderListBox*, ControlId> folders[] = {{&Dir1_, kDir1}, {&Dir2_, kDir2}, {&Dir3_, kDir3}};
+  const std::pair<FileListBox*, ControlId> files[] = {{&File1_, kFile1}, {&File2_, kFile2}, {&File3_, kFile3}};
+  for (auto [list, id] : folders) {
+    if (!list->Attach(Control(id))) {
+      error = LastErrorText(L"Quorvane cannot set up its folder lists");
+      return false;
+    }
+  }
+  for (auto [list, id] : files) {
+    if (!list->Attach(Control(id))) {
+      error = LastErrorText(L"Quorvane cannot set up its file lists");
+      return false;
+    }
+  }
+  Dir1_.onChange = [this] { Dir1_Change(); };
+  Dir2_.onChange = [this] { Dir2_Change(); };
+  Dir3_.onChange = [this] { Dir3_Change(); };
+  File1_.onClick = [this] { File1_Click(); };
+  File2_.onClick = [this] { File2_Click(); };
+  File3_.onClick = [this] { File3_Click(); };
+
+  if (!Layout(dpi_)) {
+    error = LastErrorText(L"Quorvane cannot make its fonts");
+    return false;
+  }
+  // The initial state: no palette or armor chosen; "New Volume" with its prefix box.
+  SendMessageW(Control(kOption9), BM_SETCHECK, BST_CHECKED, 0);
+  KeepTabStopOnSelection(kOption9);
+  EnablePrefix(true);
+  EnableVolumePane(false);
+  ShowPage(0);
+  return true;
+}
+
+bool Quorvane::Layout(UINT dpi) {
+  if (!fonts_.Create(dpi)) return false;
+  dpi_ = dpi;
+  SendMessageW(tab_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[FontId::kLargeBold]), FALSE);
+  const RECT strip = Pixels(kTabStrip, dpi);
+  SetWindowPos(tab_, nullptr, strip.left, strip.top, strip.right - strip.left, strip.bottom - strip.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  // The pages cover the strip's body, below its tabs; the tables place controls relative to
+  // the whole strip, so the body's offset is taken off again.
+  RECT body{0, 0, strip.right - strip.left, strip.bottom - strip.top};
+  TabCtrl_AdjustRect(tab_, FALSE, &body);
+  for (size_t i = 0; i < pages_.size(); ++i) {
+    SetWindowPos(pages_[i], nullptr, strip.left + body.left, strip.top + body.top, body.right - body.left,
+                 body.bottom - body.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    for (const ControlDef& def : kPages[i]())
+      PlaceControl(Control(def.id), kPages[i](), def, POINT{-body.left, -body.top}, dpi, fonts_);
+  }
+  for (FolderListBox* list : {&Dir1_, &Dir2_, &Dir3_}) list->SetFont(fonts_[FontId::kRegular]);
+  for (FileListBox* list : {&File1_, &File2_, &File3_}) list->SetFont(fonts_[FontId::kRegular]);
+  InvalidateRect(hwnd_, nullptr, TRUE);
+  return true;
+}
+
+HWND Quorvane::Control(ControlId id) const {
+  const int index = id - kSSTab1;
+  return index >= 0 && index < static_cast<int>(controls_.size()) ? controls_[static_cast<size_t>(index)] : nullptr;
+}
+
+bool Quorvane::ToolsIdle() const { return launcher_ == nullptr || launcher_->Idle(); }
+
+std::wstring Quorvane::Text(ControlId id) const {
+  HWND control = Control(id);
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+bool Quorvane::Checked(ControlId id) const {
+  return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Quorvane::ShowPage(int page) {
+  const HWND focus = GetFocus();
+  for (int i = 0; i < 2; ++i) ShowWindow(pages_[static_cast<size_t>(i)], i == page ? SW_SHOW : SW_HIDE);
+  if (TabCtrl_GetCurSel(tab_) != page) TabCtrl_SetCurSel(tab_, page);
+  // The focus never stays on a control that has just been hidden.
+  if (focus != nullptr && IsChild(hwnd_, focus) && !IsWindowVisible(focus)) SetFocus(tab_);
+}
+
+// Tab enters an option group at one stop: the selected option, as in the system's dialogs.
+void Quorvane::KeepTabStopOnSelection(ControlId option) {
+  for (auto page : kPages) {
+    const auto table = page();
+    for (size_t i = 0; i < table.size(); ++i) {
+      if (table[i].id != option) continue;
+      size_t first = i;
+      while (!StartsOptionGroup(table, table[first])) --first;
+      for (size_t j = first; j < table.size() && table[j].kind == Kind::kOption &&
+                             (j == first || !StartsOptionGroup(table, table[j]));
+           ++j) {
+        HWND button = Control(table[j].id);
+        LONG style = GetWindowLongW(button, GWL_STYLE);
+        style = table[j].id == option ? style | WS_TABSTOP : style & ~WS_TABSTOP;
+        SetWindowLongW(button, GWL_STYLE, style);
+      }
+      return;
+    }
+  }
+}
+
+bool Quorvane::PreTranslateMessage(MSG& msg) {
+  if (about_.PreTranslateMessage(msg)) return true;
+  if (hwnd_ == nullptr || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && (GetKeyState(VK_CONTROL) & 0x8000)) {
+    const int page = 1 - TabCtrl_GetCurSel(tab_);
+    TabCtrl_SetCurFocus(tab_, page);
+    ShowPage(page);
+    return true;
+  }
+  return IsDialogMessageW(hwnd_, &msg) != FALSE;
+}
+
+LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND: {
+      EventScope scope(*this);
+      OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    }
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (header->hwndFrom == tab_ && header->code == TCN_SELCHANGE) ShowPage(TabCtrl_GetCurSel(tab_));
+      return 0;
+    }
+    case WM_MEASUREITEM: {
+      auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+      // Sent while the folder lists are being made, before they are set up.
+      for (auto [list, id] : {std::pair{&Dir1_, kDir1}, {&Dir2_, kDir2}, {&Dir3_, kDir3}})
+        if (static_cast<int>(item->CtlID) == id) list->OnMeasureItem(*item);
+      return TRUE;
+    }
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      for (auto [list, id] : {std::pair{&Dir1_, kDir1}, {&Dir2_, kDir2}, {&Dir3_, kDir3}})
+        if (static_cast<int>(item->CtlID) == id) list->OnDrawItem(*item);
+      return TRUE;
+    }
+    case DM_GETDEFID: {
+      // Enter presses the focused button; elsewhere "Continue", while the Skins page shows.
+      const HWND focus = GetFocus();
+      if (IsPushButton(focus) && IsChild(hwnd_, focus)) return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
+      return TabCtrl_GetCurSel(tab_) == 0 ? MAKELRESULT(kCommand1, DC_HASDEFID) : 0;
+    }
+    case kToolExited: {
+      if (eventDepth_ > 0) {
+        deferredExits_.push_back(wParam);
+        return 0;
+      }
+      EventScope scope(*this);
+      OnToolExited(wParam);
+      return 0;
+    }
+    case WM_DPICHANGED: {
+      Layout(HIWORD(wParam));
+      const POINT at{reinterpret_cast<const RECT*>(lParam)->left, reinterpret_cast<const RECT*>(lParam)->top};
+      PlaceWindow(hwnd_, kMainClient, dpi_, &at);
+      return 0;
+    }
+    case WM_DESTROY:
+      // Tools go on running; only their reports, which have no window left to go to, stop.
+      launcher_.reset();
+      WindowClosed();
+      return 0;
+    default:
+      return DefWindowProcW(hwnd_, message, wParam, lParam);
+  }
+}
+
+void Quorvane::OnCommand(int id, int code) {
+  switch (id) {
+    case kDir1: Dir1_.OnCommand(static_cast<WORD>(code)); break;
+    case kDir2: Dir2_.OnCommand(static_cast<WORD>(code)); break;
+    case kDir3: Dir3_.OnCommand(static_cast<WORD>(code)); break;
+    case kFile1: File1_.OnCommand(static_cast<WORD>(code)); break;
+    case kFile2: File2_.OnCommand(static_cast<WORD>(code)); break;
+    case kFile3: File3_.OnCommand(static_cast<WORD>(code)); break;
+    case kText1: if (code == EN_CHANGE) Text1_Change(); break;
+    case kCommand1: if (code == BN_CLICKED) Command1_Click(); break;
+    case kCommand2: if (code == BN_CLICKED) Command2_Click(); break;
+    case kCommand3: if (code == BN_CLICKED) Command3_Click(); break;
+    case kCommand4: if (code == BN_CLICKED) Command4_Click(); break;
+    case kCommand5: if (code == BN_CLICKED) Command5_Click(); break;
+    case kCommand6: if (code == BN_CLICKED) Command6_Click(); break;
+    case kOption9: if (code == BN_CLICKED) Option9_Click(); break;
+    case kOption10: if (code == BN_CLICKED) Option10_Click(); break;
+    default: break;
+  }
+  if (id >= kOption1 && id <= kOption10 && code == BN_CLICKED) KeepTabStopOnSelection(static_cast<ControlId>(id));
+}
+
+void Quorvane::OnToolExited(WPARAM id) {
+  if (launcher_ != nullptr) launcher_->OnToolExited(id);
+}
+
+bool Quorvane::OptionSelected(int n) const { return Checked(static_cast<ControlId>(kOption1 + n - 1)); }
+bool Quorvane::NewVolumeSelected() const { return Checked(kOption9); }
+bool Quorvane::ExistingVolumeSelected() const { return Checked(kOption10); }
+std::wstring Quorvane::PrefixText() const { return Text(kText2); }
+void Quorvane::EnablePrefix(bool enabled) { EnableWindow(Control(kText2), enabled); }
+void Quorvane::EnableVolumePane(bool enabled) {
+  EnableWindow(Control(kDir3), enabled);
+  EnableWindow(Control(kFile3), enabled);
+}
+
+bool Quorvane::Form_Load() {
+  if (!ResolveAppDir(state_)) return false;
+  // Each folder list raises its change, which points its file list at the same folder. A
+  // folder list that cannot show the program folder stays empty and usable.
+  for (FolderListBox* list : {&Dir1_, &Dir2_, &Dir3_}) list->SetPath(state_.AppDir);
+  return true;
+}
+
+void Quorvane::Dir1_Change() { FolderChanged(Dir1_, File1_); }
+void Quorvane::Dir2_Change() { FolderChanged(Dir2_, File2_); }
+void Quorvane::Dir3_Change() { FolderChanged(Dir3_, File3_); }
+void Quorvane::File1_Click() { FileClicked(File1_, state_.SkinFile); }
+void Quorvane::File2_Click() { FileClicked(File2_, state_.VolumeSkinFile); }
+void Quorvane::File3_Click() { FileClicked(File3_, state_.VolumeFile); }
+void Quorvane::Text1_Change() { skins_->Text1_Change(Text(kText1)); }
+void Quorvane::Command1_Click() { skins_->Command1_Click(); }
+void Quorvane::Command4_Click() { volumes_->Command4_Click(); }
+void Quorvane::Option9_Click() { volumes_->Option9_Click(); }
+void Quorvane::Option10_Click() { volumes_->Option10_Click(); }
+void Quorvane::Command2_Click() {
+  std::wstring error;
+  if (!about_.Show(error)) prompts_->ShowPrompt(error + L"..!", kOops, kWarning);
+}
+void Quorvane::Command5_Click() { Command2_Click(); }
+
+void Quorvane::Command3_Click() {
+  state_.Answer = static_cast<std::int16_t>(
+      prompts_->ShowPrompt(L"Are you sure you wish to exit?", L"Confirm Exit", kExitQuestion));
+  if (state_.Answer == kAnswerYes) DestroyWindow(hwnd_);
+}
+
+void Quorvane::Command6_Click() { Command3_Click(); }
+
+}  // namespace quorvane::ui

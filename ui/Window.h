@@ -6,6 +6,11 @@
 
 namespace quorvane::ui {
 
+// The program ends when its last top-level window has closed: each window counts itself in
+// when created and out when destroyed; the last one out ends the message loop.
+void WindowOpened();
+void WindowClosed();
+
 template <typename T>
 class Window {
  public:

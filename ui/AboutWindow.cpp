@@ -1,0 +1,117 @@
+#include "ui/AboutWindow.h"
+
+#include "services/WinError.h"
+#include "ui/resource.h"
+#include "ui/version.h"
+
+namespace quorvane::ui {
+namespace {
+
+constexpr wchar_t kClassName[] = L"QuorvaneAbout";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kExStyle = 0;
+
+HICON LoadIconSized(int id, int size) {
+  return static_cast<HICON>(
+      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_SHARED));
+}
+
+}  // namespace
+
+AboutWindow::~AboutWindow() {
+  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+}
+
+std::wstring AboutWindow::TextOf(ControlId id) {
+  switch (id) {
+    case kAboutLabel2: return QUORVANE_WIDE(QUORVANE_RIGHTS);
+    case kAboutLabel3:
+      return L"developed by " QUORVANE_WIDE(QUORVANE_AUTHOR) L" (" QUORVANE_WIDE(QUORVANE_NICKNAME) L")";
+    case kAboutLabel4:
+      return L"Quorvane ALPHA Release. Please report bugs, suggestions, comments, and/or complaints to "
+             QUORVANE_WIDE(QUORVANE_EMAIL);
+    case kAboutLabel5: return QUORVANE_WIDE(QUORVANE_WEB);
+    default: return {};
+  }
+}
+
+bool AboutWindow::Show(std::wstring& error) {
+  if (hwnd_ == nullptr && !Load(error)) return false;
+  ShowWindow(hwnd_, SW_SHOW);
+  SetForegroundWindow(hwnd_);
+  SetFocus(Control(kAboutCommand1));
+  return true;
+}
+
+bool AboutWindow::Load(std::wstring& error) {
+  if (!RegisterWindowClass(kClassName, &Window::Procedure, error)) return false;
+  if (!CreateWindowExW(kExStyle, kClassName, L"About", kStyle, 0, 0, 0, 0, nullptr, nullptr,
+                       GetModuleHandleW(nullptr), this)) {
+    error = LastErrorText(L"Quorvane cannot open the About window");
+    return false;
+  }
+  WindowOpened();
+  dpi_ = DpiOf(hwnd_);
+  if (HICON big = LoadIconSized(IDI_ABOUT, GetSystemMetrics(SM_CXICON)))
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+  if (HICON small = LoadIconSized(IDI_ABOUT, GetSystemMetrics(SM_CXSMICON)))
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+
+  for (const ControlDef& def : AboutControls()) {
+    const std::wstring caption = def.caption != nullptr ? def.caption : TextOf(def.id);
+    // "Close" is the default button, as "Continue" is in the main window.
+    HWND control = CreateControl(hwnd_, AboutControls(), def, caption, def.id == kAboutCommand1 ? BS_DEFPUSHBUTTON : 0);
+    if (control == nullptr) {
+      error = LastErrorText(std::wstring(L"Quorvane cannot make the About window's ") + def.name);
+      DestroyWindow(hwnd_);
+      return false;
+    }
+    controls_[def.id - kAboutFrame1] = control;
+  }
+  Layout(dpi_);
+  PlaceWindow(hwnd_, kAboutClient, dpi_);  // centred on the screen: it has no owner to centre over
+  return true;
+}
+
+void AboutWindow::Layout(UINT dpi) {
+  if (fonts_.Create(dpi)) dpi_ = dpi;
+  for (const ControlDef& def : AboutControls())
+    PlaceControl(Control(def.id), AboutControls(), def, POINT{0, 0}, dpi_, fonts_);
+}
+
+HWND AboutWindow::Control(ControlId id) const {
+  const int index = id - kAboutFrame1;
+  return index >= 0 && index < static_cast<int>(controls_.size()) ? controls_[static_cast<size_t>(index)] : nullptr;
+}
+
+bool AboutWindow::PreTranslateMessage(MSG& msg) {
+  if (hwnd_ == nullptr || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
+  return IsDialogMessageW(hwnd_, &msg) != FALSE;
+}
+
+void AboutWindow::Command1_Click() { DestroyWindow(hwnd_); }
+
+LRESULT AboutWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      if (LOWORD(wParam) == kAboutCommand1 && HIWORD(wParam) == BN_CLICKED) Command1_Click();
+      return 0;
+    case DM_GETDEFID:
+      return MAKELRESULT(kAboutCommand1, DC_HASDEFID);
+    case WM_DPICHANGED: {
+      Layout(HIWORD(wParam));
+      const POINT at{reinterpret_cast<const RECT*>(lParam)->left, reinterpret_cast<const RECT*>(lParam)->top};
+      PlaceWindow(hwnd_, kAboutClient, dpi_, &at);
+      return 0;
+    }
+    case WM_DESTROY:
+      // Unloaded: the next Show loads a fresh window.
+      controls_ = {};
+      WindowClosed();
+      return 0;
+    default:
+      return DefWindowProcW(hwnd_, message, wParam, lParam);
+  }
+}
+
+}  // namespace quorvane::ui

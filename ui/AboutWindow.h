@@ -1,0 +1,46 @@
+// The About window, "frmAbout": the program's name and makers, where to report problems,
+// and a "Close" button. Modeless and without an owner, so it lives on its own: closing the
+// main window leaves it open.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <string>
+
+#include "ui/Controls.h"
+#include "ui/Layout.h"
+#include "ui/Window.h"
+
+namespace quorvane::ui {
+
+class AboutWindow final : public Window<AboutWindow> {
+ public:
+  AboutWindow() = default;
+  ~AboutWindow();
+  AboutWindow(const AboutWindow&) = delete;
+  AboutWindow& operator=(const AboutWindow&) = delete;
+
+  // Shows the window: loads it when it is closed, or brings the open one forward. False,
+  // with a sentence for the user in `error`, when it cannot be loaded.
+  bool Show(std::wstring& error);
+  bool IsOpen() const { return hwnd_ != nullptr; }
+  bool PreTranslateMessage(MSG& msg);
+  HWND Control(ControlId id) const;
+
+  // The texts a release sets (see version.h), for the labels the table leaves open.
+  static std::wstring TextOf(ControlId id);
+
+ private:
+  friend class Window<AboutWindow>;
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  bool Load(std::wstring& error);
+  void Layout(UINT dpi);
+  void Command1_Click();
+
+  UINT dpi_ = 96;
+  FontSet fonts_;
+  std::array<HWND, kAboutCommand1 - kAboutFrame1 + 1> controls_{};
+};
+
+}  // namespace quorvane::ui

@@ -1,0 +1,114 @@
+// The main window, "Quorvane": a tab strip with the Skins and Volumes pages, every control
+// made from the layout tables, and each control event wired to its procedure.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/FileListBox.h"
+#include "app/FolderListBox.h"
+#include "app/QuorvaneCode.h"
+#include "services/Prompt.h"
+#include "services/ToolLauncher.h"
+#include "skins/SkinRequest.h"
+#include "ui/AboutWindow.h"
+#include "ui/Controls.h"
+#include "ui/Layout.h"
+#include "ui/Window.h"
+#include "volumes/VolumeRequest.h"
+
+namespace quorvane::ui {
+
+// Posted by the launcher when a tool has ended; wParam is the run's id.
+inline constexpr UINT kToolExited = WM_APP + 1;
+
+class Quorvane final : public Window<Quorvane>, private SkinsView, private VolumesView {
+ public:
+  Quorvane();
+  ~Quorvane() override;
+  Quorvane(const Quorvane&) = delete;
+  Quorvane& operator=(const Quorvane&) = delete;
+
+  // Creates the window and its controls, runs Form_Load and shows the window centred on the
+  // screen. False, with a sentence for the user in `error`, when that cannot be done.
+  bool Create(int showCommand, std::wstring& error);
+
+  // Keyboard handling that the message loop must give the program's messages first: focus
+  // moves, the default button, Ctrl+Tab between the pages, for this window and the About
+  // window. True when the message was used.
+  bool PreTranslateMessage(MSG& msg);
+
+  HWND Control(ControlId id) const;
+  const QuorvaneCode& State() const { return state_; }
+  AboutWindow& About() { return about_; }
+  // True when no tool started by this window is running or waiting to start.
+  bool ToolsIdle() const;
+
+ private:
+  friend class Window<Quorvane>;
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  bool CreateControls(std::wstring& error);
+  bool Layout(UINT dpi);
+  void ShowPage(int page);
+  void OnCommand(int id, int code);
+  void OnToolExited(WPARAM id);
+  void KeepTabStopOnSelection(ControlId option);
+  std::wstring Text(ControlId id) const;
+  bool Checked(ControlId id) const;
+
+  // SkinsView and VolumesView: what the requests read of the window.
+  bool OptionSelected(int n) const override;
+  bool NewVolumeSelected() const override;
+  bool ExistingVolumeSelected() const override;
+  std::wstring PrefixText() const override;
+  void EnablePrefix(bool enabled) override;
+  void EnableVolumePane(bool enabled) override;
+
+  // The event procedures.
+  bool Form_Load();  // false when the program folder cannot be found
+  void Dir1_Change();
+  void Dir2_Change();
+  void Dir3_Change();
+  void File1_Click();
+  void File2_Click();
+  void File3_Click();
+  void Text1_Change();
+  void Command1_Click();
+  void Command2_Click();
+  void Command3_Click();
+  void Command4_Click();
+  void Command5_Click();
+  void Command6_Click();
+  void Option9_Click();
+  void Option10_Click();
+
+  // While an event procedure runs (and any prompt it shows), a tool's end waits: its
+  // follow-up must not pop up between a request's warnings.
+  class EventScope;
+  int eventDepth_ = 0;
+  std::vector<WPARAM> deferredExits_;
+
+  QuorvaneCode state_;
+  UINT dpi_ = 96;
+  FontSet fonts_;
+  HWND tab_ = nullptr;
+  std::array<HWND, 2> pages_{};
+  std::array<HWND, kCommand6 - kSSTab1 + 1> controls_{};
+  FolderListBox Dir1_, Dir2_, Dir3_;
+  FileListBox File1_, File2_, File3_;
+  AboutWindow about_;
+
+  // Requests first, services last: the launcher, holding callbacks into the requests, goes
+  // first when the window object ends.
+  std::unique_ptr<SkinRequest> skins_;
+  std::unique_ptr<VolumeRequest> volumes_;
+  std::unique_ptr<MessageBoxPrompts> prompts_;
+  std::unique_ptr<ProcessLauncher> launcher_;
+};
+
+}  // namespace quorvane::ui
