@@ -96,8 +96,9 @@ void RemoveTree(const std::wstring& path);
 
 #define CHECK_EQ(actual, expected)                                                          \
   do {                                                                                      \
-    const auto& check_a_ = (actual);                                                        \
-    const auto& check_e_ = (expected);                                                      \
+    /* copies: `actual` may be part of a temporary that ends with this statement */          \
+    const auto check_a_ = (actual);                                                         \
+    const auto check_e_ = (expected);                                                       \
     if (!(check_a_ == check_e_))                                                            \
       ::check::Fail(__FILE__, __LINE__,                                                     \
                     std::string("CHECK_EQ(" #actual ", " #expected ")\n      actual:   ") + \

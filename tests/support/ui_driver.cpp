@@ -1,0 +1,127 @@
+#include "tests/support/ui_driver.h"
+
+#include <ostream>
+
+#include "tests/support/check.h"
+
+namespace check {
+namespace {
+
+MessageBoxAnswerer* g_answerer = nullptr;
+
+// Message boxes show their text in a static control with this id, on Windows and Wine alike.
+constexpr int kMessageBoxText = 0xFFFF;
+
+UINT IconStyle(HWND box) {
+  const std::pair<LPCWSTR, UINT> icons[] = {{IDI_EXCLAMATION, MB_ICONEXCLAMATION},
+                                            {IDI_INFORMATION, MB_ICONINFORMATION},
+                                            {IDI_QUESTION, MB_ICONQUESTION},
+                                            {IDI_HAND, MB_ICONHAND}};
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    const HICON shown = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+    if (shown == nullptr) continue;
+    for (auto [id, style] : icons)
+      if (LoadIconW(nullptr, id) == shown) return style;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::ostream& operator<<(std::ostream& out, const SeenBox& box) {
+  return out << "{" << Show(box.text) << ", " << Show(box.title) << ", " << box.style << "}";
+}
+
+MessageBoxAnswerer::MessageBoxAnswerer() {
+  g_answerer = this;
+  // WH_CALLWNDPROCRET sees a dialog's WM_INITDIALOG after it has run: the box's texts are in
+  // place, and it does not depend on the box being activated.
+  hook_ = SetWindowsHookExW(WH_CALLWNDPROCRET, &Hook, nullptr, GetCurrentThreadId());
+  if (hook_ == nullptr) Abort(__FILE__, __LINE__, "cannot hook message boxes");
+}
+
+MessageBoxAnswerer::~MessageBoxAnswerer() {
+  UnhookWindowsHookEx(hook_);
+  g_answerer = nullptr;
+}
+
+LRESULT CALLBACK MessageBoxAnswerer::Hook(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+  wchar_t className[16] = {};
+  if (code == HC_ACTION && g_answerer != nullptr && call->message == WM_INITDIALOG &&
+      GetClassNameW(call->hwnd, className, 16) && std::wstring(className) == L"#32770" &&
+      GetDlgItem(call->hwnd, kMessageBoxText) != nullptr) {
+    HWND box = call->hwnd;
+    const bool yesNo = GetDlgItem(box, IDYES) != nullptr && GetDlgItem(box, IDNO) != nullptr;
+    const UINT buttons = yesNo ? MB_YESNO : (GetDlgItem(box, IDCANCEL) != nullptr ? MB_OKCANCEL : MB_OK);
+    g_answerer->seen.push_back({TextOf(GetDlgItem(box, kMessageBoxText)), TextOf(box), buttons | IconStyle(box)});
+    int answer = IDOK;
+    if (buttons != MB_OK) {
+      if (g_answerer->answers.empty()) {
+        Fail(__FILE__, __LINE__, "unexpected question: " + Show(g_answerer->seen.back().text));
+        answer = yesNo ? IDNO : IDCANCEL;
+      } else {
+        answer = g_answerer->answers.front();
+        g_answerer->answers.pop_front();
+      }
+    }
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, answer)));
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void Click(HWND button) { SendMessageW(button, BM_CLICK, 0, 0); }
+
+void Type(HWND edit, const std::wstring& text) { SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())); }
+
+namespace {
+void Notify(HWND list, int code) {
+  SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), code), reinterpret_cast<LPARAM>(list));
+}
+}  // namespace
+
+void Choose(HWND list, int index) {
+  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  Notify(list, LBN_SELCHANGE);
+}
+
+void Open(HWND list, int index) {
+  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  Notify(list, LBN_DBLCLK);
+}
+
+void Key(HWND target, UINT key) {
+  PostMessageW(target, WM_KEYDOWN, key, 1);
+  PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+}
+
+int IndexOf(HWND list, const std::wstring& text) {
+  const LRESULT i = SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
+  return i == LB_ERR ? -1 : static_cast<int>(i);
+}
+
+std::vector<std::wstring> Items(HWND list) {
+  std::vector<std::wstring> items;
+  const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    std::wstring item(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)) + 1, L'\0');
+    item.resize(static_cast<size_t>(SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item.data()))));
+    items.push_back(item);
+  }
+  return items;
+}
+
+std::wstring TextOf(HWND window) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+RECT RectIn(HWND window, HWND reference) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  MapWindowPoints(HWND_DESKTOP, reference, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+}  // namespace check

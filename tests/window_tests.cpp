@@ -1,0 +1,399 @@
+// The real main window on a real display: its controls, their places and state, the keyboard,
+// and whole requests with real message boxes answered by the test and the stand-in tools
+// started as real processes from the test program's folder.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "tests/support/check.h"
+#include "tests/support/standin_log.h"
+#include "tests/support/ui_driver.h"
+#include "ui/Layout.h"
+#include "ui/MainWindow.h"
+
+using namespace quorvane;
+using namespace quorvane::ui;
+using check::SeenBox;
+using Args = std::vector<std::wstring>;
+
+namespace {
+
+const std::wstring kFolder = check::ProgramFolder();
+
+// One main window for a test case, its keyboard handled as the program's message loop does.
+struct OpenWindow {
+  Quorvane window;
+  OpenWindow() {
+    std::wstring error;
+    if (!window.Create(SW_SHOW, error)) check::Abort(__FILE__, __LINE__, "window: " + check::Utf8(error));
+    check::SetMessageFilter([this](MSG& msg) { return window.PreTranslateMessage(msg); });
+    check::Pump(50);
+  }
+  ~OpenWindow() { check::SetMessageFilter(nullptr); }
+  HWND operator[](ControlId id) const { return window.Control(id); }
+  const QuorvaneCode& state() const { return window.State(); }
+  bool checked(ControlId id) const { return SendMessageW(window.Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+  void showPage(int page) {
+    TabCtrl_SetCurFocus(window.Control(kSSTab1), page);
+    check::Pump(20);
+  }
+  // Runs until every tool started has ended and its report has been handled.
+  void waitForTools() { REQUIRE(check::PumpUntil([this] { return window.ToolsIdle(); }, 30000)); }
+};
+
+// Leaves the program folder as the suite found it: the stand-ins, no logs, skins or volumes.
+void CleanGameFolder() {
+  for (const wchar_t* pattern : {L"*.log", L"*.vol", L"*.bmp"}) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((kFolder + pattern).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) continue;
+    do DeleteFileW((kFolder + data.cFileName).c_str());
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  SetEnvironmentVariableW(L"MAKESKIN_FAULT", nullptr);
+  SetEnvironmentVariableW(L"VT_FAULT", nullptr);
+}
+
+std::wstring WithoutSlash(std::wstring folder) {
+  if (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+  return folder;
+}
+
+}  // namespace
+
+TEST(window, opens_in_its_initial_state) {
+  CleanGameFolder();
+  check::WriteFile(kFolder + L"red.bmp", "BM");
+  check::WriteFile(kFolder + L"team.vol", "");
+  OpenWindow w;
+  HWND main = w.window.hwnd();
+
+  CHECK_EQ(check::TextOf(main), L"Quorvane");
+  const LONG style = GetWindowLongW(main, GWL_STYLE);
+  CHECK((style & WS_SYSMENU) && (style & WS_CAPTION));
+  CHECK(!(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME)));
+  CHECK(SendMessageW(main, WM_GETICON, ICON_BIG, 0) != 0);
+
+  // Centred on the primary monitor's work area, give or take rounding.
+  RECT frame{}, area{};
+  GetWindowRect(main, &frame);
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  CHECK(std::abs((frame.left - area.left) - (area.right - frame.right)) <= 1);
+  CHECK(std::abs((frame.top - area.top) - (area.bottom - frame.bottom)) <= 1);
+
+  HWND tab = w[kSSTab1];
+  CHECK_EQ(TabCtrl_GetItemCount(tab), 2);
+  CHECK_EQ(TabCtrl_GetCurSel(tab), 0);
+  for (int i = 0; i < 2; ++i) {
+    wchar_t caption[32] = {};
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = caption;
+    item.cchTextMax = 32;
+    TabCtrl_GetItem(tab, i, &item);
+    CHECK_EQ(std::wstring(caption), i == 0 ? L"Skins" : L"Volumes");
+  }
+  CHECK_EQ(GetFocus(), tab);
+
+  // Every control carries its caption; only the Skins page shows.
+  for (auto [table, visible] : {std::pair{SkinsPageControls(), true}, {VolumesPageControls(), false}}) {
+    for (const ControlDef& c : table) {
+      HWND control = w[c.id];
+      REQUIRE(control != nullptr);
+      if (c.kind != Kind::kFolderList && c.kind != Kind::kFileList) CHECK_EQ(check::TextOf(control), c.caption);
+      CHECK_EQ(IsWindowVisible(control) != FALSE, visible);
+    }
+  }
+  for (ControlId option : {kOption1, kOption2, kOption3, kOption4, kOption5, kOption6, kOption7, kOption8, kOption10})
+    CHECK(!w.checked(option));
+  CHECK(w.checked(kOption9));
+  CHECK(IsWindowEnabled(w[kText2]));
+  CHECK(!IsWindowEnabled(w[kDir3]));
+  CHECK(!IsWindowEnabled(w[kFile3]));
+  for (ControlId id : {kText1, kText2}) {
+    CHECK_EQ(check::TextOf(w[id]), L"");
+    CHECK(SendMessageW(w[id], EM_GETLIMITTEXT, 0, 0) >= 0x7FFFFFFE);
+    CHECK(!(GetWindowLongW(w[id], GWL_STYLE) & ES_MULTILINE));
+  }
+
+  // The three panes show the program folder, nothing chosen and nothing recorded.
+  for (ControlId id : {kFile1, kFile2, kFile3}) CHECK_EQ(SendMessageW(w[id], LB_GETCURSEL, 0, 0), LB_ERR);
+  CHECK_EQ(check::Items(w[kFile1]), (Args{L"red.bmp"}));
+  CHECK_EQ(check::Items(w[kFile2]), (Args{L"red.bmp"}));
+  CHECK_EQ(check::Items(w[kFile3]), (Args{L"team.vol"}));
+  CHECK_EQ(w.state().AppDir, kFolder);
+  CHECK(w.state().SkinFile.empty() && w.state().VolumeSkinFile.empty() && w.state().VolumeFile.empty());
+  CleanGameFolder();
+}
+
+TEST(window, option_buttons_are_grouped_by_their_frames) {
+  OpenWindow w;
+  check::Click(w[kOption2]);
+  check::Click(w[kOption8]);
+  CHECK(w.checked(kOption2) && w.checked(kOption8));
+  check::Click(w[kOption3]);
+  CHECK(!w.checked(kOption2) && w.checked(kOption3) && w.checked(kOption8));
+
+  w.showPage(1);
+  check::Click(w[kOption10]);
+  CHECK(!w.checked(kOption9) && w.checked(kOption10));
+  CHECK(!IsWindowEnabled(w[kText2]));
+  CHECK(IsWindowEnabled(w[kDir3]) && IsWindowEnabled(w[kFile3]));
+  // The Skins page's groups are untouched by the Volumes page's.
+  CHECK(w.checked(kOption3) && w.checked(kOption8));
+  check::Click(w[kOption9]);
+  CHECK(IsWindowEnabled(w[kText2]));
+  CHECK(!IsWindowEnabled(w[kDir3]) && !IsWindowEnabled(w[kFile3]));
+}
+
+TEST(window, pages_keep_their_state_across_tab_switches) {
+  CleanGameFolder();
+  check::WriteFile(kFolder + L"red.bmp", "BM");
+  OpenWindow w;
+  check::Type(w[kText1], L"red team");
+  CHECK_EQ(w.state().Prefix, L"red team");
+  check::Click(w[kOption1]);
+  check::Click(w[kOption6]);
+  check::Choose(w[kFile1], check::IndexOf(w[kFile1], L"red.bmp"));
+
+  w.showPage(1);
+  CHECK(IsWindowVisible(w[kCommand4]) && !IsWindowVisible(w[kCommand1]));
+  check::Type(w[kText2], L"blue");
+  check::Click(w[kOption10]);
+  w.showPage(0);
+  CHECK(IsWindowVisible(w[kCommand1]) && !IsWindowVisible(w[kCommand4]));
+  CHECK_EQ(check::TextOf(w[kText1]), L"red team");
+  CHECK(w.checked(kOption1) && w.checked(kOption6));
+  CHECK_EQ(SendMessageW(w[kFile1], LB_GETCURSEL, 0, 0), check::IndexOf(w[kFile1], L"red.bmp"));
+  w.showPage(1);
+  CHECK_EQ(check::TextOf(w[kText2]), L"blue");
+  CHECK(w.checked(kOption10) && !IsWindowEnabled(w[kText2]));
+  // Typing in the Volumes prefix box records nothing: its request reads the box itself.
+  CHECK_EQ(w.state().Prefix, L"red team");
+  CleanGameFolder();
+}
+
+TEST(window, controls_sit_where_the_tables_put_them_at_any_dpi) {
+  OpenWindow w;
+  HWND main = w.window.hwnd();
+  HWND tab = w[kSSTab1];
+  auto checkAt = [&](UINT dpi) {
+    RECT client{};
+    GetClientRect(main, &client);
+    CHECK_EQ(client.right, Pixels(kMainClient.width, dpi));
+    CHECK_EQ(client.bottom, Pixels(kMainClient.height, dpi));
+    const RECT strip = check::RectIn(tab, main);
+    const RECT expected = Pixels(kTabStrip, dpi);
+    CHECK(EqualRect(&strip, &expected));
+    for (auto table : {SkinsPageControls(), VolumesPageControls()}) {
+      for (const ControlDef& c : table) {
+        const RECT actual = check::RectIn(w[c.id], tab);
+        const RECT want = Pixels(Absolute(table, c), dpi);
+        if (!EqualRect(&actual, &want))
+          check::Fail(__FILE__, __LINE__,
+                      check::Utf8(c.name) + " at " + std::to_string(dpi) + " dpi: " + std::to_string(actual.left) +
+                          "," + std::to_string(actual.top) + " " + std::to_string(actual.right - actual.left) + "x" +
+                          std::to_string(actual.bottom - actual.top) + ", want " + std::to_string(want.left) + "," +
+                          std::to_string(want.top) + " " + std::to_string(want.right - want.left) + "x" +
+                          std::to_string(want.bottom - want.top));
+      }
+    }
+    // The tab headers lie along the strip's top edge, above the page frames.
+    RECT header{};
+    TabCtrl_GetItemRect(tab, 1, &header);
+    CHECK(header.top >= 0 && header.bottom <= Pixels(480, dpi));
+  };
+  checkAt(96);
+  for (UINT dpi : {144u, 96u}) {
+    RECT suggested{};
+    GetWindowRect(main, &suggested);
+    SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    checkAt(dpi);
+  }
+}
+
+TEST(window, the_tab_key_visits_the_controls_in_order) {
+  OpenWindow w;
+  auto round = [&] {
+    std::vector<HWND> visited;
+    SetFocus(w[kSSTab1]);
+    for (int i = 0; i < 20; ++i) {
+      check::Key(GetFocus(), VK_TAB);
+      check::Pump(10);
+      if (GetFocus() == w[kSSTab1]) break;
+      visited.push_back(GetFocus());
+    }
+    return visited;
+  };
+  // An option group is one stop, at its selected option (its first while none is).
+  CHECK_EQ(round(), (std::vector<HWND>{w[kDir1], w[kFile1], w[kOption4], w[kOption1], w[kCommand1], w[kCommand2],
+                                       w[kCommand3], w[kText1]}));
+  check::Click(w[kOption7]);
+  CHECK_EQ(round()[2], w[kOption7]);
+
+  w.showPage(1);
+  CHECK_EQ(round(), (std::vector<HWND>{w[kCommand4], w[kCommand5], w[kCommand6], w[kDir2], w[kFile2], w[kOption9],
+                                       w[kText2]}));
+  check::Click(w[kOption10]);
+  CHECK_EQ(round(), (std::vector<HWND>{w[kCommand4], w[kCommand5], w[kCommand6], w[kDir2], w[kFile2],
+                                       w[kOption10], w[kDir3], w[kFile3]}));
+
+  // The arrow keys move within a group and select as they go.
+  w.showPage(0);
+  SetFocus(w[kOption1]);
+  check::Key(w[kOption1], VK_DOWN);
+  check::Pump(20);
+  CHECK_EQ(GetFocus(), w[kOption2]);
+  CHECK(w.checked(kOption2) && w.checked(kOption7));
+}
+
+TEST(window, enter_presses_continue_only_on_the_skins_page) {
+  OpenWindow w;
+  check::MessageBoxAnswerer boxes;
+  SetFocus(w[kText1]);
+  check::Key(w[kText1], VK_RETURN);
+  check::Pump(50);
+  CHECK_EQ(boxes.seen.size(), 4u);  // the Skins request ran: four warnings
+
+  boxes.seen.clear();
+  w.showPage(1);
+  SetFocus(w[kText2]);
+  check::Key(w[kText2], VK_RETURN);
+  check::Pump(50);
+  CHECK(boxes.seen.empty());
+}
+
+TEST(flow, missing_choices_are_warned_about_in_real_message_boxes) {
+  CleanGameFolder();
+  OpenWindow w;
+  check::MessageBoxAnswerer boxes;
+  check::Click(w[kCommand1]);
+  auto warning = [](const wchar_t* text) { return SeenBox{text, L"Oops..!", MB_OK | MB_ICONEXCLAMATION}; };
+  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{
+                           warning(L"You must select a palette in order to complete this operation..!"),
+                           warning(L"You must select an armor in order to complete this operation..!"),
+                           warning(L"You must select a skin in order to complete this operation..!"),
+                           warning(L"You must enter a prefix in order to complete this operation..!")}));
+  CHECK_EQ(w.state().Answer, 1);
+  CHECK_EQ(w.state().SkinsOk, kFalse);
+  CHECK(!check::FileExists(kFolder + L"makeskin.log"));
+}
+
+TEST(flow, a_skin_is_made_and_packed_by_the_real_tools) {
+  CleanGameFolder();
+  check::WriteFile(kFolder + L"red.bmp", "BM red picture");
+  OpenWindow w;
+  check::MessageBoxAnswerer boxes;
+  boxes.answers = {IDYES};
+
+  check::Click(w[kOption2]);
+  check::Click(w[kOption7]);
+  check::Choose(w[kFile1], check::IndexOf(w[kFile1], L"red.bmp"));
+  check::Type(w[kText1], L"my red");
+  check::Click(w[kCommand1]);
+  CHECK(boxes.seen.empty());  // nothing is asked before the skin exists
+  w.waitForTools();
+
+  const std::wstring skin = kFolder + L"my red.mfemale.bmp";
+  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{{L"Add my red.mfemale.bmp to my red.vol?", L"Success",
+                                              MB_YESNO | MB_ICONINFORMATION}}));
+  CHECK_EQ(w.state().Answer, 6);
+  CHECK_EQ(w.state().PaletteArg, L" pal2 ");
+  CHECK_EQ(w.state().ArmorFile, L"mfemale.bmp");
+  CHECK_EQ(w.state().SkinsOk, kTrue);
+
+  const auto maker = check::ReadStandinLog(kFolder + L"makeskin.log");
+  REQUIRE(maker.size() == 1);
+  const Args makerArgs{kFolder + L"makeskin.exe", L"pal2", kFolder + L"red.bmp", skin};
+  CHECK_EQ(maker[0].crtArgs, makerArgs);
+  CHECK_EQ(maker[0].shellArgs, makerArgs);
+  CHECK_EQ(maker[0].workingFolder, WithoutSlash(kFolder));
+  CHECK_EQ(maker[0].showWindow, static_cast<unsigned>(SW_SHOWMINIMIZED));
+  CHECK(maker[0].startupFlags & STARTF_USESHOWWINDOW);
+  CHECK(check::FileExists(skin));
+
+  const auto packer = check::ReadStandinLog(kFolder + L"vt.log");
+  REQUIRE(packer.size() == 1);
+  const Args packerArgs{kFolder + L"vt.exe", L"-sp", kFolder + L"my red.vol", L"my red.mfemale.bmp"};
+  CHECK_EQ(packer[0].crtArgs, packerArgs);
+  CHECK_EQ(packer[0].shellArgs, packerArgs);
+  CHECK_EQ(packer[0].commandLine, w.state().CommandLine);
+  CHECK_EQ(packer[0].exitCode, 0);
+  CHECK(check::FileExists(kFolder + L"my red.vol"));
+  CleanGameFolder();
+}
+
+TEST(flow, tool_failures_are_told_and_nothing_is_lost) {
+  CleanGameFolder();
+  check::WriteFile(kFolder + L"red.bmp", "BM");
+  OpenWindow w;
+  check::MessageBoxAnswerer boxes;
+  check::Click(w[kOption1]);
+  check::Click(w[kOption4]);
+  check::Choose(w[kFile1], check::IndexOf(w[kFile1], L"red.bmp"));
+  check::Type(w[kText1], L"red");
+  const std::wstring skin = kFolder + L"red.larmor.bmp";
+
+  // A skin maker that fails: no question, a warning saying why.
+  SetEnvironmentVariableW(L"MAKESKIN_FAULT", L"exit=4");
+  check::Click(w[kCommand1]);
+  w.waitForTools();
+  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{{L"The skin " + skin + L" was not made: makeskin.exe ended with code 4..!",
+                                              L"Oops..!", MB_OK | MB_ICONEXCLAMATION}}));
+
+  // A skin maker that is not there: the window stays, with every choice.
+  SetEnvironmentVariableW(L"MAKESKIN_FAULT", nullptr);
+  const std::wstring tool = kFolder + L"makeskin.exe", away = kFolder + L"makeskin.away";
+  REQUIRE(MoveFileW(tool.c_str(), away.c_str()));
+  boxes.seen.clear();
+  check::Click(w[kCommand1]);
+  w.waitForTools();
+  MoveFileW(away.c_str(), tool.c_str());
+  REQUIRE(boxes.seen.size() == 1);
+  CHECK(boxes.seen[0].text.starts_with(L"Unable to start " + tool + L": "));
+  CHECK(boxes.seen[0].text.ends_with(L"..!"));
+  CHECK(IsWindow(w.window.hwnd()));
+  CHECK_EQ(w.state().Prefix, L"red");
+  CHECK_EQ(w.state().SkinFile, kFolder + L"red.bmp");
+  CHECK(w.checked(kOption1) && w.checked(kOption4));
+
+  // A volume tool that fails: named with its volume and code.
+  SetEnvironmentVariableW(L"VT_FAULT", L"exit=9");
+  boxes.seen.clear();
+  boxes.answers = {IDYES};
+  check::Click(w[kCommand1]);
+  w.waitForTools();
+  REQUIRE(boxes.seen.size() == 2);
+  CHECK_EQ(boxes.seen[1].text,
+           L"The file red.larmor.bmp was not added to " + kFolder + L"red.vol: vt.exe ended with code 9..!");
+  CleanGameFolder();
+}
+
+TEST(flow, folders_are_opened_and_files_picked_through_the_panes) {
+  CleanGameFolder();
+  const std::wstring pics = check::ScratchFolder(L"pics");
+  check::WriteFile(pics + L"\\Blue.BMP", "BM");
+  check::WriteFile(pics + L"\\notes.txt", "");
+  CreateDirectoryW((pics + L"\\inner").c_str(), nullptr);
+  OpenWindow w;
+
+  // Down into scratch\pics: its pictures show, nothing is recorded yet.
+  check::Open(w[kDir1], check::IndexOf(w[kDir1], L"scratch"));
+  check::Open(w[kDir1], check::IndexOf(w[kDir1], L"pics"));
+  CHECK_EQ(check::Items(w[kFile1]), (Args{L"Blue.BMP"}));
+  CHECK(w.state().SkinFile.empty());
+  check::Choose(w[kFile1], 0);
+  CHECK_EQ(w.state().SkinFile, pics + L"\\Blue.BMP");
+
+  // Moving on keeps the pick; the other panes are untouched.
+  check::Open(w[kDir1], check::IndexOf(w[kDir1], L"inner"));
+  CHECK(check::Items(w[kFile1]).empty());
+  CHECK_EQ(w.state().SkinFile, pics + L"\\Blue.BMP");
+  CHECK(w.state().VolumeSkinFile.empty() && w.state().VolumeFile.empty());
+  CHECK(check::Items(w[kFile2]).empty());  // still the program folder, which has no pictures
+  check::RemoveTree(check::ProgramFolder() + L"scratch");
+}
