@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# demo.sh BUILD_DIR
+# Lays out a demo game folder under the build folder (Quorvane.exe, the stand-in game tools,
+# a few sample pictures and one volume) and starts Quorvane there under Wine. With no
+# display to show it on, it starts it on a virtual display instead, saves a screenshot of
+# the window into the demo folder, says where, and ends.
+set -euo pipefail
+build=$(cd "$1" && pwd)
+demo="$build/demo-game"
+run="$build/wine-run.sh"
+
+mkdir -p "$demo"
+cp "$build/bin/Quorvane.exe" "$build/bin/makeskin.exe" "$build/bin/vt.exe" "$demo/"
+mkdir -p "$demo/pictures"
+for colour in red blue green; do
+  [ -f "$demo/pictures/$colour.bmp" ] ||
+    convert -size 64x64 "gradient:$colour-black" "BMP3:$demo/pictures/$colour.bmp"
+done
+[ -f "$demo/red.bmp" ] || cp "$demo/pictures/red.bmp" "$demo/red.bmp"
+"$(dirname "$0")/wine-prefix.sh" "$build/wineprefix"
+if [ ! -f "$demo/sample.vol" ]; then
+  (cd "$demo" && WINEDEBUG=-all WINEPREFIX="$build/wineprefix" wine ./vt.exe -sp sample.vol red.bmp >/dev/null)
+fi
+
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 && [ ! -f "$build/display/number" ]; then
+  echo "demo: starting Quorvane in $demo"
+  cd "$demo" && exec "$run" ./Quorvane.exe
+fi
+
+# No display: a virtual one, a screenshot, and done.
+"$(dirname "$0")/display.sh" start "$build" >/dev/null
+trap '"$(dirname "$0")/display.sh" stop "$build"' EXIT
+export DISPLAY=":$(cat "$build/display/number")"
+(cd "$demo" && "$run" ./Quorvane.exe) &
+window=""
+for _ in $(seq 150); do
+  window=$(xwininfo -root -tree 2>/dev/null | awk '/"Quorvane": \(/ {print $1; exit}')
+  [ -n "$window" ] && break
+  sleep 0.2
+done
+if [ -z "$window" ]; then
+  echo "demo: Quorvane's window did not appear" >&2
+  exit 1
+fi
+sleep 1  # let it finish painting
+import -window "$window" "$demo/screenshot.png"
+echo "demo: no display here, so Quorvane ran on a virtual one."
+echo "demo: screenshot of its window: $demo/screenshot.png"
