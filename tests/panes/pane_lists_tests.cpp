@@ -1,0 +1,504 @@
+// The panes' real list controls in a real window, driven with the messages a user's mouse
+// and keyboard produce, on folders made for each case.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <aclapi.h>
+
+#include "app/FolderListing.h"
+#include "tests/panes/pane_window.h"
+#include "tests/support/check.h"
+
+using namespace quorvane;
+using namespace panes_test;
+
+namespace {
+
+// Folders and files made through the long form, so that deep test trees can be built too.
+std::wstring Long(const std::wstring& path) { return SystemForm(path); }
+
+void MakeFolder(const std::wstring& path) {
+  if (!CreateDirectoryW(Long(path).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+    check::Abort(__FILE__, __LINE__, "cannot create folder " + check::Show(path));
+}
+
+void MakeFolders(const std::wstring& base, const std::vector<std::wstring>& relative) {
+  for (const std::wstring& r : relative) MakeFolder(base + L"\\" + r);
+}
+
+void MakeFile(const std::wstring& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+  HANDLE file = CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
+  if (file == INVALID_HANDLE_VALUE) check::Abort(__FILE__, __LINE__, "cannot create file " + check::Show(path));
+  CloseHandle(file);
+}
+
+// Removes a tree of any depth (the harness's own removal stops at the short path limit).
+void RemoveLongTree(const std::wstring& path) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((Long(path + L"\\*")).c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = path + L"\\" + name;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveLongTree(child);
+      } else {
+        SetFileAttributesW(Long(child).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(Long(child).c_str());
+      }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryW(Long(path).c_str());
+}
+
+int IndexOf(const FolderListBox& dir, const std::wstring& text) {
+  const auto& entries = dir.Entries();
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (entries[i].text == text) return static_cast<int>(i);
+  check::Abort(__FILE__, __LINE__, "no line " + check::Show(text));
+}
+
+int IndexOf(const FileListBox& files, const std::wstring& name) {
+  const auto& names = files.Names();
+  const auto found = std::find(names.begin(), names.end(), name);
+  if (found == names.end()) check::Abort(__FILE__, __LINE__, "no file " + check::Show(name));
+  return static_cast<int>(found - names.begin());
+}
+
+// The lines the folder list must show for `current` with these subfolders, as "level:text".
+std::vector<std::wstring> ExpectedLines(const std::wstring& current, const std::vector<std::wstring>& subfolders) {
+  std::vector<std::wstring> lines{L"0:" + RootOf(current)};
+  int level = 0;
+  for (const std::wstring& name : NamesBelowRoot(current)) lines.push_back(std::to_wstring(++level) + L":" + name);
+  for (const std::wstring& name : subfolders) lines.push_back(std::to_wstring(level + 1) + L":" + name);
+  return lines;
+}
+
+// Whether this file system keeps an attribute that was set (some hosts of Wine do not).
+bool AttributeTook(const std::wstring& path, DWORD attribute) {
+  const DWORD got = GetFileAttributesW(Long(path).c_str());
+  return got != INVALID_FILE_ATTRIBUTES && (got & attribute);
+}
+
+}  // namespace
+
+// ---- The folder list ----
+
+TEST(folderlist, shows_the_chain_then_the_subfolders_sorted_one_level_deeper) {
+  const std::wstring tree = check::ScratchFolder(L"chain");
+  MakeFolders(tree, {L"Pics", L"Pics\\beta", L"Pics\\Alpha", L"Pics\\gamma", L"Pics\\_under",
+                     L"Pics\\Zeta", L"Pics\\alpha2", L"Pics\\beta\\deep", L"Pics\\secret"});
+  MakeFile(tree + L"\\Pics\\not a folder.bmp");
+  SetFileAttributesW(Long(tree + L"\\Pics\\secret").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
+  const bool hidden = AttributeTook(tree + L"\\Pics\\secret", FILE_ATTRIBUTE_HIDDEN);
+  if (!hidden) std::printf("  note: this file system does not keep the hidden attribute\n");
+
+  PaneWindow w;
+  HWND list = w.dir1.Handle();
+  REQUIRE(w.dir1.SetPath(tree + L"\\pics\\"));  // typed in other capitals, with a trailing "\"
+  const std::wstring pics = tree + L"\\Pics";
+  CHECK_EQ(w.dir1.Path(), pics);
+  std::vector<std::wstring> subfolders{L"Alpha", L"alpha2", L"beta", L"gamma", L"Zeta", L"_under"};
+  if (!hidden) subfolders.insert(subfolders.begin() + 4, L"secret");
+  const std::vector<std::wstring> expected = ExpectedLines(pics, subfolders);
+  CHECK_EQ(Lines(w.dir1), expected);
+
+  // The control holds plain names (no padding): what type-ahead and screen readers read.
+  std::vector<std::wstring> texts;
+  for (const std::wstring& line : expected) texts.push_back(line.substr(line.find(L':') + 1));
+  CHECK_EQ(Texts(list), texts);
+  CHECK_EQ(Selection(list), IndexOf(w.dir1, L"Pics"));
+  CHECK_EQ(w.dir1Changes, 1);
+  CHECK_EQ(w.file1.Path(), pics);  // the file list followed
+  CHECK_EQ(w.file1.Names(), std::vector<std::wstring>{L"not a folder.bmp"});
+  UpdateWindow(w.hwnd);  // every line drawn once, through the window's WM_DRAWITEM
+}
+
+TEST(folderlist, opens_down_and_up_and_never_above_the_root) {
+  const std::wstring tree = check::ScratchFolder(L"updown");
+  MakeFolders(tree, {L"A", L"A\\B", L"A\\B\\C", L"A\\B2"});
+  PaneWindow w;
+  HWND list = w.dir1.Handle();
+  REQUIRE(w.dir1.SetPath(tree + L"\\A"));
+
+  w.DoubleClick(list, IndexOf(w.dir1, L"B"));
+  CHECK_EQ(w.dir1.Path(), tree + L"\\A\\B");
+  CHECK_EQ(Lines(w.dir1), ExpectedLines(tree + L"\\A\\B", {L"C"}));
+  CHECK_EQ(w.file1.Path(), tree + L"\\A\\B");
+
+  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(IndexOf(w.dir1, L"C")), 0);
+  w.PressEnter(list);
+  CHECK_EQ(w.dir1.Path(), tree + L"\\A\\B\\C");
+  CHECK_EQ(w.okPresses, 0);  // Enter opened the folder instead of pressing "Continue"
+
+  // Up the chain: one of the folders above.
+  w.DoubleClick(list, IndexOf(w.dir1, L"A"));
+  CHECK_EQ(w.dir1.Path(), tree + L"\\A");
+  CHECK_EQ(Lines(w.dir1), ExpectedLines(tree + L"\\A", {L"B", L"B2"}));
+  CHECK_EQ(w.dir1Changes, 4);
+
+  // The root's line is the first and nothing is above it, however often it is opened.
+  const std::wstring root = RootOf(tree);
+  for (int i = 0; i < 2; ++i) {
+    w.DoubleClick(list, 0);
+    CHECK_EQ(w.dir1.Path(), root);
+    CHECK_EQ(std::wstring(Texts(list).at(0)), root);
+    CHECK_EQ(Selection(list), 0);
+    for (const FolderEntry& entry : w.dir1.Entries()) CHECK(entry.level <= 1);
+  }
+  CHECK_EQ(w.file1.Path(), root);
+  REQUIRE(w.dir1.SetPath(tree + L"\\..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\.."));
+  CHECK_EQ(w.dir1.Path(), root);
+
+  // The folder list keeps to the root it was first set to.
+  DWORD drives = GetLogicalDrives();
+  std::wstring other;
+  for (wchar_t letter = L'C'; letter <= L'Z' && other.empty(); ++letter)
+    if ((drives >> (letter - L'A')) & 1) {
+      const std::wstring candidate = std::wstring(1, letter) + L":\\";
+      if (!SameRoot(candidate, root)) other = candidate;
+    }
+  if (other.empty()) {
+    std::printf("  note: no second drive here to try leaving the root\n");
+  } else {
+    CHECK(!w.dir1.SetPath(other));
+    CHECK_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SAME_DEVICE));
+    CHECK_EQ(w.dir1.Path(), root);
+  }
+  // The "\\?\" form of a folder is the same folder, reported in the normal form.
+  REQUIRE(w.dir1.SetPath(L"\\\\?\\" + tree + L"\\A\\B"));
+  CHECK_EQ(w.dir1.Path(), tree + L"\\A\\B");
+  CHECK_EQ(w.file1.Path(), tree + L"\\A\\B");
+}
+
+TEST(folderlist, keys_and_mouse_move_the_highlight_and_open_as_a_user_expects) {
+  const std::wstring tree = check::ScratchFolder(L"keys");
+  MakeFolders(tree, {L"apple", L"Banana", L"cherry"});
+  PaneWindow w;
+  HWND list = w.dir1.Handle();
+  REQUIRE(w.dir1.SetPath(tree));
+  const int current = Selection(list);
+  const int changes = w.dir1Changes;
+
+  // Arrow keys, type-ahead and a single click only move the highlight.
+  SendMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
+  CHECK_EQ(Selection(list), current + 1);
+  SendMessageW(list, WM_KEYDOWN, VK_UP, 0);
+  SendMessageW(list, WM_KEYDOWN, VK_UP, 0);
+  CHECK_EQ(Selection(list), current - 1);
+  SendMessageW(list, WM_CHAR, L'c', 0);  // finds the line by its name
+  CHECK_EQ(Selection(list), IndexOf(w.dir1, L"cherry"));
+  const int banana = IndexOf(w.dir1, L"Banana");
+  SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(banana), 0);
+  RECT box{};
+  REQUIRE(SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(banana), reinterpret_cast<LPARAM>(&box)) != LB_ERR);
+  const LPARAM at = MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2);
+  SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageW(list, WM_LBUTTONUP, 0, at);
+  CHECK_EQ(Selection(list), banana);
+  CHECK_EQ(w.dir1.Path(), tree);
+  CHECK_EQ(w.dir1Changes, changes);
+
+  // A double-click opens, the list reporting it to the window itself.
+  SendMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  SendMessageW(list, WM_LBUTTONUP, 0, at);
+  CHECK_EQ(w.dir1.Path(), tree + L"\\Banana");
+  CHECK_EQ(w.file1.Path(), tree + L"\\Banana");
+
+  // Enter opens the highlighted line, through the dialog manager as in the main window...
+  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(IndexOf(w.dir1, tree.substr(tree.find_last_of(L'\\') + 1))), 0);
+  w.PressEnter(list);
+  CHECK_EQ(w.dir1.Path(), tree);
+  CHECK_EQ(w.okPresses, 0);
+  // ...while in the file list it still belongs to the default button.
+  w.PressEnter(w.file1.Handle());
+  CHECK_EQ(w.okPresses, 1);
+}
+
+TEST(folderlist, a_deleted_folder_opens_its_nearest_existing_ancestor) {
+  const std::wstring tree = check::ScratchFolder(L"deleted");
+  MakeFolders(tree, {L"A", L"A\\B", L"A\\B\\C", L"A\\B2"});
+  PaneWindow w;
+  HWND list = w.dir1.Handle();
+  REQUIRE(w.dir1.SetPath(tree + L"\\A\\B"));
+
+  check::RemoveTree(tree + L"\\A\\B\\C");
+  w.DoubleClick(list, IndexOf(w.dir1, L"C"));
+  CHECK_EQ(w.dir1.Path(), tree + L"\\A\\B");
+  CHECK_EQ(Lines(w.dir1), ExpectedLines(tree + L"\\A\\B", {}));
+
+  // The current folder and its parent vanish while shown: opening any of their lines lands
+  // on the nearest folder still there.
+  check::RemoveTree(tree + L"\\A");
+  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(IndexOf(w.dir1, L"B")), 0);
+  w.PressEnter(list);
+  CHECK_EQ(w.dir1.Path(), tree);
+  CHECK_EQ(Lines(w.dir1), ExpectedLines(tree, {}));
+  CHECK_EQ(w.file1.Path(), tree);
+  CHECK(w.file1.Names().empty());
+
+  // Set to a folder that is not there (a stale setting at start-up): its nearest ancestor.
+  REQUIRE(w.dir1.SetPath(tree + L"\\gone\\deeper"));
+  CHECK_EQ(w.dir1.Path(), tree);
+
+  // The file list told to show a folder that vanished stays empty and usable.
+  w.file1.SetPath(tree + L"\\gone");
+  CHECK(w.file1.Names().empty());
+  CHECK_EQ(Texts(w.file1.Handle()).size(), size_t{0});
+  CHECK(w.file1.ListingError() != static_cast<DWORD>(ERROR_SUCCESS));
+}
+
+TEST(folderlist, a_new_font_resizes_the_lines) {
+  const std::wstring tree = check::ScratchFolder(L"font");
+  PaneWindow w;
+  HWND list = w.dir1.Handle();
+  REQUIRE(w.dir1.SetPath(tree));
+  const LRESULT small = SendMessageW(list, LB_GETITEMHEIGHT, 0, 0);
+  // What the window does when it moves to a screen of twice the DPI.
+  HFONT big = CreateFontW(-32, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"Tahoma");
+  REQUIRE(big != nullptr);
+  w.dir1.SetFont(big);
+  const LRESULT large = SendMessageW(list, LB_GETITEMHEIGHT, 0, 0);
+  CHECK(large >= 32);
+  CHECK(large > small);
+  UpdateWindow(w.hwnd);
+  w.dir1.SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+  CHECK_EQ(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0), small);
+  DeleteObject(big);
+}
+
+// ---- The file list ----
+
+TEST(filelist, lists_what_the_pattern_admits_without_regard_to_case) {
+  const std::wstring tree = check::ScratchFolder(L"pattern");
+  for (const wchar_t* name : {L"RED.BMP", L"red2.Bmp", L"blue.bmp", L"Apple.bmp", L"notes.txt",
+                              L"photo.bmp.txt", L"red.bmpx", L"bmp", L"skin.vol"})
+    MakeFile(tree + L"\\" + name);
+  MakeFolder(tree + L"\\folder.bmp");
+  MakeFile(tree + L"\\hidden.bmp", FILE_ATTRIBUTE_HIDDEN);
+  MakeFile(tree + L"\\system.bmp", FILE_ATTRIBUTE_SYSTEM);
+  const bool hidden = AttributeTook(tree + L"\\hidden.bmp", FILE_ATTRIBUTE_HIDDEN);
+  const bool system = AttributeTook(tree + L"\\system.bmp", FILE_ATTRIBUTE_SYSTEM);
+
+  PaneWindow w;
+  REQUIRE(w.dir1.SetPath(tree));
+  std::vector<std::wstring> names = w.file1.Names();
+  // Windows may also admit "red.bmpx" through its short name RED~1.BMP; say what happened here.
+  const auto quirk = std::find(names.begin(), names.end(), L"red.bmpx");
+  std::printf("  note: \"*.bmp\" %s red.bmpx here\n", quirk != names.end() ? "admits" : "does not admit");
+  if (quirk != names.end()) names.erase(quirk);
+  std::vector<std::wstring> expected{L"Apple.bmp", L"blue.bmp", L"RED.BMP", L"red2.Bmp"};
+  if (!hidden) expected.insert(expected.begin() + 2, L"hidden.bmp");
+  if (!system) expected.push_back(L"system.bmp");
+  if (!hidden || !system) std::printf("  note: this file system does not keep hidden/system attributes\n");
+  CHECK_EQ(names, expected);
+  CHECK_EQ(Texts(w.file1.Handle()), w.file1.Names());
+  CHECK_EQ(Selection(w.file1.Handle()), -1);  // nothing chosen for the user
+  CHECK_EQ(w.file1.FileName(), std::wstring());
+  CHECK_EQ(w.file1.ListingError(), static_cast<DWORD>(ERROR_SUCCESS));
+
+  // The volume pane's list admits only volumes.
+  REQUIRE(w.dir3.SetPath(tree));
+  CHECK_EQ(w.file3.Names(), std::vector<std::wstring>{L"skin.vol"});
+}
+
+TEST(filelist, a_click_records_into_its_own_pane_and_outlives_folder_changes) {
+  const std::wstring tree = check::ScratchFolder(L"record");
+  MakeFolders(tree, {L"skins", L"other", L"vols"});
+  MakeFile(tree + L"\\skins\\red.bmp");
+  MakeFile(tree + L"\\skins\\blue.bmp");
+  MakeFile(tree + L"\\other\\green.bmp");
+  MakeFile(tree + L"\\vols\\a.vol");
+  MakeFile(tree + L"\\vols\\b.vol");
+  PaneWindow w;
+  HWND files = w.file1.Handle();
+  REQUIRE(w.dir1.SetPath(tree + L"\\skins"));
+  w.Choose(files, IndexOf(w.file1, L"red.bmp"));
+  CHECK_EQ(w.state.SkinFile, tree + L"\\skins\\red.bmp");
+  CHECK(w.state.VolumeSkinFile.empty());
+  CHECK(w.state.VolumeFile.empty());
+
+  // Another folder: the list changes, nothing is chosen, and the pick stays.
+  w.DoubleClick(w.dir1.Handle(), IndexOf(w.dir1, tree.substr(tree.find_last_of(L'\\') + 1)));
+  CHECK(w.file1.Names().empty());
+  CHECK_EQ(w.state.SkinFile, tree + L"\\skins\\red.bmp");
+  w.DoubleClick(w.dir1.Handle(), IndexOf(w.dir1, L"other"));
+  CHECK_EQ(w.file1.Names(), std::vector<std::wstring>{L"green.bmp"});
+  CHECK_EQ(Selection(files), -1);
+  CHECK_EQ(w.state.SkinFile, tree + L"\\skins\\red.bmp");
+
+  // A second pick replaces the first; choosing with the keyboard is a pick too.
+  w.Choose(files, 0);
+  CHECK_EQ(w.state.SkinFile, tree + L"\\other\\green.bmp");
+  REQUIRE(w.dir1.SetPath(tree + L"\\skins"));
+  w.Choose(files, 0);
+  CHECK_EQ(w.state.SkinFile, tree + L"\\skins\\blue.bmp");
+  SendMessageW(files, WM_KEYDOWN, VK_DOWN, 0);
+  CHECK_EQ(w.state.SkinFile, tree + L"\\skins\\red.bmp");
+
+  // The Volumes page's two panes record into their own variables.
+  REQUIRE(w.dir2.SetPath(tree + L"\\other"));
+  w.Choose(w.file2.Handle(), 0);
+  REQUIRE(w.dir3.SetPath(tree + L"\\vols"));
+  w.Choose(w.file3.Handle(), IndexOf(w.file3, L"b.vol"));
+  CHECK_EQ(w.state.VolumeSkinFile, tree + L"\\other\\green.bmp");
+  CHECK_EQ(w.state.VolumeFile, tree + L"\\vols\\b.vol");
+  CHECK_EQ(w.state.SkinFile, tree + L"\\skins\\red.bmp");
+
+  // A picked file deleted later is no fault: the pick stays, and the still-listed name can be
+  // picked again until the folder is read anew.
+  REQUIRE(DeleteFileW((tree + L"\\vols\\b.vol").c_str()));
+  w.Choose(w.file3.Handle(), IndexOf(w.file3, L"b.vol"));
+  CHECK_EQ(w.state.VolumeFile, tree + L"\\vols\\b.vol");
+  w.DoubleClick(w.dir3.Handle(), static_cast<int>(w.dir3.CurrentIndex()));
+  CHECK_EQ(w.file3.Names(), std::vector<std::wstring>{L"a.vol"});
+  CHECK_EQ(w.state.VolumeFile, tree + L"\\vols\\b.vol");
+}
+
+TEST(filelist, a_large_folder_fills_sorted) {
+  const std::wstring tree = check::ScratchFolder(L"large");
+  constexpr int kFiles = 2000;  // enough to matter; Wine makes files slowly in a full folder
+  for (int i = kFiles; i > 0; --i) {
+    wchar_t name[32];
+    std::swprintf(name, 32, i % 2 ? L"\\Skin%05d.bmp" : L"\\skin%05d.BMP", i);
+    MakeFile(tree + name);
+  }
+  PaneWindow w;
+  const ULONGLONG start = GetTickCount64();
+  REQUIRE(w.dir1.SetPath(tree));
+  const ULONGLONG took = GetTickCount64() - start;
+  std::printf("  note: %d files listed in %llu ms\n", kFiles, static_cast<unsigned long long>(took));
+  const auto& names = w.file1.Names();
+  REQUIRE(names.size() == size_t{kFiles});
+  CHECK_EQ(SendMessageW(w.file1.Handle(), LB_GETCOUNT, 0, 0), static_cast<LRESULT>(kFiles));
+  CHECK_EQ(names.front(), std::wstring(L"Skin00001.bmp"));
+  CHECK_EQ(names[1], std::wstring(L"skin00002.BMP"));
+  CHECK_EQ(names.back(), std::wstring(L"skin02000.BMP"));
+  w.Choose(w.file1.Handle(), kFiles - 1);
+  CHECK_EQ(w.state.SkinFile, tree + L"\\skin02000.BMP");
+  check::RemoveTree(tree);
+}
+
+// ---- What must never end the program ----
+
+TEST(faults, names_in_any_script_are_shown_and_recorded_exactly) {
+  const std::wstring tree = check::ScratchFolder(L"scripts");
+  const std::vector<std::wstring> folders{L"\u0395\u03bb\u03bb\u03ac\u03b4\u03b1", L"\u041c\u043e\u0441\u043a\u0432\u0430",
+                                          L"\u65e5\u672c\u8a9e", L"\u05e2\u05d1\u05e8\u05d9\u05ea",
+                                          L"\u0627\u0644\u0639\u0631\u0628\u064a\u0629", L"emoji \U0001F600",
+                                          L"cafe\u0301"};
+  for (const std::wstring& f : folders) MakeFolder(tree + L"\\" + f);
+  const std::wstring japanese = tree + L"\\\u65e5\u672c\u8a9e";
+  const std::vector<std::wstring> files{L"\u8d64.bmp", L"\U0001F600.BMP", L"\u043a\u0440\u0430\u0441\u043d\u044b\u0439.bmp",
+                                        L"\u03ba\u03cc\u03ba\u03ba\u03b9\u03bd\u03bf.bmp"};
+  for (const std::wstring& f : files) MakeFile(japanese + L"\\" + f);
+
+  PaneWindow w;
+  HWND list = w.dir1.Handle();
+  REQUIRE(w.dir1.SetPath(tree));
+  const std::vector<std::wstring> texts = Texts(list);
+  const std::vector<std::wstring> shown(texts.begin() + static_cast<std::ptrdiff_t>(w.dir1.CurrentIndex()) + 1, texts.end());
+  std::vector<std::wstring> sortedFolders = folders;
+  std::sort(sortedFolders.begin(), sortedFolders.end());
+  std::vector<std::wstring> sortedShown = shown;
+  std::sort(sortedShown.begin(), sortedShown.end());
+  CHECK_EQ(sortedShown, sortedFolders);
+  CHECK(std::is_sorted(shown.begin(), shown.end(), NameLess));
+  UpdateWindow(w.hwnd);  // drawing such names must not fault either
+
+  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(IndexOf(w.dir1, L"\u65e5\u672c\u8a9e")), 0);
+  w.PressEnter(list);
+  CHECK_EQ(w.dir1.Path(), japanese);
+  std::vector<std::wstring> listed = w.file1.Names();
+  std::sort(listed.begin(), listed.end());
+  std::vector<std::wstring> made = files;
+  std::sort(made.begin(), made.end());
+  CHECK_EQ(listed, made);
+  w.Choose(w.file1.Handle(), IndexOf(w.file1, L"\U0001F600.BMP"));
+  CHECK_EQ(w.state.SkinFile, japanese + L"\\\U0001F600.BMP");
+  CHECK(check::FileExists(w.state.SkinFile));
+}
+
+TEST(faults, long_names_and_paths_past_260_characters_work_in_the_normal_form) {
+  const std::wstring tree = check::ScratchFolder(L"long");
+  const std::wstring d = std::wstring(100, L'd'), e = std::wstring(100, L'e'), f = std::wstring(100, L'f');
+  const std::wstring deep = tree + L"\\" + d + L"\\" + e + L"\\" + f;
+  REQUIRE(deep.size() > MAX_PATH);
+  MakeFolders(tree, {d, d + L"\\" + e, d + L"\\" + e + L"\\" + f, d + L"\\" + e + L"\\" + f + L"\\sub"});
+  const std::wstring name255 = std::wstring(251, L'n') + L".bmp";
+  REQUIRE(name255.size() == 255);
+  MakeFile(deep + L"\\" + name255);
+  MakeFile(deep + L"\\pic.bmp");
+  MakeFile(tree + L"\\" + name255);
+
+  PaneWindow w;
+  HWND list = w.dir1.Handle();
+  // A 255-character name in a short path.
+  REQUIRE(w.dir1.SetPath(tree));
+  CHECK_EQ(w.file1.Names(), std::vector<std::wstring>{name255});
+  w.Choose(w.file1.Handle(), 0);
+  CHECK_EQ(w.state.SkinFile, tree + L"\\" + name255);
+
+  // A folder deeper than the old path limit: shown, opened and recorded without "\\?\".
+  REQUIRE(w.dir1.SetPath(deep));
+  CHECK_EQ(w.dir1.Path(), deep);
+  CHECK_EQ(Lines(w.dir1), ExpectedLines(deep, {L"sub"}));
+  CHECK_EQ(w.file1.Path(), deep);
+  CHECK_EQ(w.file1.Names(), (std::vector<std::wstring>{name255, L"pic.bmp"}));
+  CHECK_EQ(std::wstring(Texts(w.file1.Handle()).at(0)), name255);
+  w.Choose(w.file1.Handle(), 0);
+  CHECK_EQ(w.state.SkinFile, deep + L"\\" + name255);
+  CHECK(w.state.SkinFile.size() > 500);
+  UpdateWindow(w.hwnd);
+
+  w.DoubleClick(list, IndexOf(w.dir1, L"sub"));
+  CHECK_EQ(w.dir1.Path(), deep + L"\\sub");
+  w.DoubleClick(list, IndexOf(w.dir1, e));
+  CHECK_EQ(w.dir1.Path(), tree + L"\\" + d + L"\\" + e);
+  CHECK_EQ(Lines(w.dir1), ExpectedLines(tree + L"\\" + d + L"\\" + e, {f}));
+  RemoveLongTree(tree);
+}
+
+TEST(faults, an_unreadable_folder_shows_what_it_can) {
+  const std::wstring tree = check::ScratchFolder(L"unreadable");
+  MakeFolders(tree, {L"locked", L"locked\\inside"});
+  MakeFile(tree + L"\\locked\\red.bmp");
+  const std::wstring locked = tree + L"\\locked";
+  // An empty access list lets nobody read the folder (its owner may still change the list).
+  ACL empty{};
+  SECURITY_DESCRIPTOR sd{};
+  const bool denied = InitializeAcl(&empty, sizeof empty, ACL_REVISION) &&
+                      InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) &&
+                      SetSecurityDescriptorDacl(&sd, TRUE, &empty, FALSE) &&
+                      SetFileSecurityW(locked.c_str(), DACL_SECURITY_INFORMATION, &sd);
+  WIN32_FIND_DATAW data;
+  HANDLE probe = FindFirstFileW((locked + L"\\*").c_str(), &data);
+  const bool unreadable = denied && probe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED;
+  if (probe != INVALID_HANDLE_VALUE) FindClose(probe);
+  if (!unreadable) {
+    std::printf("  skipped: this system cannot make a folder unreadable (access lists not enforced)\n");
+    return;
+  }
+  {
+    PaneWindow w;
+    HWND list = w.dir1.Handle();
+    REQUIRE(w.dir1.SetPath(locked));
+    CHECK_EQ(w.dir1.Path(), locked);
+    CHECK_EQ(Lines(w.dir1), ExpectedLines(locked, {}));
+    CHECK_EQ(w.dir1.ListingError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    CHECK(w.file1.Names().empty());
+    CHECK_EQ(w.file1.ListingError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    w.Choose(w.file1.Handle(), 0);
+    CHECK(w.state.SkinFile.empty());
+    // Still usable: up to the parent.
+    w.DoubleClick(list, IndexOf(w.dir1, tree.substr(tree.find_last_of(L'\\') + 1)));
+    CHECK_EQ(w.dir1.Path(), tree);
+  }
+  SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);  // no list: everyone again
+  SetFileSecurityW(locked.c_str(), DACL_SECURITY_INFORMATION, &sd);
+}

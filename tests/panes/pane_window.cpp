@@ -1,0 +1,194 @@
+#include "tests/panes/pane_window.h"
+
+#include <stdexcept>
+
+#include "app/Panes.h"
+#include "tests/support/check.h"
+
+using namespace quorvane;
+
+namespace panes_test {
+namespace {
+
+constexpr wchar_t kClass[] = L"QuorvanePanesTestWindow";
+
+void RegisterOnce() {
+  static bool done = false;
+  if (done) return;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = &PaneWindow::Proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  wc.lpszClassName = kClass;
+  if (!RegisterClassExW(&wc)) throw std::runtime_error("cannot register the test window class");
+  done = true;
+}
+
+HWND MakeList(HWND parent, int id, DWORD exStyle, DWORD style, int x, int y) {
+  HWND list = CreateWindowExW(exStyle, L"LISTBOX", nullptr, style, x, y, 180, 160, parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                              GetModuleHandleW(nullptr), nullptr);
+  if (list == nullptr) throw std::runtime_error("cannot create a list box");
+  return list;
+}
+
+}  // namespace
+
+PaneWindow::PaneWindow() {
+  RegisterOnce();
+  hwnd = CreateWindowExW(0, kClass, L"Panes under test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
+                         620, 460, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+  if (hwnd == nullptr) throw std::runtime_error("cannot create the test window");
+
+  HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  struct Pane {
+    FolderListBox& dir;
+    FileListBox& files;
+    int dirId;
+    std::wstring& recorded;
+  } panes[] = {{dir1, file1, kDir1, state.SkinFile},
+               {dir2, file2, kDir2, state.VolumeSkinFile},
+               {dir3, file3, kDir3, state.VolumeFile}};
+  int x = 10;
+  for (Pane& pane : panes) {
+    ConnectPane(pane.dir, pane.files, pane.recorded);
+    if (!pane.dir.Attach(MakeList(hwnd, pane.dirId, FolderListBox::ExStyle(), FolderListBox::Style(), x, 10)))
+      throw std::runtime_error("cannot attach a folder list");
+    if (!pane.files.Attach(MakeList(hwnd, pane.dirId + 1, FileListBox::ExStyle(), FileListBox::Style(), x, 180)))
+      throw std::runtime_error("cannot attach a file list");
+    pane.dir.SetFont(font);
+    pane.files.SetFont(font);
+    x += 200;
+  }
+  auto wired = dir1.onChange;
+  dir1.onChange = [this, wired] {
+    ++dir1Changes;
+    wired();
+  };
+  okButton = CreateWindowExW(0, L"BUTTON", L"Continue", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+                             10, 360, 100, 28, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)),
+                             GetModuleHandleW(nullptr), nullptr);
+  check::Pump(0);
+}
+
+PaneWindow::~PaneWindow() {
+  if (hwnd != nullptr) DestroyWindow(hwnd);
+  check::Pump(0);
+}
+
+FolderListBox* PaneWindow::FolderFor(int id) {
+  switch (id) {
+    case kDir1: return &dir1;
+    case kDir2: return &dir2;
+    case kDir3: return &dir3;
+    default: return nullptr;
+  }
+}
+
+FileListBox* PaneWindow::FilesFor(int id) {
+  switch (id) {
+    case kFile1: return &file1;
+    case kFile2: return &file2;
+    case kFile3: return &file3;
+    default: return nullptr;
+  }
+}
+
+LRESULT CALLBACK PaneWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<PaneWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+  return self->Handle(hwnd, message, wParam, lParam);
+}
+
+// Only forwarding by control ID, as the main window does.
+LRESULT PaneWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND: {
+      const int id = LOWORD(wParam);
+      const WORD code = HIWORD(wParam);
+      if (id == IDOK) {
+        ++okPresses;
+        return 0;
+      }
+      if (auto* dir = FolderFor(id)) dir->OnCommand(code);
+      if (auto* files = FilesFor(id)) files->OnCommand(code);
+      return 0;
+    }
+    case WM_MEASUREITEM: {
+      auto& item = *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+      if (auto* dir = FolderFor(static_cast<int>(wParam))) {
+        dir->OnMeasureItem(item);
+        return TRUE;
+      }
+      break;
+    }
+    case WM_DRAWITEM: {
+      const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      if (auto* dir = FolderFor(static_cast<int>(wParam))) {
+        dir->OnDrawItem(item);
+        return TRUE;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void PaneWindow::Choose(HWND list, int index) {
+  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(list));
+}
+
+void PaneWindow::DoubleClick(HWND list, int index) {
+  Choose(list, index);
+  SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_DBLCLK),
+               reinterpret_cast<LPARAM>(list));
+}
+
+void PaneWindow::PressEnter(HWND list) {
+  // The way the main window's loop sees a key: IsDialogMessage first.
+  MSG msg{};
+  msg.hwnd = list;
+  msg.message = WM_KEYDOWN;
+  msg.wParam = VK_RETURN;
+  msg.lParam = 1;
+  msg.time = GetTickCount();
+  if (!IsDialogMessageW(hwnd, &msg)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  check::Pump(0);
+}
+
+std::vector<std::wstring> Texts(HWND list) {
+  std::vector<std::wstring> texts;
+  const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+    std::wstring text(static_cast<size_t>(length < 0 ? 0 : length) + 1, L'\0');
+    const LRESULT got = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(got < 0 ? 0 : static_cast<size_t>(got));
+    texts.push_back(text);
+  }
+  return texts;
+}
+
+int Selection(HWND list) { return static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)); }
+
+std::vector<std::wstring> Lines(const FolderListBox& dir) {
+  std::vector<std::wstring> lines;
+  for (const FolderEntry& entry : dir.Entries())
+    lines.push_back(std::to_wstring(entry.level) + L":" + entry.text);
+  return lines;
+}
+
+}  // namespace panes_test

@@ -1,0 +1,52 @@
+// A plain top-level window holding the three panes as the main window holds them, wired
+// the same way (ConnectPane), with a default button so that Enter has somewhere else to go.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/FileListBox.h"
+#include "app/FolderListBox.h"
+#include "app/QuorvaneCode.h"
+
+namespace panes_test {
+
+enum : int { kDir1 = 101, kFile1, kDir2, kFile2, kDir3, kFile3 };
+
+class PaneWindow {
+ public:
+  PaneWindow();
+  ~PaneWindow();
+  PaneWindow(const PaneWindow&) = delete;
+  PaneWindow& operator=(const PaneWindow&) = delete;
+
+  HWND hwnd = nullptr;
+  HWND okButton = nullptr;
+  quorvane::QuorvaneCode state;
+  quorvane::FolderListBox dir1, dir2, dir3;
+  quorvane::FileListBox file1{L"*.bmp"}, file2{L"*.bmp"}, file3{L"*.vol"};
+  int okPresses = 0;    // the default button was pressed
+  int dir1Changes = 0;  // onChange calls of dir1
+
+  // What the user does, as the list itself would report it to the window.
+  void Choose(HWND list, int index);       // select + LBN_SELCHANGE
+  void DoubleClick(HWND list, int index);  // select + LBN_DBLCLK
+  void PressEnter(HWND list);              // Enter through the dialog manager
+
+ public:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+ private:
+  LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  quorvane::FolderListBox* FolderFor(int id);
+  quorvane::FileListBox* FilesFor(int id);
+};
+
+// Every line's text, as LB_GETTEXT gives it (what type-ahead and screen readers see).
+std::vector<std::wstring> Texts(HWND list);
+int Selection(HWND list);
+// The folder list's lines as "level:text".
+std::vector<std::wstring> Lines(const quorvane::FolderListBox& dir);
+
+}  // namespace panes_test

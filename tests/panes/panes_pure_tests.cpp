@@ -1,0 +1,113 @@
+// The panes' two events over fake lists, and the path rules the lists rely on for forms a
+// test machine cannot make real (other drives, shares, "\\?\" roots): no windows.
+#include <string>
+#include <vector>
+
+#include "app/FolderListing.h"
+#include "app/Panes.h"
+#include "app/QuorvaneCode.h"
+#include "tests/support/check.h"
+
+using namespace quorvane;
+
+namespace {
+
+class FakeFolders : public FolderListView {
+ public:
+  std::wstring path;
+  std::wstring Path() const override { return path; }
+};
+
+class FakeFiles : public FileListView {
+ public:
+  std::wstring path, chosen;
+  std::wstring Path() const override { return path; }
+  std::wstring FileName() const override { return chosen; }
+  void SetPath(const std::wstring& folder) override {
+    path = folder;
+    chosen.clear();  // a real list chooses nothing in a new folder
+  }
+};
+
+}  // namespace
+
+TEST(panes, a_click_records_folder_and_name_joined_by_one_backslash) {
+  const struct {
+    const wchar_t *folder, *name, *recorded;
+  } cases[] = {
+      {L"C:\\Pics", L"red.bmp", L"C:\\Pics\\red.bmp"},
+      {L"C:\\", L"red.bmp", L"C:\\red.bmp"},
+      {L"c:\\", L"red.bmp", L"c:\\red.bmp"},
+      {L"D:\\", L"skin.vol", L"D:\\skin.vol"},
+      {L"\\\\server\\share\\", L"red.bmp", L"\\\\server\\share\\red.bmp"},
+      {L"C:\\My Pics", L"r\u00e9d \u03b1.bmp", L"C:\\My Pics\\r\u00e9d \u03b1.bmp"},
+  };
+  for (const auto& c : cases) {
+    FakeFiles files;
+    files.path = c.folder;
+    files.chosen = c.name;
+    std::wstring recorded = L"C:\\old.bmp";
+    FileClicked(files, recorded);
+    CHECK_EQ(recorded, std::wstring(c.recorded));
+  }
+}
+
+TEST(panes, a_folder_change_keeps_the_pick_and_the_next_click_replaces_it) {
+  FakeFolders dir;
+  FakeFiles files;
+  QuorvaneCode state;
+  dir.path = L"C:\\Pics";
+  FolderChanged(dir, files);
+  files.chosen = L"red.bmp";
+  FileClicked(files, state.SkinFile);
+
+  dir.path = L"D:\\";
+  FolderChanged(dir, files);
+  CHECK_EQ(files.path, std::wstring(L"D:\\"));
+  CHECK_EQ(state.SkinFile, std::wstring(L"C:\\Pics\\red.bmp"));
+  // A change notice with nothing chosen must not record the folder as if it were a file.
+  FileClicked(files, state.SkinFile);
+  CHECK_EQ(state.SkinFile, std::wstring(L"C:\\Pics\\red.bmp"));
+  files.chosen = L"blue.bmp";
+  FileClicked(files, state.SkinFile);
+  CHECK_EQ(state.SkinFile, std::wstring(L"D:\\blue.bmp"));
+}
+
+TEST(panes, roots_and_parents_of_every_path_form) {
+  const struct {
+    const wchar_t *path, *root, *parent;
+  } cases[] = {
+      {L"C:\\Pics\\Sub", L"C:\\", L"C:\\Pics"},
+      {L"C:\\Pics", L"C:\\", L"C:\\"},
+      {L"c:\\", L"c:\\", L""},  // nothing above a root
+      {L"\\\\server\\share\\a", L"\\\\server\\share\\", L"\\\\server\\share\\"},
+      {L"\\\\server\\share", L"\\\\server\\share\\", L""},
+      {L"\\\\?\\C:\\Games", L"\\\\?\\C:\\", L"\\\\?\\C:\\"},
+      {L"\\\\?\\UNC\\server\\share\\a", L"\\\\?\\UNC\\server\\share\\", L"\\\\?\\UNC\\server\\share\\"},
+      {L"\\\\?\\Volume{1234}\\Pics", L"\\\\?\\Volume{1234}\\", L"\\\\?\\Volume{1234}\\"},
+      {L"Pics\\red", L"", L""},  // relative, drive-relative, a server without a share: no root
+      {L"C:Pics", L"", L""},
+      {L"\\\\server", L"", L""},
+  };
+  for (const auto& c : cases) {
+    CHECK_EQ(RootOf(c.path), std::wstring(c.root));
+    CHECK_EQ(ParentFolder(c.path), std::wstring(c.parent));
+  }
+  CHECK_EQ(TrimFolder(L"C:\\Pics\\\\"), std::wstring(L"C:\\Pics"));
+  CHECK_EQ(TrimFolder(L"\\\\server\\share\\"), std::wstring(L"\\\\server\\share\\"));
+  CHECK_EQ(NormalForm(L"\\\\?\\C:\\Games"), std::wstring(L"C:\\Games"));
+  CHECK_EQ(NormalForm(L"\\\\?\\UNC\\server\\share\\a"), std::wstring(L"\\\\server\\share\\a"));
+  CHECK_EQ(NormalForm(L"\\\\?\\Volume{1234}\\Pics"), std::wstring(L"\\\\?\\Volume{1234}\\Pics"));
+}
+
+TEST(panes, long_paths_and_trailing_dots_reach_the_system_in_the_long_form) {
+  CHECK_EQ(SystemForm(L"C:\\Pics", 6), std::wstring(L"C:\\Pics"));
+  const std::wstring nearly = L"C:\\" + std::wstring(250, L'a');  // 253 characters
+  CHECK_EQ(SystemForm(nearly), nearly);
+  CHECK_EQ(SystemForm(nearly, 7), L"\\\\?\\" + nearly);  // "\*.bmp" after it no longer fits
+  const std::wstring share = std::wstring(260, L'x');
+  CHECK_EQ(SystemForm(L"\\\\server\\share\\" + share), L"\\\\?\\UNC\\server\\share\\" + share);
+  CHECK_EQ(SystemForm(L"C:\\odd.\\x"), std::wstring(L"\\\\?\\C:\\odd.\\x"));
+  CHECK_EQ(SystemForm(L"C:\\odd \\x"), std::wstring(L"\\\\?\\C:\\odd \\x"));
+  CHECK_EQ(SystemForm(L"\\\\?\\C:\\x"), std::wstring(L"\\\\?\\C:\\x"));
+}
