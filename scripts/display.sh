@@ -10,12 +10,13 @@ state="$build/display"
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 stop() {
+  # Wine's programs first, so that none of them is left talking to a vanished display.
+  wineserver -k 2>/dev/null || true
   if [ -d "$state" ]; then
     for f in openbox xvfb; do
       [ -f "$state/$f.pid" ] && kill "$(cat "$state/$f.pid")" 2>/dev/null || true
     done
   fi
-  wineserver -k 2>/dev/null || true
   rm -rf "$state"
 }
 

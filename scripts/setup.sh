@@ -15,6 +15,8 @@ have openbox || need+=(openbox)
 have xwininfo || need+=(x11-utils)
 have convert || need+=(imagemagick)
 have xauth   || need+=(xauth)
+# Wine's own fonts, MS Sans Serif among them: the windows are laid out for it.
+[ -f /usr/share/wine/fonts/ms_sans_serif.ttf ] || need+=(fonts-wine)
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0

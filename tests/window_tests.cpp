@@ -397,3 +397,191 @@ TEST(flow, folders_are_opened_and_files_picked_through_the_panes) {
   CHECK(check::Items(w[kFile2]).empty());  // still the program folder, which has no pictures
   check::RemoveTree(check::ProgramFolder() + L"scratch");
 }
+
+namespace {
+
+std::vector<HWND> AboutWindows() {
+  std::vector<HWND> found;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM list) {
+        wchar_t name[32] = {};
+        GetClassNameW(window, name, 32);
+        if (std::wstring(name) == L"QuorvaneAbout" && IsWindowVisible(window))
+          reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+bool QuitPosted() {
+  MSG msg;
+  return PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+}
+
+}  // namespace
+
+TEST(about, both_buttons_show_one_window_that_reloads_after_close) {
+  OpenWindow w;
+  AboutWindow& about = w.window.About();
+  check::Click(w[kCommand2]);
+  REQUIRE(about.IsOpen());
+  const std::vector<HWND> first = AboutWindows();
+  REQUIRE(first.size() == 1);
+  CHECK_EQ(check::TextOf(first[0]), L"About");
+  CHECK(GetWindow(first[0], GW_OWNER) == nullptr);
+  CHECK_EQ(GetFocus(), about.Control(kAboutCommand1));
+  CHECK_EQ(check::TextOf(about.Control(kAboutLabel1)), L"Quorvane");
+  const std::wstring alpha = check::TextOf(about.Control(kAboutLabel4));
+  CHECK(alpha.starts_with(L"Quorvane ALPHA Release. Please report bugs, suggestions, comments, and/or complaints to "));
+  CHECK(alpha.ends_with(L"@quorvane.invalid"));
+  CHECK_EQ(check::TextOf(about.Control(kAboutCommand1)), L"Close");
+
+  // The main window stays usable, and its other "About" shows the same window.
+  check::Type(w[kText1], L"still typing");
+  CHECK_EQ(w.state().Prefix, L"still typing");
+  w.showPage(1);
+  check::Click(w[kCommand5]);
+  CHECK_EQ(AboutWindows(), first);
+
+  // "Close" unloads it; the next request loads it afresh, focus on "Close" again.
+  check::Click(about.Control(kAboutCommand1));
+  CHECK(!about.IsOpen());
+  CHECK(AboutWindows().empty());
+  check::Click(w[kCommand5]);
+  REQUIRE(about.IsOpen());
+  CHECK_EQ(AboutWindows().size(), 1u);
+  CHECK_EQ(GetFocus(), about.Control(kAboutCommand1));
+  CHECK_EQ(check::TextOf(about.Control(kAboutLabel4)), alpha);
+  // Enter presses "Close", its default button.
+  check::Key(about.Control(kAboutCommand1), VK_RETURN);
+  check::Pump(50);
+  CHECK(!about.IsOpen());
+}
+
+TEST(about, controls_sit_where_the_table_puts_them) {
+  OpenWindow w;
+  AboutWindow& about = w.window.About();
+  check::Click(w[kCommand2]);
+  HWND window = AboutWindows().at(0);
+  const LONG style = GetWindowLongW(window, GWL_STYLE);
+  CHECK((style & WS_SYSMENU) && !(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME)));
+  CHECK(SendMessageW(window, WM_GETICON, ICON_BIG, 0) != 0 && SendMessageW(window, WM_GETICON, ICON_SMALL, 0) != 0);
+  RECT client{};
+  GetClientRect(window, &client);
+  CHECK_EQ(client.right, Pixels(kAboutClient.width, 96));
+  CHECK_EQ(client.bottom, Pixels(kAboutClient.height, 96));
+  for (const ControlDef& c : AboutControls()) {
+    const RECT actual = check::RectIn(about.Control(c.id), window);
+    const RECT want = Pixels(Absolute(AboutControls(), c), 96);
+    if (!EqualRect(&actual, &want)) check::Fail(__FILE__, __LINE__, check::Utf8(c.name) + " misplaced");
+    // Only "Close" takes the focus.
+    CHECK_EQ((GetWindowLongW(about.Control(c.id), GWL_STYLE) & WS_TABSTOP) != 0, c.id == kAboutCommand1);
+  }
+  // The alpha-release text wraps within its three lines.
+  HWND label = about.Control(kAboutLabel4);
+  HDC dc = GetDC(label);
+  SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+  RECT text{0, 0, Pixels(3255, 96), 0};
+  const std::wstring alpha = check::TextOf(label);
+  DrawTextW(dc, alpha.c_str(), -1, &text, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  wchar_t face[64] = {};
+  GetTextFaceW(dc, 64, face);
+  ReleaseDC(label, dc);
+  if (text.bottom > Pixels(615, 96))
+    check::Fail(__FILE__, __LINE__, "alpha text is " + std::to_string(text.bottom) + " px high, lines of " +
+                                        std::to_string(metrics.tmHeight) + " px in " + check::Utf8(face));
+}
+
+TEST(about, outlives_the_main_window) {
+  auto w = std::make_unique<OpenWindow>();
+  check::Click((*w)[kCommand2]);
+  SendMessageW(w->window.hwnd(), WM_CLOSE, 0, 0);
+  CHECK(!IsWindow(w->window.hwnd()) || w->window.hwnd() == nullptr);
+  CHECK(w->window.About().IsOpen());
+  CHECK(!QuitPosted());  // the program goes on while a window is open
+  check::Click(w->window.About().Control(kAboutCommand1));
+  CHECK(QuitPosted());  // and ends with its last window
+}
+
+TEST(exit, no_keeps_everything_and_yes_closes) {
+  OpenWindow w;
+  check::MessageBoxAnswerer boxes;
+  check::Type(w[kText1], L"red");
+  check::Click(w[kOption2]);
+  const SeenBox question{L"Are you sure you wish to exit?", L"Confirm Exit", MB_YESNO | MB_ICONQUESTION};
+
+  boxes.answers = {IDNO};
+  check::Click(w[kCommand3]);
+  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{question}));
+  CHECK_EQ(w.state().Answer, 7);
+  CHECK(IsWindow(w.window.hwnd()));
+  CHECK_EQ(check::TextOf(w[kText1]), L"red");
+  CHECK(w.checked(kOption2));
+
+  // From the Volumes page, with the About window open: Yes closes only the main window.
+  check::Click(w[kCommand2]);
+  w.showPage(1);
+  boxes.answers = {IDYES};
+  HWND main = w.window.hwnd();
+  check::Click(w[kCommand6]);
+  CHECK_EQ(boxes.seen.size(), 2u);
+  CHECK(!IsWindow(main));
+  CHECK(w.window.About().IsOpen());
+  check::Click(w.window.About().Control(kAboutCommand1));
+  CHECK(QuitPosted());
+}
+
+TEST(exit, the_close_box_asks_nothing) {
+  OpenWindow w;
+  check::MessageBoxAnswerer boxes;
+  check::Click(w[kCommand1]);  // four warnings: Answer becomes 1
+  boxes.seen.clear();
+  HWND main = w.window.hwnd();
+  SendMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+  CHECK(!IsWindow(main));
+  CHECK(boxes.seen.empty());
+  CHECK_EQ(w.state().Answer, 1);
+  CHECK(QuitPosted());
+}
+
+TEST(flow, volumes_are_packed_by_the_real_tool) {
+  CleanGameFolder();
+  check::WriteFile(kFolder + L"blue.bmp", "BM blue");
+  check::WriteFile(kFolder + L"team.vol", "");
+  OpenWindow w;
+  check::MessageBoxAnswerer boxes;
+  w.showPage(1);
+
+  // "New Volume" with a prefix of two words: one argument.
+  check::Choose(w[kFile2], check::IndexOf(w[kFile2], L"blue.bmp"));
+  check::Type(w[kText2], L"blue team");
+  check::Click(w[kCommand4]);
+  w.waitForTools();
+  CHECK(boxes.seen.empty());
+  auto runs = check::ReadStandinLog(kFolder + L"vt.log");
+  REQUIRE(runs.size() == 1);
+  CHECK_EQ(runs[0].crtArgs, (Args{kFolder + L"vt.exe", L"-sp", kFolder + L"blue team.vol", kFolder + L"blue.bmp"}));
+  CHECK_EQ(runs[0].commandLine, w.state().CommandLine);
+  CHECK_EQ(w.state().VolumesOk, kTrue);
+
+  // "Existing Volume" with nothing picked yet: the volume-file warning, then nothing else.
+  check::Click(w[kOption10]);
+  check::Click(w[kCommand4]);
+  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{{L"You must select a volume file in order to complete this operation..!",
+                                              L"Oops..!", MB_OK | MB_ICONEXCLAMATION}}));
+  CHECK_EQ(w.state().VolumesOk, kFalse);
+  check::Choose(w[kFile3], check::IndexOf(w[kFile3], L"team.vol"));
+  check::Click(w[kCommand4]);
+  w.waitForTools();
+  runs = check::ReadStandinLog(kFolder + L"vt.log");
+  REQUIRE(runs.size() == 2);
+  CHECK_EQ(runs[1].shellArgs, (Args{kFolder + L"vt.exe", L"-sp", kFolder + L"team.vol", kFolder + L"blue.bmp"}));
+  // Back to "New Volume": the picked volume stays recorded but plays no part.
+  check::Click(w[kOption9]);
+  CHECK_EQ(w.state().VolumeFile, kFolder + L"team.vol");
+  CleanGameFolder();
+}
