@@ -1,0 +1,161 @@
+// Quorvane.exe itself, as a player runs it: a separate process driven through its windows,
+// started from another folder than its own. What only shows from outside: when the process
+// ends, and that the tools it started outlive it.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/check.h"
+#include "tests/support/standin_log.h"
+#include "tests/support/ui_driver.h"
+#include "ui/Layout.h"
+
+using namespace quorvane::ui;
+
+namespace {
+
+const std::wstring kFolder = check::ProgramFolder();
+
+struct Found {
+  DWORD pid;
+  const wchar_t* className;
+  HWND window = nullptr;
+};
+
+HWND FindTopWindow(DWORD pid, const wchar_t* className) {
+  Found found{pid, className};
+  EnumWindows(
+      [](HWND window, LPARAM param) {
+        auto* f = reinterpret_cast<Found*>(param);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        wchar_t name[64] = {};
+        GetClassNameW(window, name, 64);
+        if (pid != f->pid || std::wstring(name) != f->className || !IsWindowVisible(window)) return TRUE;
+        f->window = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found.window;
+}
+
+HWND FindControl(HWND top, int id) {
+  std::pair<int, HWND> found{id, nullptr};
+  EnumChildWindows(
+      top,
+      [](HWND child, LPARAM param) {
+        auto* f = reinterpret_cast<std::pair<int, HWND>*>(param);
+        if (GetDlgCtrlID(child) != f->first) return TRUE;
+        f->second = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found.second;
+}
+
+// One running Quorvane.exe, started from a folder that is not its own.
+class Program {
+ public:
+  Program() {
+    const std::wstring exe = kFolder + L"Quorvane.exe";
+    const std::wstring elsewhere = check::ScratchFolder(L"elsewhere");
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    REQUIRE(CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           elsewhere.c_str(), &si, &pi_));
+    CloseHandle(pi_.hThread);
+    REQUIRE(check::PumpUntil([this] { return (main_ = FindTopWindow(pi_.dwProcessId, L"QuorvaneMain")) != nullptr; }));
+  }
+  ~Program() {
+    if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi_.hProcess, 99);
+    CloseHandle(pi_.hProcess);
+  }
+  HWND main() const { return main_; }
+  HWND about() const { return FindTopWindow(pi_.dwProcessId, L"QuorvaneAbout"); }
+  HWND messageBox() const { return FindTopWindow(pi_.dwProcessId, L"#32770"); }
+  HWND control(int id) const { return FindControl(main_, id); }
+  bool running() const { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
+  // Waits for the process to end; its exit code, or -1 when it did not end in time.
+  long ended(DWORD ms = 15000) const {
+    if (WaitForSingleObject(pi_.hProcess, ms) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(pi_.hProcess, &code);
+    return static_cast<long>(code);
+  }
+  // Waits for a message box, checks what it asks, and answers it.
+  void answer(const std::wstring& text, const std::wstring& title, int button) {
+    HWND box = nullptr;
+    REQUIRE(check::PumpUntil([&] { return (box = messageBox()) != nullptr; }));
+    CHECK_EQ(check::TextOf(GetDlgItem(box, 0xFFFF)), text);
+    CHECK_EQ(check::TextOf(box), title);
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+    REQUIRE(check::PumpUntil([&] { return !IsWindow(box); }));
+  }
+
+ private:
+  PROCESS_INFORMATION pi_{};
+  HWND main_ = nullptr;
+};
+
+void Press(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+
+}  // namespace
+
+TEST(process, the_about_window_keeps_the_program_running_until_it_closes) {
+  Program quorvane;
+  Press(quorvane.control(kCommand2));
+  REQUIRE(check::PumpUntil([&] { return quorvane.about() != nullptr; }));
+  PostMessageW(quorvane.main(), WM_CLOSE, 0, 0);
+  REQUIRE(check::PumpUntil([&] { return !IsWindow(quorvane.main()); }));
+  check::Pump(300);
+  CHECK(quorvane.running());
+  REQUIRE(quorvane.about() != nullptr);
+  Press(FindControl(quorvane.about(), kAboutCommand1));
+  CHECK_EQ(quorvane.ended(), 0L);
+}
+
+TEST(process, exit_asks_and_ends_the_program_only_on_yes) {
+  Program quorvane;
+  Press(quorvane.control(kCommand3));
+  quorvane.answer(L"Are you sure you wish to exit?", L"Confirm Exit", IDNO);
+  check::Pump(300);
+  CHECK(quorvane.running());
+  CHECK(IsWindow(quorvane.main()));
+  Press(quorvane.control(kCommand6));  // the Volumes page's, hidden but the same
+  quorvane.answer(L"Are you sure you wish to exit?", L"Confirm Exit", IDYES);
+  CHECK_EQ(quorvane.ended(), 0L);
+}
+
+TEST(process, tools_start_in_the_program_folder_and_outlive_the_program) {
+  DeleteFileW((kFolder + L"makeskin.log").c_str());
+  DeleteFileW((kFolder + L"red.larmor.bmp").c_str());
+  check::WriteFile(kFolder + L"red.bmp", "BM");
+  // Inherited by Quorvane and from it by the skin maker: still working when Quorvane ends.
+  SetEnvironmentVariableW(L"MAKESKIN_FAULT", L"delay=2000");
+  Program quorvane;
+  SetEnvironmentVariableW(L"MAKESKIN_FAULT", nullptr);
+
+  Press(quorvane.control(kOption1));
+  Press(quorvane.control(kOption4));
+  HWND files = quorvane.control(kFile1);
+  const int red = check::IndexOf(files, L"red.bmp");
+  REQUIRE(red >= 0);
+  check::Choose(files, red);
+  SendMessageW(quorvane.control(kText1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"red"));
+  Press(quorvane.control(kCommand1));
+  check::Pump(500);
+  PostMessageW(quorvane.main(), WM_CLOSE, 0, 0);
+  CHECK_EQ(quorvane.ended(), 0L);
+  CHECK(!check::FileExists(kFolder + L"red.larmor.bmp"));  // still being made
+
+  REQUIRE(check::PumpUntil([] { return !check::ReadStandinLog(kFolder + L"makeskin.log").empty(); }));
+  const auto runs = check::ReadStandinLog(kFolder + L"makeskin.log");
+  CHECK_EQ(runs[0].exitCode, 0);
+  std::wstring folder = kFolder;
+  folder.pop_back();
+  CHECK_EQ(runs[0].workingFolder, folder);
+  CHECK_EQ(runs[0].crtArgs.at(3), kFolder + L"red.larmor.bmp");
+  CHECK(check::FileExists(kFolder + L"red.larmor.bmp"));
+}
