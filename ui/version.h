@@ -16,8 +16,8 @@
 #define QUORVANE_FILE_DESCRIPTION "Quorvane: player skins for the game"
 
 /* The About window. */
-#define QUORVANE_AUTHOR "the Quorvane team"
-#define QUORVANE_NICKNAME "Quorvane"
+#define QUORVANE_AUTHOR "Quorvane team"
+#define QUORVANE_NICKNAME "QV"
 #define QUORVANE_EMAIL "bugs@quorvane.invalid"
 #define QUORVANE_WEB "https://quorvane.example/"
 #define QUORVANE_RIGHTS "Copyright (C) 2026 the Quorvane team"
