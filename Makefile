@@ -1,10 +1,11 @@
-# The two commands a newcomer needs (see README.md): `make run` and `make test`.
+# The two commands a newcomer needs (see README.md): `make run` and `make test`;
+# `make soak` and `make bench` for the long runs and the measurements.
 # Both install what is missing (Debian packages only), configure and build first.
 BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all setup configure build run test clean
+.PHONY: all setup configure build run test soak bench clean
 
 all: build
 
@@ -20,8 +21,18 @@ build: configure
 run: build
 	bash scripts/demo.sh $(BUILD)
 
+# Everything but the long runs, which have their own targets.
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -LE 'soak|bench'
+
+# Long random use of the real window (tens of thousands of actions).
+soak: build
+	cd $(BUILD) && ctest --output-on-failure -L soak
+
+# Measurements against references built in the same tree; writes $(BUILD)/bench-results.md.
+bench: build
+	cd $(BUILD) && ctest --output-on-failure -L bench
+	cat $(BUILD)/bench-results.md
 
 clean:
 	rm -rf $(BUILD)
