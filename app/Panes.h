@@ -33,11 +33,4 @@ void FolderChanged(const FolderListView& dir, FileListView& files);
 // listed is recorded all the same. With no file chosen, `recorded` is left alone.
 void FileClicked(const FileListView& files, std::wstring& recorded);
 
-class FolderListBox;
-class FileListBox;
-
-// Wires one pane: the folder list's onChange runs FolderChanged, the file list's onClick runs
-// FileClicked into `recorded`. All three must outlive the two lists' events.
-void ConnectPane(FolderListBox& dir, FileListBox& files, std::wstring& recorded);
-
 }  // namespace quorvane

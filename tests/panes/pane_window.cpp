@@ -53,7 +53,9 @@ PaneWindow::PaneWindow() {
                {dir3, file3, kDir3, state.VolumeFile}};
   int x = 10;
   for (Pane& pane : panes) {
-    ConnectPane(pane.dir, pane.files, pane.recorded);
+    // Wired as the main window wires its panes.
+    pane.dir.onChange = [&dir = pane.dir, &files = pane.files] { FolderChanged(dir, files); };
+    pane.files.onClick = [&files = pane.files, &recorded = pane.recorded] { FileClicked(files, recorded); };
     if (!pane.dir.Attach(MakeList(hwnd, pane.dirId, FolderListBox::ExStyle(), FolderListBox::Style(), x, 10)))
       throw std::runtime_error("cannot attach a folder list");
     if (!pane.files.Attach(MakeList(hwnd, pane.dirId + 1, FileListBox::ExStyle(), FileListBox::Style(), x, 180)))

@@ -1,5 +1,5 @@
 // A plain top-level window holding the three panes as the main window holds them, wired
-// the same way (ConnectPane), with a default button so that Enter has somewhere else to go.
+// the same way as the main window, with a default button so that Enter has somewhere else to go.
 #pragma once
 
 #include <windows.h>
