@@ -208,6 +208,23 @@ TEST(window, controls_sit_where_the_tables_put_them_at_any_dpi) {
     CHECK(header.top >= 0 && header.bottom <= Pixels(480, dpi));
   };
   checkAt(96);
+  // Each control has its font: MS Sans Serif, the table's size and weight.
+  auto fontOf = [](HWND control) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+    return font;
+  };
+  for (auto table : {SkinsPageControls(), VolumesPageControls()}) {
+    for (const ControlDef& c : table) {
+      const LOGFONTW font = fontOf(w[c.id]);
+      const FontSpec& spec = kFonts[static_cast<size_t>(c.font)];
+      CHECK_EQ(std::wstring(font.lfFaceName), L"MS Sans Serif");
+      if (font.lfHeight != -MulDiv(spec.hundredthsOfPoint, 96, 7200) || (font.lfWeight >= FW_BOLD) != spec.bold)
+        check::Fail(__FILE__, __LINE__, check::Utf8(c.name) + " has the wrong font");
+    }
+  }
+  CHECK_EQ(fontOf(tab).lfHeight, -13L);  // the tab captions: 9.75 pt bold
+  CHECK_EQ(fontOf(tab).lfWeight, static_cast<LONG>(FW_BOLD));
   // Captions are seen whole: a label's text fits its width, an option's beside its button.
   for (auto table : {SkinsPageControls(), VolumesPageControls()}) {
     for (const ControlDef& c : table) {
