@@ -28,9 +28,14 @@ ToolRun VolumeToolRun(const std::wstring& appDir, const std::wstring& volume, co
 
 std::wstring VolumeToolWarning(const ToolRun& run, const ToolResult& result, const std::wstring& file) {
   if (result.status != ToolResult::kExited) return DescribeLaunchFailure(run, result);
-  if (result.exitCode == 0) return {};
-  return L"The file " + file + L" was not added to " + run.output + L": vt.exe ended with code " +
-         DescribeExitCode(result.exitCode) + L"..!";
+  if (result.exitCode != 0)
+    return L"The file " + file + L" was not added to " + run.output + L": vt.exe ended with code " +
+           DescribeExitCode(result.exitCode) + L"..!";
+  // Adding a file always changes the volume: a volume left as it was means nothing was added,
+  // however the tool ended.
+  if (!result.outputWritten)
+    return L"The file " + file + L" was not added to " + run.output + L": vt.exe ended without writing it..!";
+  return {};
 }
 
 }  // namespace quorvane
