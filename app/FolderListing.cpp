@@ -41,17 +41,49 @@ bool IsDevicePrefixed(std::wstring_view path) {
          (path[2] == L'?' || path[2] == L'.') && path[3] == L'\\';
 }
 
+// Whether Windows takes a name for a device ("CON", "nul.txt", "COM1 .bmp"): in the normal
+// path form such a name means the device, not the file or folder that bears it.
+bool IsDeviceName(std::wstring_view name) {
+  std::wstring_view base = name.substr(0, name.find(L'.'));
+  while (!base.empty() && base.back() == L' ') base.remove_suffix(1);
+  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
+    if (EqualIgnoringCase(base, device)) return true;
+  if (base.size() != 4 || !(StartsWithIgnoringCase(base, L"COM") || StartsWithIgnoringCase(base, L"LPT")))
+    return false;
+  const wchar_t digit = base[3];
+  return (digit >= L'1' && digit <= L'9') || digit == L'\u00b9' || digit == L'\u00b2' || digit == L'\u00b3';
+}
+
 // A name the normal path form would change: Windows strips trailing dots and blanks from each
-// name when it normalises a path, so such a folder is reachable only through "\\?\".
+// name when it normalises a path, and takes a device name for the device, so such a folder is
+// reachable only through "\\?\".
 bool HasNameTheNormalFormAlters(std::wstring_view path, size_t rootLength) {
   size_t start = rootLength;
   while (start < path.size()) {
     size_t end = path.find(L'\\', start);
     if (end == std::wstring_view::npos) end = path.size();
-    if (end > start && (path[end - 1] == L'.' || path[end - 1] == L' ')) return true;
+    if (end > start && (path[end - 1] == L'.' || path[end - 1] == L' ' ||
+                        IsDeviceName(path.substr(start, end - start))))
+      return true;
     start = end + 1;
   }
   return false;
+}
+
+// A full path with nothing for GetFullPathNameW to resolve: a root, then names, none of them
+// empty, "." or "..", and no "/".
+bool IsPlainFullPath(std::wstring_view path) {
+  const size_t rootLength = RootOf(path).size();
+  if (rootLength == 0 || IsDevicePrefixed(path) || path.find(L'/') != std::wstring_view::npos) return false;
+  size_t start = rootLength;
+  while (start < path.size()) {
+    size_t end = path.find(L'\\', start);
+    if (end == std::wstring_view::npos) end = path.size();
+    const std::wstring_view name = path.substr(start, end - start);
+    if ((name.empty() && end != path.size() - 1) || name == L"." || name == L"..") return false;
+    start = end + 1;
+  }
+  return true;
 }
 
 // The name of `parent`\`name` as the disk spells it (its long name when `name` is a short
@@ -187,6 +219,11 @@ std::wstring FullFolderPath(const std::wstring& folder) {
   if (folder.size() >= 4 && folder.compare(0, 4, L"\\\\?\\") == 0) {
     // Already absolute and meant literally: the system would not normalise it either.
     full = NormalForm(folder);
+  } else if (IsPlainFullPath(folder) && SystemForm(folder) != folder) {
+    // A full path that the normal form would alter names exactly the folder it spells (the
+    // folder lists give such paths for folders named "odd." or "CON"): GetFullPathNameW would
+    // strip the dots and blanks or make it the device's path, and so list another folder.
+    full = folder;
   } else {
     full.resize(std::max<size_t>(folder.size() + MAX_PATH, MAX_PATH));
     for (;;) {

@@ -26,7 +26,8 @@ std::wstring NormalForm(std::wstring_view path);
 
 // The form to hand to the file system for `path` followed by `extra` more characters (a
 // "\*" or "\name" the caller appends): "\\?\" when the whole would reach MAX_PATH, or when a
-// name in it ends in "." or " " (which the normal form would silently strip), else `path`.
+// name in it ends in "." or " " (which the normal form would silently strip) or is a device
+// name such as "CON" or "nul.txt" (which it would take for the device), else `path`.
 std::wstring SystemForm(std::wstring_view path, size_t extra = 0);
 
 // Without trailing "\" unless the path is a root ("C:\Pics\" -> "C:\Pics", "C:\" stays).
@@ -48,8 +49,9 @@ bool NameLess(const std::wstring& a, const std::wstring& b);
 // ---- Reading the disk ----
 
 // An absolute, trimmed, normal-form folder path for what a caller gave (relative, with "..",
-// with "/", or in a "\\?\" form); a drive letter comes back in capitals. Empty when the system
-// cannot make one (the reason is then in GetLastError).
+// with "/", or in a "\\?\" form); a drive letter comes back in capitals. A plain full path
+// that the normal form would alter (see SystemForm) is taken as it stands. Empty when the
+// system cannot make one (the reason is then in GetLastError).
 std::wstring FullFolderPath(const std::wstring& folder);
 
 // Whether a folder is there. A folder that is there but cannot be read still counts.
