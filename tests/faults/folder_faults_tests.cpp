@@ -1,0 +1,416 @@
+// Folders that misbehave under the picking panes of the real main window: vanishing while
+// shown, unreadable, holding 100,000 pictures, with names of 255 characters, or deeper than
+// MAX_PATH; and a picked file that is gone by the time "Continue" is pressed. The lists stay
+// usable, picks record the right paths, and the tools get exactly those paths.
+#include <aclapi.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/faults/fault_window.h"
+#include "tests/support/ui_driver.h"
+
+using namespace faults;
+using namespace quorvane::ui;
+using check::SeenBox;
+
+namespace {
+
+std::wstring LineText(HWND list, int index) {
+  std::wstring text(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0)) + 1,
+                    L'\0');
+  const LRESULT n =
+      SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(n == LB_ERR ? 0 : static_cast<size_t>(n));
+  return text;
+}
+
+// The folder list's current folder, as the user sees it: its highlighted line.
+std::wstring CurrentLine(HWND dir) {
+  return LineText(dir, static_cast<int>(SendMessageW(dir, LB_GETCURSEL, 0, 0)));
+}
+
+// The program folder's own line in a folder list: its last name.
+std::wstring ProgramFolderLine() {
+  const std::wstring folder = Folder().substr(0, Folder().size() - 1);
+  return folder.substr(folder.find_last_of(L'\\') + 1);
+}
+
+// Opens a chain of folders one line at a time, as a user double-clicks down into it.
+void OpenDown(OpenWindow& w, ControlId dir, const std::vector<std::wstring>& names) {
+  for (const std::wstring& name : names) {
+    w.open(dir, name);
+    CHECK_EQ(CurrentLine(w[dir]), name);
+  }
+}
+
+void ReadySkinsOptions(OpenWindow& w, const std::wstring& prefix) {
+  w.showPage(0);
+  check::Click(w[kOption1]);
+  check::Click(w[kOption4]);
+  check::Type(w[kText1], prefix);
+}
+
+std::string ReadAll(const std::wstring& path) {
+  HANDLE file =
+      CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "(cannot read " + check::Utf8(path) + ")";
+  std::string bytes;
+  char chunk[4096];
+  DWORD n = 0;
+  while (ReadFile(file, chunk, sizeof chunk, &n, nullptr) && n > 0) bytes.append(chunk, n);
+  CloseHandle(file);
+  return bytes;
+}
+
+// A name of exactly `length` characters: the words repeated, then the ending.
+std::wstring NameOf(size_t length, const std::wstring& words, const std::wstring& ending) {
+  std::wstring name;
+  while (name.size() < length - ending.size()) name += words;
+  name.resize(length - ending.size());
+  if (name.back() == L' ') name.back() = L'x';  // Windows drops a trailing blank
+  return name + ending;
+}
+
+// The line vt.exe writes into a volume for each file added to it.
+std::string VolumeLine(const std::wstring& file, size_t size) {
+  return check::Utf8(L"[" + file + L"] " + std::to_wstring(size)) + "\n";
+}
+
+}  // namespace
+
+TEST(folders, a_folder_deleted_while_shown_leaves_the_lists_usable) {
+  CleanGameFolder();
+  const std::wstring doomed = Scratch(L"doomed");
+  MakeFolder(doomed + L"\\inner");
+  MakeFile(doomed + L"\\x.bmp");
+  OpenWindow w;
+  check::MessageBoxAnswerer boxes;
+  OpenDown(w, kDir1, {L"scratch", L"doomed"});
+  const Args doomedFiles{L"x.bmp"};
+  CHECK_EQ(LinesOnceFilled(w[kFile1], doomedFiles), doomedFiles);
+
+  RemoveLongTree(doomed);
+  REQUIRE(!Exists(doomed));
+  // Its picture, still listed, is clicked: recorded as the user picked it.
+  w.choose(kFile1, L"x.bmp");
+  CHECK_EQ(w.state().SkinFile, doomed + L"\\x.bmp");
+  // Opening the vanished folder lands on the nearest folder still there.
+  w.open(kDir1, L"doomed");
+  CHECK_EQ(CurrentLine(w[kDir1]), L"scratch");
+  CHECK_EQ(check::IndexOf(w[kDir1], L"doomed"), -1);
+  CHECK_EQ(check::IndexOf(w[kDir1], L"inner"), -1);
+  CHECK(check::Items(w[kFile1]).empty());
+  CHECK_EQ(w.state().SkinFile, doomed + L"\\x.bmp");
+  CHECK(IsWindow(w.window.hwnd()) && !QuitPosted());
+
+  // The lists go on: a new folder is opened and its picture made into a skin.
+  const std::wstring after = Folder() + L"scratch\\after";
+  MakeFolder(after);
+  MakeFile(after + L"\\y.bmp", "BM y");
+  w.open(kDir1, L"scratch");  // read afresh
+  OpenDown(w, kDir1, {L"after"});
+  w.choose(kFile1, L"y.bmp");
+  CHECK_EQ(w.state().SkinFile, after + L"\\y.bmp");
+  ReadySkinsOptions(w, L"after");
+  boxes.answers = {IDNO};
+  check::Click(w[kCommand1]);
+  w.waitForTools();
+  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{Question(L"after")}));
+  CHECK_EQ(ReadAll(Folder() + L"after.larmor.bmp"), std::string("BM y"));
+  CleanGameFolder();
+}
+
+TEST(folders, a_picked_file_deleted_before_continue_is_told_about) {
+  CleanGameFolder();
+  MakeFile(Folder() + L"red.bmp", "BM red");
+  MakeFile(Folder() + L"blue.bmp", "BM blue");
+  OpenWindow w;
+  check::MessageBoxAnswerer boxes;
+  ReadySkinsOptions(w, L"gone");
+  w.choose(kFile1, L"red.bmp");
+  REQUIRE(DeleteFileW((Folder() + L"red.bmp").c_str()));
+  check::Click(w[kCommand1]);
+  w.waitForTools();
+  // The request still ran, with the picked path; the skin maker could not read it.
+  const auto makers = ToolLog(L"makeskin");
+  REQUIRE(makers.size() == 1u);
+  CHECK_EQ(makers[0].crtArgs,
+           (Args{Folder() + L"makeskin.exe", L"pal1", Folder() + L"red.bmp", Folder() + L"gone.larmor.bmp"}));
+  CHECK_EQ(makers[0].exitCode, 2);
+  CHECK_EQ(
+      boxes.seen,
+      (std::vector<SeenBox>{Warning(L"The skin " + Folder() +
+                                    L"gone.larmor.bmp was not made: makeskin.exe ended with code 2..!")}));
+  CHECK(!Exists(Folder() + L"gone.larmor.bmp"));
+
+  // The same on the Volumes page: the volume tool cannot find the picture.
+  boxes.seen.clear();
+  w.showPage(1);
+  w.choose(kFile2, L"blue.bmp");
+  check::Type(w[kText2], L"gone");
+  REQUIRE(DeleteFileW((Folder() + L"blue.bmp").c_str()));
+  check::Click(w[kCommand4]);
+  w.waitForTools();
+  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{Warning(L"The file " + Folder() + L"blue.bmp was not added to " +
+                                                     Folder() + L"gone.vol: vt.exe ended with code 2..!")}));
+  CHECK(!Exists(Folder() + L"gone.vol"));
+  CHECK(IsWindow(w.window.hwnd()) && !QuitPosted());
+
+  // Both picks stay as they were, and a picture put back is made into a skin.
+  CHECK_EQ(w.state().SkinFile, Folder() + L"red.bmp");
+  CHECK_EQ(w.state().VolumeSkinFile, Folder() + L"blue.bmp");
+  MakeFile(Folder() + L"red.bmp", "BM red again");
+  boxes.seen.clear();
+  boxes.answers = {IDNO};
+  w.showPage(0);
+  check::Click(w[kCommand1]);
+  w.waitForTools();
+  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{Question(L"gone")}));
+  CleanGameFolder();
+}
+
+TEST(folders, an_unreadable_folder_shows_empty_and_the_lists_go_on) {
+  CleanGameFolder();
+  const std::wstring tree = Scratch(L"locked tree"), locked = tree + L"\\locked";
+  MakeFolder(locked);
+  MakeFolder(locked + L"\\inside");
+  MakeFile(locked + L"\\red.bmp");
+  // An empty access list lets nobody read the folder; its owner may still change the list.
+  ACL empty{};
+  SECURITY_DESCRIPTOR sd{};
+  const bool denied = InitializeAcl(&empty, sizeof empty, ACL_REVISION) &&
+                      InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) &&
+                      SetSecurityDescriptorDacl(&sd, TRUE, &empty, FALSE) &&
+                      SetFileSecurityW(locked.c_str(), DACL_SECURITY_INFORMATION, &sd);
+  struct Unlock {
+    std::wstring folder;
+    ~Unlock() {
+      SECURITY_DESCRIPTOR open{};
+      InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
+      SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);  // no list: everyone again
+      SetFileSecurityW(folder.c_str(), DACL_SECURITY_INFORMATION, &open);
+      CleanGameFolder();
+    }
+  } unlock{locked};
+  WIN32_FIND_DATAW data;
+  HANDLE probe = FindFirstFileW((locked + L"\\*").c_str(), &data);
+  const bool unreadable = denied && probe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED;
+  if (probe != INVALID_HANDLE_VALUE) FindClose(probe);
+  if (!unreadable) {
+    std::printf(
+        "  skipped: this system does not enforce access lists, so no folder can be made unreadable\n");
+    return;
+  }
+  OpenWindow w;
+  OpenDown(w, kDir1, {L"scratch", L"locked tree", L"locked"});
+  // Shown as current, with nothing below it and no files; clicking the empty list picks nothing.
+  const int current = static_cast<int>(SendMessageW(w[kDir1], LB_GETCURSEL, 0, 0));
+  CHECK_EQ(SendMessageW(w[kDir1], LB_GETCOUNT, 0, 0), static_cast<LRESULT>(current + 1));
+  CHECK(check::Items(w[kFile1]).empty());
+  check::Choose(w[kFile1], 0);
+  CHECK(w.state().SkinFile.empty());
+  // Up again, and the rest of the disk is as usable as before.
+  w.open(kDir1, L"locked tree");
+  CHECK(check::IndexOf(w[kDir1], L"locked") >= 0);
+  CHECK(IsWindow(w.window.hwnd()) && !QuitPosted());
+}
+
+TEST(folders, a_folder_of_100000_pictures_lists_and_picks_right) {
+  constexpr int kFiles = 100000;
+  CleanGameFolder();
+  const std::wstring big = Folder() + L"100000 files";
+  if (!check::FileExists(big + L".made"))
+    check::Abort(__FILE__, __LINE__,
+                 "the folder of 100,000 pictures is missing: CTest makes it (faults_tests.bigfolder), or run "
+                 "cmake -DFOLDER=<program folder>/100000\\ files -DCOUNT=100000 -P "
+                 "tests/faults/make_big_folder.cmake");
+  auto nameOf = [](int i) {
+    wchar_t name[32];
+    std::swprintf(name, 32, i % 2 ? L"Skin%06d.BMP" : L"skin%06d.bmp", i);
+    return std::wstring(name);
+  };
+  OpenWindow w;
+  const HWND files = w[kFile1];
+
+  // Timed without the message-box answerer: its hook would see each of the 100,000 names added.
+  ULONGLONG start = GetTickCount64();
+  w.open(kDir1, L"100000 files");
+  REQUIRE(check::PumpUntil([&] { return SendMessageW(files, LB_GETCOUNT, 0, 0) == kFiles; }, 120000));
+  const ULONGLONG listed = GetTickCount64() - start;
+  start = GetTickCount64();
+  RedrawWindow(w.window.hwnd(), nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  const ULONGLONG drawn = GetTickCount64() - start;
+
+  CHECK_EQ(SendMessageW(files, LB_GETCURSEL, 0, 0), static_cast<LRESULT>(LB_ERR));
+  // In order without regard to case, whatever order the disk gave.
+  for (int i : {0, 1, 2, 999, 1000, 1001, 50000, 50001, 99998, 99999})
+    CHECK_EQ(LineText(files, i), nameOf(i));
+
+  // Picks by mouse and keyboard record the right paths, far down the list too.
+  start = GetTickCount64();
+  check::Choose(files, kFiles - 1);
+  const ULONGLONG picked = GetTickCount64() - start;
+  CHECK_EQ(w.state().SkinFile, big + L"\\" + nameOf(kFiles - 1));
+  check::Choose(files, 54321);
+  CHECK_EQ(w.state().SkinFile, big + L"\\" + nameOf(54321));
+  check::Key(files, VK_HOME);
+  check::Pump(50);
+  CHECK_EQ(w.state().SkinFile, big + L"\\" + nameOf(0));
+  check::Key(files, VK_END);
+  check::Pump(50);
+  CHECK_EQ(w.state().SkinFile, big + L"\\" + nameOf(kFiles - 1));
+  check::Key(files, VK_PRIOR);
+  check::Pump(50);
+  const LRESULT paged = SendMessageW(files, LB_GETCURSEL, 0, 0);
+  CHECK(paged > 0 && paged < kFiles - 1);
+  CHECK_EQ(w.state().SkinFile, big + L"\\" + nameOf(static_cast<int>(paged)));
+
+  // The picked picture is made into a skin.
+  check::MessageBoxAnswerer boxes;
+  check::Choose(files, 77777);
+  ReadySkinsOptions(w, L"big");
+  boxes.answers = {IDNO};
+  check::Click(w[kCommand1]);
+  w.waitForTools();
+  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{Question(L"big")}));
+  CHECK_EQ(ReadAll(Folder() + L"big.larmor.bmp"), std::string("BM picture 77000\n"));
+
+  // Leaving it is as quick as any folder.
+  start = GetTickCount64();
+  w.open(kDir1, ProgramFolderLine());
+  CHECK(check::PumpUntil([&] { return SendMessageW(files, LB_GETCOUNT, 0, 0) < 10; }, 10000));
+  const ULONGLONG left = GetTickCount64() - start;
+  CHECK_EQ(w.state().SkinFile, big + L"\\" + nameOf(77777));
+  std::printf(
+      "  note: 100,000 pictures listed in File1 in %llu ms, drawn in %llu ms, a pick took %llu ms, "
+      "leaving took %llu ms\n",
+      static_cast<unsigned long long>(listed), static_cast<unsigned long long>(drawn),
+      static_cast<unsigned long long>(picked), static_cast<unsigned long long>(left));
+  CleanGameFolder();
+}
+
+TEST(folders, names_of_255_characters_are_picked_and_passed_whole) {
+  CleanGameFolder();
+  const std::wstring folderName = NameOf(255, L"a folder with a name as long as Windows allows ", L"");
+  const std::wstring pictureName = NameOf(255, L"a picture with a long name ", L".bmp");
+  const std::wstring volumeName = NameOf(255, L"a volume with a long name ", L".vol");
+  const std::wstring prefix = NameOf(244, L"prefix ", L"");  // the skin's name: 255 characters
+  const std::wstring folder = Scratch(L"names") + L"\\" + folderName;
+  MakeFolder(folder);
+  MakeFile(folder + L"\\" + pictureName, "BM long");
+  MakeFile(folder + L"\\" + volumeName, "");
+  const std::wstring picture = folder + L"\\" + pictureName, volume = folder + L"\\" + volumeName;
+
+  OpenWindow w;
+  check::MessageBoxAnswerer boxes;
+  OpenDown(w, kDir1, {L"scratch", L"names", folderName});
+  CHECK_EQ(LinesOnceFilled(w[kFile1], {pictureName}), Args{pictureName});
+  w.choose(kFile1, pictureName);
+  CHECK_EQ(w.state().SkinFile, picture);
+
+  // The skin gets a name of 255 characters, its volume one of 248.
+  ReadySkinsOptions(w, prefix);
+  boxes.answers = {IDYES};
+  check::Click(w[kCommand1]);
+  w.waitForTools();
+  const std::wstring skinName = prefix + L".larmor.bmp";
+  REQUIRE(skinName.size() == 255u);
+  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{Question(prefix)}));
+  const auto makers = ToolLog(L"makeskin");
+  REQUIRE(makers.size() == 1u);
+  CHECK_EQ(makers[0].crtArgs, (Args{Folder() + L"makeskin.exe", L"pal1", picture, Folder() + skinName}));
+  CHECK_EQ(ReadAll(Folder() + skinName), std::string("BM long"));
+  auto packs = ToolLog(L"vt");
+  REQUIRE(packs.size() == 1u);
+  CHECK_EQ(packs[0].crtArgs, (Args{Folder() + L"vt.exe", L"-sp", Folder() + prefix + L".vol", skinName}));
+  CHECK_EQ(ReadAll(Folder() + prefix + L".vol"), VolumeLine(Folder() + skinName, 7));
+
+  // The Volumes page packs the long-named picture into the long-named volume beside it.
+  boxes.seen.clear();
+  w.showPage(1);
+  check::Click(w[kOption10]);
+  OpenDown(w, kDir2, {L"scratch", L"names", folderName});
+  w.choose(kFile2, pictureName);
+  OpenDown(w, kDir3, {L"scratch", L"names", folderName});
+  CHECK_EQ(LinesOnceFilled(w[kFile3], {volumeName}), Args{volumeName});
+  w.choose(kFile3, volumeName);
+  check::Click(w[kCommand4]);
+  w.waitForTools();
+  CHECK(boxes.seen.empty());
+  packs = ToolLog(L"vt");
+  REQUIRE(packs.size() == 2u);
+  CHECK_EQ(packs[1].crtArgs, (Args{Folder() + L"vt.exe", L"-sp", volume, picture}));
+  CHECK_EQ(ReadAll(volume), VolumeLine(picture, 7));
+  CleanGameFolder();
+}
+
+TEST(folders, a_chain_deeper_than_max_path_is_opened_picked_and_passed_whole) {
+  CleanGameFolder();
+  std::wstring deep = Scratch(L"deep");
+  std::vector<std::wstring> chain;
+  size_t crossedAt = 0;
+  for (int level = 1; level <= 16; ++level) {
+    wchar_t name[64];
+    std::swprintf(name, 64, L"level %02d of a chain of folders", level);
+    chain.push_back(name);
+    deep += L"\\" + chain.back();
+    MakeFolder(deep);
+    std::swprintf(name, 64, L"\\picture %02d.bmp", level);
+    MakeFile(deep + name, "BM deep");
+    if (crossedAt == 0 && deep.size() + 20 >= MAX_PATH) crossedAt = static_cast<size_t>(level);
+  }
+  const std::wstring picture = deep + L"\\picture 16.bmp", volume = deep + L"\\deep.vol";
+  MakeFile(volume, "");
+  REQUIRE(picture.size() > 2 * MAX_PATH);
+  std::printf(
+      "  note: the chain passes MAX_PATH at level %zu; the deepest picture's path has %zu characters\n",
+      crossedAt, picture.size());
+
+  OpenWindow w;
+  check::MessageBoxAnswerer boxes;
+  OpenDown(w, kDir1, {L"scratch", L"deep"});
+  // Every level shows its picture, on both sides of the old limit.
+  for (size_t level = 0; level < chain.size(); ++level) {
+    OpenDown(w, kDir1, {chain[level]});
+    wchar_t name[32];
+    std::swprintf(name, 32, L"picture %02zu.bmp", level + 1);
+    CHECK_EQ(LinesOnceFilled(w[kFile1], {name}), Args{name});
+  }
+  w.choose(kFile1, L"picture 16.bmp");
+  CHECK_EQ(w.state().SkinFile, picture);
+  ReadySkinsOptions(w, L"deep");
+  boxes.answers = {IDYES};
+  check::Click(w[kCommand1]);
+  w.waitForTools();
+  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{Question(L"deep")}));
+  const auto makers = ToolLog(L"makeskin");
+  REQUIRE(makers.size() == 1u);
+  CHECK_EQ(makers[0].crtArgs,
+           (Args{Folder() + L"makeskin.exe", L"pal1", picture, Folder() + L"deep.larmor.bmp"}));
+  CHECK_EQ(makers[0].shellArgs, makers[0].crtArgs);
+  CHECK_EQ(ReadAll(Folder() + L"deep.larmor.bmp"), std::string("BM deep"));
+
+  // Packed from the Volumes page into a volume at the bottom of the chain.
+  boxes.seen.clear();
+  w.showPage(1);
+  check::Click(w[kOption10]);
+  std::vector<std::wstring> path{L"scratch", L"deep"};
+  path.insert(path.end(), chain.begin(), chain.end());
+  OpenDown(w, kDir2, path);
+  w.choose(kFile2, L"picture 16.bmp");
+  OpenDown(w, kDir3, path);
+  w.choose(kFile3, L"deep.vol");
+  CHECK_EQ(w.state().VolumeFile, volume);
+  check::Click(w[kCommand4]);
+  w.waitForTools();
+  CHECK(boxes.seen.empty());
+  const auto packs = ToolLog(L"vt");
+  REQUIRE(packs.size() == 2u);
+  CHECK_EQ(packs[1].crtArgs, (Args{Folder() + L"vt.exe", L"-sp", volume, picture}));
+  CHECK_EQ(ReadAll(volume), VolumeLine(picture, 7));
+  CleanGameFolder();
+}
