@@ -3,11 +3,17 @@
 //
 // The window creates the control (CreateWindowExW with ExStyle() and Style()), hands it to
 // Attach, and forwards the control's WM_COMMAND here.
+//
+// A folder is read on a worker thread. One read within a few tens of milliseconds (any folder
+// of ordinary size) is shown before SetPath returns, as if it had been read in place; a larger
+// folder fills the list while the window goes on answering the user: its names go in, in
+// order, a slice at a time, and Filling() holds until the last is in.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +24,7 @@ namespace quorvane {
 class FileListBox : public FileListView {
  public:
   explicit FileListBox(std::wstring pattern) : pattern_(std::move(pattern)) {}
+  ~FileListBox() override;
   FileListBox(const FileListBox&) = delete;
   FileListBox& operator=(const FileListBox&) = delete;
 
@@ -25,7 +32,8 @@ class FileListBox : public FileListView {
   static DWORD ExStyle();
 
   // Takes over a LISTBOX created with Style() and fills it with what SetPath listed so far.
-  // False (with the reason in GetLastError) when `list` is not a window.
+  // False (with the reason in GetLastError) when `list` is not a window. The list must live
+  // on the thread that calls this.
   bool Attach(HWND list);
   HWND Handle() const { return list_; }
 
@@ -33,23 +41,46 @@ class FileListBox : public FileListView {
   void SetFont(HFONT font);
 
   // Lists `folder`'s matching files, sorted, none chosen. A folder that cannot be read gives
-  // an empty (or partial) list and ListingError() says why.
+  // an empty (or partial) list and ListingError() says why. Whatever an earlier call was still
+  // filling in is dropped. Path() is the new folder at once, even while it fills.
   void SetPath(const std::wstring& folder) override;
   std::wstring Path() const override { return path_; }
   // The chosen file's name; empty when none is chosen.
   std::wstring FileName() const override;
 
   const std::wstring& Pattern() const { return pattern_; }
+  // The names in the list, in its order; while it fills, those put in so far.
   const std::vector<std::wstring>& Names() const { return names_; }
+  // Why the folder could not all be read; ERROR_SUCCESS while it is still being read.
   DWORD ListingError() const { return error_; }
+  // True while a large folder is still being read or put into the list.
+  bool Filling() const;
+
+  // How a large folder fills: how long SetPath waits for the read before letting it finish in
+  // the background, and how long one slice of names may keep the interface thread (a slice
+  // always takes at least a few dozen names). The defaults keep the window answering within a
+  // tenth of a second; tests make them small to see a fill in progress.
+  struct Pacing {
+    DWORD waitMs = 40;
+    DWORD sliceMs = 20;
+  };
+  void SetPacing(Pacing pacing) { pacing_ = pacing; }
 
   void OnCommand(WORD notificationCode);
 
   std::function<void()> onClick;  // a file was chosen (FileN_Click)
 
  private:
+  struct Reading;
+  static void CALLBACK OnTimer(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
+  void Tick();
+  void Detach();
+  void StopFilling();
+  void Listed(std::vector<std::wstring> names, DWORD error, bool inTime);
+  void Queue(std::vector<std::wstring> names);
+  void AddSlice(bool all);
   void Fill();
-  void UpdateExtent();
+  void MeasureNames(size_t from);
 
   HWND list_ = nullptr;
   HFONT font_ = nullptr;
@@ -57,6 +88,11 @@ class FileListBox : public FileListView {
   std::wstring path_;
   std::vector<std::wstring> names_;
   DWORD error_ = ERROR_SUCCESS;
+  std::shared_ptr<Reading> reading_;     // the read going on, if any
+  std::vector<std::wstring> waiting_;    // read, sorted, not in the list yet (from `next_` on)
+  size_t next_ = 0;
+  int widest_ = 0;                       // the widest name in the list, in pixels
+  Pacing pacing_;
 };
 
 }  // namespace quorvane
