@@ -45,7 +45,8 @@ class TextMeter {
 
   int Width(const std::wstring& text) const {
     SIZE size{};
-    if (dc_ == nullptr || !GetTextExtentPoint32W(dc_, text.c_str(), static_cast<int>(text.size()), &size)) return 0;
+    if (dc_ == nullptr || !GetTextExtentPoint32W(dc_, text.c_str(), static_cast<int>(text.size()), &size))
+      return 0;
     return size.cx;
   }
   // The list box's own margin around the text is about one average character.
@@ -80,8 +81,7 @@ struct FileListBox::Reading {
 DWORD FileListBox::Style() {
   // Not LBS_SORT: the names arrive sorted, and a sorted list box would compare every one
   // of a large folder's names again on insertion.
-  return WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY |
-         LBS_NOINTEGRALHEIGHT;
+  return WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
 }
 
 DWORD FileListBox::ExStyle() { return WS_EX_CLIENTEDGE; }
@@ -189,7 +189,8 @@ void FileListBox::Tick() {
 }
 
 void CALLBACK FileListBox::OnTimer(HWND hwnd, UINT, UINT_PTR id, DWORD) {
-  const auto found = std::find_if(t_lists.begin(), t_lists.end(), [hwnd](const auto& entry) { return entry.first == hwnd; });
+  const auto found =
+      std::find_if(t_lists.begin(), t_lists.end(), [hwnd](const auto& entry) { return entry.first == hwnd; });
   if (found == t_lists.end()) {
     KillTimer(hwnd, id);  // its list has gone
     return;
@@ -221,7 +222,8 @@ void FileListBox::AddSlice(bool all) {
   {
     const TextMeter meter(list_, font_);
     while (next_ < waiting_.size()) {
-      const LRESULT added = SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(waiting_[next_].c_str()));
+      const LRESULT added =
+          SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(waiting_[next_].c_str()));
       if (added < 0) {
         // Out of memory: keep the names that made it, so the indices still match.
         error_ = ERROR_NOT_ENOUGH_MEMORY;
@@ -235,13 +237,15 @@ void FileListBox::AddSlice(bool all) {
       if (!all && next_ % kSliceStep == 0 && GetTickCount64() - start >= pacing_.sliceMs) break;
     }
     if (widest_ != widest || names_.empty())
-      SendMessageW(list_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest_ > 0 ? widest_ + meter.Margin() : 0), 0);
+      SendMessageW(list_, LB_SETHORIZONTALEXTENT,
+                   static_cast<WPARAM>(widest_ > 0 ? widest_ + meter.Margin() : 0), 0);
   }
   SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list_, nullptr, TRUE);
   if (next_ < waiting_.size()) {
     // The rest after whatever the user does meanwhile: a timer comes after input and painting.
-    if (SetTimer(list_, kFillTimer, USER_TIMER_MINIMUM, &FileListBox::OnTimer) == 0) AddSlice(true);  // no timer: all now
+    if (SetTimer(list_, kFillTimer, USER_TIMER_MINIMUM, &FileListBox::OnTimer) == 0)
+      AddSlice(true);  // no timer: all now
     return;
   }
   waiting_.clear();
@@ -266,7 +270,8 @@ void FileListBox::MeasureNames(size_t from) {
   if (list_ == nullptr) return;
   const TextMeter meter(list_, font_);
   for (size_t i = from; i < names_.size(); ++i) widest_ = std::max(widest_, meter.Width(names_[i]));
-  SendMessageW(list_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest_ > 0 ? widest_ + meter.Margin() : 0), 0);
+  SendMessageW(list_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest_ > 0 ? widest_ + meter.Margin() : 0),
+               0);
 }
 
 std::wstring FileListBox::FileName() const {

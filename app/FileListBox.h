@@ -88,10 +88,10 @@ class FileListBox : public FileListView {
   std::wstring path_;
   std::vector<std::wstring> names_;
   DWORD error_ = ERROR_SUCCESS;
-  std::shared_ptr<Reading> reading_;     // the read going on, if any
-  std::vector<std::wstring> waiting_;    // read, sorted, not in the list yet (from `next_` on)
+  std::shared_ptr<Reading> reading_;   // the read going on, if any
+  std::vector<std::wstring> waiting_;  // read, sorted, not in the list yet (from `next_` on)
   size_t next_ = 0;
-  int widest_ = 0;                       // the widest name in the list, in pixels
+  int widest_ = 0;  // the widest name in the list, in pixels
   Pacing pacing_;
 };
 

@@ -155,8 +155,8 @@ TEST(fill, the_list_or_its_window_may_go_while_it_fills) {
   {
     // A box that goes before its list box: the list stays as it was, and the read is dropped.
     PaneWindow w;
-    HWND list = CreateWindowExW(FileListBox::ExStyle(), L"LISTBOX", nullptr, FileListBox::Style(), 10, 400, 180, 40,
-                                w.hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND list = CreateWindowExW(FileListBox::ExStyle(), L"LISTBOX", nullptr, FileListBox::Style(), 10, 400,
+                                180, 40, w.hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
     REQUIRE(list != nullptr);
     auto box = std::make_unique<FileListBox>(L"*.bmp");
     REQUIRE(box->Attach(list));
