@@ -1,0 +1,45 @@
+// What the bench programs share: a clock, medians, and the rows each measurement adds to the
+// results table (build/bench-results.md, put together by report.cmake).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// Milliseconds on the performance counter, for intervals.
+double NowMs();
+
+double Median(std::vector<double> values);
+double Max(const std::vector<double>& values);
+
+// How many runs of each side a figure is the median of, unless a measurement says otherwise;
+// the sides take turns.
+inline constexpr int kRuns = 11;
+
+// One line of the results table.
+struct Row {
+  std::string measure;
+  std::string quorvane;   // Quorvane's figure, with its unit
+  std::string reference;  // the reference's figure and what the reference is
+  std::string ratio;      // "1.07", or "-" where there is nothing to divide by
+  std::string target;
+  bool met = false;
+  // For a missed target that this system cannot meet whatever Quorvane does: why (the report
+  // then does not fail on it).
+  std::string floor = {};
+};
+
+// Replaces this suite's part of the results (results/<suite>.md beside the bench program):
+// its rows, then notes that explain them.
+void WriteResults(const std::string& suite, const std::vector<Row>& rows,
+                  const std::vector<std::string>& notes);
+
+std::string Fixed(double value, int decimals = 1);
+std::string Ms(double value);
+std::string MiB(double bytes);
+std::string KiB(double bytes);
+
+}  // namespace bench

@@ -1,0 +1,108 @@
+// A second start-up reference: Quorvane's window with nothing of Quorvane's work. The same
+// tab strip, the same two pages and every control of the layout tables, made, placed and
+// given their fonts by the program's own code (ui/Controls.h), but no icon, no folder read,
+// no list filled. What Quorvane takes beyond this is what it does; what this takes beyond the
+// bare window is the cost of the controls themselves on this system.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <uxtheme.h>
+
+#include <array>
+
+#include "ui/Controls.h"
+#include "ui/Layout.h"
+
+using namespace quorvane::ui;
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"QuorvaneBenchControls";
+
+LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DESTROY) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+INT_PTR CALLBACK PageProcedure(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+HWND CreatePage(HWND parent) {
+  struct {
+    DLGTEMPLATE dialog;
+    WORD menu, windowClass, title;
+  } empty{};
+  empty.dialog.style = WS_CHILD | WS_CLIPSIBLINGS | DS_CONTROL;
+  empty.dialog.dwExtendedStyle = WS_EX_CONTROLPARENT;
+  HWND page = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &empty.dialog, parent, &PageProcedure, 0);
+  if (page != nullptr) EnableThemeDialogTexture(page, ETDT_ENABLETAB);
+  return page;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
+  InitCommonControlsEx(&controls);
+  std::wstring error;
+  if (!RegisterWindowClass(kClassName, &Procedure, error)) return 1;
+  HWND window =
+      CreateWindowExW(0, kClassName, L"Controls", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
+                      0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+  if (window == nullptr) return 1;
+  const UINT dpi = DpiOf(window);
+
+  const std::array<std::span<const ControlDef>, 2> tables{SkinsPageControls(), VolumesPageControls()};
+  std::array<HWND, 2> pages{};
+  for (size_t i = 0; i < pages.size(); ++i) {
+    if ((pages[i] = CreatePage(window)) == nullptr) return 1;
+    for (const ControlDef& def : tables[i]) {
+      DWORD style = 0;
+      if (def.kind == Kind::kFolderList)
+        style = LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | WS_VSCROLL | WS_HSCROLL;
+      if (def.kind == Kind::kFileList) style = WS_VSCROLL | WS_HSCROLL;
+      if (CreateControl(pages[i], tables[i], def, def.caption, style, 0) == nullptr) return 1;
+    }
+  }
+  HWND tab = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS, 0,
+                             0, 0, 0, window, nullptr, instance, nullptr);
+  if (tab == nullptr) return 1;
+  const wchar_t* captions[] = {L"Skins", L"Volumes"};
+  for (int i = 0; i < 2; ++i) {
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(captions[i]);
+    if (TabCtrl_InsertItem(tab, i, &item) != i) return 1;
+  }
+
+  FontSet fonts;
+  if (!fonts.Create(dpi)) return 1;
+  SendMessageW(tab, WM_SETFONT, reinterpret_cast<WPARAM>(fonts[FontId::kLargeBold]), FALSE);
+  const RECT strip = Pixels(kTabStrip, dpi);
+  SetWindowPos(tab, nullptr, strip.left, strip.top, strip.right - strip.left, strip.bottom - strip.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT body{0, 0, strip.right - strip.left, strip.bottom - strip.top};
+  TabCtrl_AdjustRect(tab, FALSE, &body);
+  for (size_t i = 0; i < pages.size(); ++i) {
+    SetWindowPos(pages[i], nullptr, strip.left + body.left, strip.top + body.top, body.right - body.left,
+                 body.bottom - body.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    for (const ControlDef& def : tables[i])
+      PlaceControl(GetDlgItem(pages[i], def.id), tables[i], def, POINT{-body.left, -body.top}, dpi, fonts);
+  }
+  ShowWindow(pages[0], SW_SHOW);
+  PlaceWindow(window, kMainClient, dpi);
+  ShowWindow(window, showCommand);
+  SetFocus(tab);
+
+  MSG msg;
+  BOOL got;
+  while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
+    if (got == -1) return 1;
+    if (IsDialogMessageW(window, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
