@@ -61,8 +61,8 @@ class FileListBox : public FileListView {
   // always takes at least a few dozen names). The defaults keep the window answering within a
   // tenth of a second; tests make them small to see a fill in progress.
   struct Pacing {
-    DWORD waitMs = 40;
-    DWORD sliceMs = 20;
+    DWORD waitMs = 30;
+    DWORD sliceMs = 15;
   };
   void SetPacing(Pacing pacing) { pacing_ = pacing; }
 
