@@ -207,10 +207,45 @@ bool ParseFaults(const std::wstring& raw, Faults& faults, std::wstring& error) {
   return true;
 }
 
+// Holds the named mutex for one log while a block goes in. Appends from several processes at
+// once are not atomic everywhere (under Wine two such writes can land on the same place and
+// one block is lost), so the runs of a tool take turns. Without the mutex (it could not be
+// made, or a run holds it far too long) the block is appended all the same.
+class LogTurn {
+ public:
+  explicit LogTurn(const std::wstring& logPath) {
+    // Named after the log's path (every run of one tool spells it the same way, from its own
+    // executable's folder); a name cannot hold "\\", so the path goes in as a hash.
+    unsigned long long hash = 14695981039346656037ull;  // FNV-1a
+    for (wchar_t c : logPath) {
+      hash ^= static_cast<unsigned long long>(c);
+      hash *= 1099511628211ull;
+    }
+    wchar_t name[64];
+    std::swprintf(name, 64, L"Local\\QuorvaneStandinLog-%016llx", hash);
+    mutex_.reset(CreateMutexW(nullptr, FALSE, name));
+    if (mutex_) {
+      const DWORD wait = WaitForSingleObject(mutex_.get(), 10000);
+      // WAIT_ABANDONED: a run ended while holding it; the turn is ours all the same.
+      held_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+    }
+  }
+  ~LogTurn() {
+    if (held_) ReleaseMutex(mutex_.get());
+  }
+  LogTurn(const LogTurn&) = delete;
+  LogTurn& operator=(const LogTurn&) = delete;
+
+ private:
+  UniqueHandle mutex_;
+  bool held_ = false;
+};
+
 bool AppendLog(const std::wstring& path, const std::string& bytes, std::wstring& error) {
+  const LogTurn turn(path);
   UniqueHandle file;
-  // Another run of the same tool may be appending right now; sharing lets both go on, and a
-  // single write of the whole block keeps blocks whole.
+  // Another run of the same tool may be reading or appending right now; sharing lets both go
+  // on, and a single write of the whole block keeps blocks whole.
   for (int attempt = 0;; ++attempt) {
     const HANDLE handle = CreateFileW(ForFileApi(path).c_str(), FILE_APPEND_DATA,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
