@@ -17,6 +17,8 @@ using namespace panes_test;
 namespace {
 
 constexpr FileListBox::Pacing kAtOnceNever{0, 0};
+// Waits for any read, however busy the machine: a folder then always fills before SetPath returns.
+constexpr FileListBox::Pacing kWaitForIt{60000, 15};
 
 // `count` pictures named so that their sorted order differs from the order they are made in.
 std::vector<std::wstring> MakePictures(const std::wstring& folder, int count) {
@@ -127,7 +129,7 @@ TEST(fill, a_newer_folder_drops_the_fill_of_the_older) {
   // ...and while the older folder is still being read, whether the newer one is read in time
   // (shown before SetPath returns) or late: the older one's names never turn up.
   w.file1.SetPath(big);
-  w.file1.SetPacing(FileListBox::Pacing{});
+  w.file1.SetPacing(kWaitForIt);
   w.file1.SetPath(small);
   CHECK(!w.file1.Filling());
   CHECK_EQ(w.file1.Names(), few);
