@@ -1,0 +1,554 @@
+#include "tests/reliability/Session.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/QuorvaneCode.h"
+#include "tests/support/check.h"
+
+using namespace quorvane;
+using namespace quorvane::ui;
+
+namespace reliability {
+namespace {
+
+constexpr const wchar_t* kOopsTitle = L"Oops..!";
+constexpr UINT kWarningStyle = MB_OK | MB_ICONEXCLAMATION;
+constexpr const wchar_t* kArmors[] = {L"larmor.bmp", L"lfemale.bmp", L"marmor.bmp", L"mfemale.bmp",
+                                      L"harmor.bmp"};
+
+// The requests' own warnings, as the user reads them.
+constexpr const wchar_t* kNoPalette = L"You must select a palette in order to complete this operation..!";
+constexpr const wchar_t* kNoArmor = L"You must select an armor in order to complete this operation..!";
+constexpr const wchar_t* kNoSkin = L"You must select a skin in order to complete this operation..!";
+constexpr const wchar_t* kNoPrefix = L"You must enter a prefix in order to complete this operation..!";
+constexpr const wchar_t* kNoVolume = L"You must select a volume file in order to complete this operation..!";
+constexpr const wchar_t* kNoSkinFile = L"You must select a skin file in order to complete this operation..!";
+
+std::string ShowArgs(const Args& args) { return check::Show(args); }
+
+size_t CountNotIn(const Args& actual, const Args& expected) {
+  size_t n = 0;
+  for (const std::wstring& a : actual)
+    if (std::find(expected.begin(), expected.end(), a) == expected.end()) ++n;
+  return n;
+}
+
+}  // namespace
+
+bool PrefixBreaksRule(const std::wstring& prefix) {
+  for (wchar_t c : prefix) {
+    if (c < 0x20 || (c >= 0x7f && c <= 0x9f)) return true;  // C0, DEL and C1 controls
+    if (std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos) return true;
+  }
+  return false;
+}
+
+std::wstring LongForm(const std::wstring& path) {
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path;
+  if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
+  return L"\\\\?\\" + path;
+}
+
+bool MakeFolder(const std::wstring& path) {
+  return CreateDirectoryW(LongForm(path).c_str(), nullptr) != FALSE;
+}
+
+bool MakeFile(const std::wstring& path, const std::string& bytes) {
+  const HANDLE file = CreateFileW(LongForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  CloseHandle(file);
+  return ok;
+}
+
+std::vector<std::wstring> NamesIn(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW data;
+  const HANDLE find = FindFirstFileW(LongForm(folder + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return names;
+}
+
+void RemoveTree(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(LongForm(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    SetFileAttributesW(LongForm(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(LongForm(path).c_str());
+    return;
+  }
+  for (const std::wstring& name : NamesIn(path)) RemoveTree(path + L"\\" + name);
+  RemoveDirectoryW(LongForm(path).c_str());
+}
+
+void PrintTally(const char* what, const Tally& t) {
+  std::printf(
+      "  %s: %zu runs, %zu exact; splits %zu, injected %zu, altered %zu, joined %zu, missing %zu, "
+      "unexpected %zu\n",
+      what, t.runs, t.exact, t.splits, t.injected, t.altered, t.joined, t.missing, t.unexpected);
+}
+
+namespace {
+
+// The program folder as a suite finds it: the program and the stand-ins, no logs, skins or
+// volumes (names of any kind: the prefixes are hostile).
+void CleanGameFolder(const std::wstring& folder) {
+  for (const wchar_t* pattern : {L"*.log", L"*.vol", L"*.bmp"}) {
+    WIN32_FIND_DATAW data;
+    const HANDLE find = FindFirstFileW(LongForm(folder + pattern).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) continue;
+    do RemoveTree(folder + data.cFileName);
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+}
+
+}  // namespace
+
+Session::Session() : appDir_(check::ProgramFolder()) {
+  CleanGameFolder(appDir_);
+  SetEnvironmentVariableW(L"MAKESKIN_FAULT", nullptr);
+  SetEnvironmentVariableW(L"VT_FAULT", nullptr);
+  // The stand-ins say what they did on the output they inherit; thousands of runs would bury
+  // the test's own report. Their logs tell everything. (This program's C run time keeps the
+  // output it started with.)
+  savedOutput_ = GetStdHandle(STD_OUTPUT_HANDLE);
+  savedError_ = GetStdHandle(STD_ERROR_HANDLE);
+  const HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+  if (nul != INVALID_HANDLE_VALUE) {
+    SetStdHandle(STD_OUTPUT_HANDLE, nul);
+    SetStdHandle(STD_ERROR_HANDLE, nul);
+  }
+
+  std::wstring error;
+  if (!window_.Create(SW_SHOW, error)) check::Abort(__FILE__, __LINE__, "window: " + check::Utf8(error));
+  check::SetMessageFilter([this](MSG& msg) { return window_.PreTranslateMessage(msg); });
+  Pump(50);
+}
+
+Session::~Session() {
+  check::SetMessageFilter(nullptr);
+  boxes_.answers.clear();
+  const HANDLE nul = GetStdHandle(STD_OUTPUT_HANDLE);
+  SetStdHandle(STD_OUTPUT_HANDLE, savedOutput_);
+  SetStdHandle(STD_ERROR_HANDLE, savedError_);
+  if (nul != savedOutput_ && nul != nullptr && nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
+  if (window_.ToolsIdle()) CleanGameFolder(appDir_);
+}
+
+void Session::Fail(const char* file, int line, const std::string& what) {
+  ++failures_;
+  check::Fail(file, line, what);
+}
+
+void Session::AnswerSuccessWith(std::function<int()> answer) {
+  Review();
+  successAnswer_ = std::move(answer);
+  boxes_.answers.clear();
+  answersGiven_.clear();
+  TopUpAnswers();
+}
+
+void Session::TopUpAnswers() {
+  while (boxes_.answers.size() < 64) {
+    const int answer = successAnswer_();
+    boxes_.answers.push_back(answer);
+    answersGiven_.push_back(answer);
+  }
+}
+
+void Session::Pump(DWORD ms) {
+  TopUpAnswers();
+  check::Pump(ms);
+  Review();
+}
+
+size_t Session::Outstanding() const { return expected_.size(); }
+
+void Session::Expect(Tool tool, Args args) { expected_.push_back({tool, std::move(args), origin}); }
+
+void Session::Review() {
+  for (; reviewed_ < boxes_.seen.size(); ++reviewed_) {
+    const check::SeenBox& box = boxes_.seen[reviewed_];
+    if ((box.style & MB_TYPEMASK) == MB_YESNO) {
+      if (answersGiven_.empty()) {
+        Fail(__FILE__, __LINE__, origin + ": a question with no answer ready: " + check::Show(box.text));
+        continue;
+      }
+      const int answer = answersGiven_.front();
+      answersGiven_.pop_front();
+      if (box.title == L"Confirm Exit") {
+        if (!expectingExit_ || answer != IDNO)
+          Fail(__FILE__, __LINE__, origin + ": the exit question came unasked, or was not answered No");
+        expectingExit_ = false;
+        continue;
+      }
+      auto job =
+          std::find_if(jobs_.begin(), jobs_.end(), [&](const Job& j) { return j.question == box.text; });
+      if (box.title != L"Success" || box.style != (MB_YESNO | MB_ICONINFORMATION) || job == jobs_.end()) {
+        Fail(__FILE__, __LINE__,
+             origin + ": a question no skin called for: " + check::Show(box.title) + " " +
+                 check::Show(box.text));
+        continue;
+      }
+      if (answer == IDYES) {
+        ++successYes;
+        const std::string saved = origin;
+        origin = job->origin + " (its skin packed after Yes)";
+        Expect(kVolumeTool, job->volumeArgs);
+        origin = saved;
+      } else {
+        ++successNo;
+      }
+      ++askedFor_[job->question];
+      jobs_.erase(job);
+      continue;
+    }
+    // Warnings outside a click come from a tool's end.
+    ++toolWarnings;
+    const size_t colon = box.text.rfind(L": ");
+    std::wstring kind = box.text.rfind(L"The skin ", 0) == 0   ? L"skin not made: "
+                        : box.text.rfind(L"The file ", 0) == 0 ? L"file not added: "
+                                                               : L"";
+    kind += colon == std::wstring::npos ? box.text : box.text.substr(colon + 2);
+    ++toolWarningKinds[kind];
+    if (printToolWarnings) std::printf("  warning: %s\n", check::Show(box.text.substr(0, 240)).c_str());
+    if (box.title != kOopsTitle || box.style != kWarningStyle || box.text.rfind(L"The ", 0) != 0)
+      Fail(__FILE__, __LINE__, origin + ": an unexpected message: " + check::Show(box.text));
+  }
+}
+
+void Session::ShowPage(int page) {
+  TabCtrl_SetCurFocus(window_.Control(kSSTab1), page);
+  Pump();
+}
+
+bool Session::ContinueSkins(const SkinsInputs& in) {
+  Pump();
+  std::vector<check::SeenBox> want;
+  auto warn = [&](const wchar_t* text) { want.push_back({text, kOopsTitle, kWarningStyle}); };
+  if (in.palette == 0) warn(kNoPalette);
+  if (in.armor == 0) warn(kNoArmor);
+  if (in.skinFile.empty()) warn(kNoSkin);
+  if (in.prefix.empty())
+    warn(kNoPrefix);
+  else if (PrefixBreaksRule(in.prefix))
+    warn(kBadPrefixWarning);
+
+  const size_t before = boxes_.seen.size();
+  check::Click(window_.Control(kCommand1));
+  const std::vector<check::SeenBox> shown(boxes_.seen.begin() + static_cast<std::ptrdiff_t>(before),
+                                          boxes_.seen.end());
+  reviewed_ = boxes_.seen.size();
+  checkWarnings += shown.size();
+  if (shown != want)
+    Fail(__FILE__, __LINE__,
+         origin + ": the Skins page's Continue showed\n      " + check::Show(shown) + "\n      wanted " +
+             check::Show(want));
+  if (!want.empty()) return false;
+
+  const std::wstring armor = kArmors[in.armor - 1];
+  const std::wstring skinName = in.prefix + L"." + armor;
+  Expect(kSkinMaker,
+         {appDir_ + L"makeskin.exe", L"pal" + std::to_wstring(in.palette), in.skinFile, appDir_ + skinName});
+  jobs_.push_back({L"Add " + skinName + L" to " + in.prefix + L".vol?",
+                   {appDir_ + L"vt.exe", L"-sp", appDir_ + in.prefix + L".vol", skinName},
+                   origin});
+  madeWanted_.push_back({appDir_ + skinName, jobs_.back().question});
+  return true;
+}
+
+bool Session::ContinueVolumes(const VolumesInputs& in) {
+  Pump();
+  std::vector<check::SeenBox> want;
+  auto warn = [&](const wchar_t* text) { want.push_back({text, kOopsTitle, kWarningStyle}); };
+  if (in.newVolume) {
+    if (in.prefix.empty())
+      warn(kNoPrefix);
+    else if (PrefixBreaksRule(in.prefix))
+      warn(kBadPrefixWarning);
+  } else if (in.volumeFile.empty()) {
+    warn(kNoVolume);
+  }
+  if (in.skinFile.empty()) warn(kNoSkinFile);
+
+  const size_t before = boxes_.seen.size();
+  check::Click(window_.Control(kCommand4));
+  const std::vector<check::SeenBox> shown(boxes_.seen.begin() + static_cast<std::ptrdiff_t>(before),
+                                          boxes_.seen.end());
+  reviewed_ = boxes_.seen.size();
+  checkWarnings += shown.size();
+  if (shown != want)
+    Fail(__FILE__, __LINE__,
+         origin + ": the Volumes page's Continue showed\n      " + check::Show(shown) + "\n      wanted " +
+             check::Show(want));
+  if (!want.empty()) return false;
+  Expect(kVolumeTool, {appDir_ + L"vt.exe", L"-sp",
+                       in.newVolume ? appDir_ + in.prefix + L".vol" : in.volumeFile, in.skinFile});
+  return true;
+}
+
+void Session::ExitAnsweredNo(ControlId button) {
+  Pump();
+  boxes_.answers.push_front(IDNO);
+  answersGiven_.push_front(IDNO);
+  expectingExit_ = true;
+  const size_t before = boxes_.seen.size();
+  check::Click(window_.Control(button));
+  Review();
+  const std::vector<check::SeenBox> shown(boxes_.seen.begin() + static_cast<std::ptrdiff_t>(before),
+                                          boxes_.seen.end());
+  const std::vector<check::SeenBox> want{
+      {L"Are you sure you wish to exit?", L"Confirm Exit", MB_YESNO | MB_ICONQUESTION}};
+  if (shown != want || expectingExit_)
+    Fail(__FILE__, __LINE__, origin + ": Exit showed " + check::Show(shown));
+  expectingExit_ = false;
+  if (window_.hwnd() == nullptr || state().Answer != IDNO)
+    check::Abort(__FILE__, __LINE__, origin + ": Exit answered No did not leave the window as it was");
+}
+
+bool Session::Settle(DWORD timeoutMs) {
+  const ULONGLONG start = GetTickCount64();
+  const bool idle = check::PumpUntil(
+      [this] {
+        Review();
+        TopUpAnswers();
+        return window_.ToolsIdle();
+      },
+      timeoutMs);
+  Review();
+  settleMs += GetTickCount64() - start;
+  if (!idle) {
+    Fail(__FILE__, __LINE__, origin + ": the tools did not finish in time");
+    return false;
+  }
+  Collect(kSkinMaker);
+  Collect(kVolumeTool);
+  for (const Expected& e : expected_) {
+    ++tallies_[e.tool].missing;
+    // Whether the run happened all the same tells a lost log block from a run never started.
+    const std::wstring& output = e.tool == kSkinMaker ? e.args[3] : e.args[2];
+    const DWORD attributes = GetFileAttributesW(LongForm(output).c_str());
+    std::printf("  the missing run's output %s %s\n", check::Show(output.substr(0, 200)).c_str(),
+                attributes == INVALID_FILE_ATTRIBUTES ? "is not there" : "is there");
+    Fail(__FILE__, __LINE__,
+         e.origin + ": this run never came: " + (e.tool == kSkinMaker ? "makeskin " : "vt ") +
+             ShowArgs(e.args));
+  }
+  expected_.clear();
+  // Every skin made must have been offered for packing, once.
+  for (const auto& [question, made] : madeCount_) {
+    const size_t asked = askedFor_[question];
+    if (asked != made)
+      Fail(__FILE__, __LINE__,
+           origin + ": " + std::to_string(made) + " skin(s) made but " + std::to_string(asked) +
+               " question(s) asked: " + check::Show(question));
+  }
+  for (const auto& [question, asked] : askedFor_)
+    if (asked != 0 && madeCount_.find(question) == madeCount_.end())
+      Fail(__FILE__, __LINE__, origin + ": asked to pack a skin that was not made: " + check::Show(question));
+  madeCount_.clear();
+  askedFor_.clear();
+  madeWanted_.clear();
+  jobs_.clear();
+  return true;
+}
+
+void Session::Collect(Tool tool) {
+  const std::wstring log = appDir_ + (tool == kSkinMaker ? L"makeskin.log" : L"vt.log");
+  Tally& tally = tallies_[tool];
+  for (const check::StandinRun& run : check::ReadStandinLog(log)) {
+    ++tally.runs;
+    auto match = std::find_if(expected_.begin(), expected_.end(),
+                              [&](const Expected& e) { return e.tool == tool && e.args == run.crtArgs; });
+    if (match == expected_.end()) {
+      // Held against the expected run of this tool it shares most arguments with.
+      size_t best = 0;
+      for (auto e = expected_.begin(); e != expected_.end(); ++e) {
+        if (e->tool != tool) continue;
+        size_t common = 0;
+        for (const std::wstring& a : run.crtArgs) common += std::count(e->args.begin(), e->args.end(), a);
+        if (match == expected_.end() || common > best) {
+          match = e;
+          best = common;
+        }
+      }
+    }
+    if (match == expected_.end()) {
+      ++tally.unexpected;
+      Fail(__FILE__, __LINE__,
+           origin + ": a run nobody asked for: " + check::Utf8(run.commandLine) + " -> " +
+               ShowArgs(run.crtArgs));
+      continue;
+    }
+    bool split = false, alteredRun = false, joinedRun = false;
+    size_t injected = 0;
+    const Args& want = match->args;
+    for (const Args* got : {&run.crtArgs, &run.shellArgs, &run.ucrtArgs}) {
+      if (got == &run.ucrtArgs && got->empty()) continue;  // not logged where ucrtbase.dll is missing
+      if (*got == want) continue;
+      if (got->size() > want.size()) {
+        split = true;
+        injected = std::max(injected, CountNotIn(*got, want));
+      } else if (got->size() < want.size()) {
+        joinedRun = true;
+      } else {
+        alteredRun = true;
+      }
+    }
+    if (split || alteredRun || joinedRun) {
+      tally.splits += split;
+      tally.injected += injected;
+      tally.altered += alteredRun;
+      tally.joined += joinedRun;
+      Fail(__FILE__, __LINE__,
+           match->origin + ": " + (tool == kSkinMaker ? "makeskin" : "vt") + " was given\n      crt   " +
+               ShowArgs(run.crtArgs) + "\n      shell " + ShowArgs(run.shellArgs) + "\n      ucrt  " +
+               ShowArgs(run.ucrtArgs) + "\n      wanted " + ShowArgs(want) + "\n      command line " +
+               check::Show(run.commandLine));
+    } else {
+      ++tally.exact;
+    }
+    if (tool == kSkinMaker && run.exitCode == 0 && want.size() == 4 &&
+        run.message.rfind(L"made " + want[3] + L" from ", 0) == 0) {
+      // The stand-in wrote exactly the skin asked for: Quorvane must offer to pack it.
+      for (const auto& [output, question] : madeWanted_)
+        if (output == want[3]) {
+          ++madeCount_[question];
+          break;
+        }
+    }
+    expected_.erase(match);
+  }
+  // Emptied rather than deleted: a deleted file lingers, pending, while any handle to it is
+  // still open somewhere, and a stand-in that comes to append meanwhile is turned away.
+  const HANDLE file =
+      CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) Fail(__FILE__, __LINE__, "cannot open " + check::Utf8(log));
+    return;
+  }
+  if (!SetEndOfFile(file)) Fail(__FILE__, __LINE__, "cannot empty " + check::Utf8(log));
+  CloseHandle(file);
+}
+
+FolderModel::FolderModel(const std::wstring& folder) {
+  std::wstring path = folder;
+  if (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  root_ = path.substr(0, 3);  // "Z:\\": the test's folders all live on a drive
+  size_t at = 3;
+  while (at < path.size()) {
+    size_t slash = path.find(L'\\', at);
+    if (slash == std::wstring::npos) slash = path.size();
+    names_.push_back(path.substr(at, slash - at));
+    at = slash + 1;
+  }
+}
+
+std::wstring FolderModel::ChainPath(size_t index) const {
+  std::wstring path = root_;
+  for (size_t i = 0; i < index && i < names_.size(); ++i) path += (i == 0 ? L"" : L"\\") + names_[i];
+  return path;
+}
+
+std::wstring FolderModel::Path() const { return ChainPath(names_.size()); }
+
+void FolderModel::Open(size_t index, const std::wstring& text) {
+  if (index <= names_.size())
+    names_.resize(index);
+  else
+    names_.push_back(text);
+}
+
+bool FolderModel::Matches(const std::vector<std::wstring>& lines, std::string& why) const {
+  if (lines.size() <= names_.size()) {
+    why = "the list has " + std::to_string(lines.size()) + " lines, the chain " +
+          std::to_string(names_.size() + 1);
+    return false;
+  }
+  if (lines[0] != root_) {
+    why = "line 0 is " + check::Show(lines[0]) + ", not the root " + check::Show(root_);
+    return false;
+  }
+  for (size_t i = 0; i < names_.size(); ++i) {
+    if (lines[i + 1] != names_[i]) {
+      why = "line " + std::to_string(i + 1) + " is " + check::Show(lines[i + 1]) + ", not " +
+            check::Show(names_[i]);
+      return false;
+    }
+  }
+  return true;
+}
+
+int ExactIndex(HWND list, const std::wstring& text, int first) {
+  const std::vector<std::wstring> lines = check::Items(list);
+  for (size_t i = static_cast<size_t>(first); i < lines.size(); ++i)
+    if (lines[i] == text) return static_cast<int>(i);
+  return -1;
+}
+
+void OpenFolderLine(Session& session, ControlId list, FolderModel& model, size_t index) {
+  const HWND control = session[list];
+  const std::vector<std::wstring> before = check::Items(control);
+  check::Open(control, static_cast<int>(index));
+  model.Open(index, index < before.size() ? before[index] : std::wstring());
+  session.Pump();
+  std::string why;
+  if (!model.Matches(check::Items(control), why))
+    session.Fail(__FILE__, __LINE__,
+                 session.origin + ": after opening line " + std::to_string(index) + " " +
+                     check::Show(index < before.size() ? before[index] : L"?") + ", " + why);
+  const LRESULT selected = SendMessageW(control, LB_GETCURSEL, 0, 0);
+  if (selected != static_cast<LRESULT>(model.CurrentIndex()))
+    session.Fail(__FILE__, __LINE__, session.origin + ": the current folder's line is not the selected one");
+}
+
+bool NavigateTo(Session& session, ControlId list, FolderModel& model, const std::wstring& target) {
+  for (int step = 0; step < 64 && model.Path() != target; ++step) {
+    const std::wstring here = model.Path();
+    const std::wstring below = here.back() == L'\\' ? here : here + L"\\";
+    if (target.rfind(below, 0) == 0) {
+      const std::wstring rest = target.substr(below.size());
+      const std::wstring name = rest.substr(0, rest.find(L'\\'));
+      const int line = ExactIndex(session[list], name, static_cast<int>(model.CurrentIndex()) + 1);
+      if (line < 0) {
+        session.Fail(__FILE__, __LINE__,
+                     session.origin + ": no line " + check::Show(name) + " below " + check::Show(here));
+        return false;
+      }
+      OpenFolderLine(session, list, model, static_cast<size_t>(line));
+    } else {
+      size_t up = model.CurrentIndex();
+      while (up > 0) {
+        --up;
+        const std::wstring ancestor = model.ChainPath(up);
+        if (target == ancestor ||
+            target.rfind(ancestor.back() == L'\\' ? ancestor : ancestor + L"\\", 0) == 0)
+          break;
+      }
+      OpenFolderLine(session, list, model, up);
+    }
+  }
+  return model.Path() == target;
+}
+
+bool Session::Responsive() const {
+  DWORD_PTR result = 0;
+  return window_.hwnd() != nullptr &&
+         SendMessageTimeoutW(window_.hwnd(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0;
+}
+
+}  // namespace reliability
