@@ -30,6 +30,13 @@ double Max(const std::vector<double>& values) {
   return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
 }
 
+double PairedRatio(const std::vector<double>& a, const std::vector<double>& b) {
+  std::vector<double> ratios;
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+    if (b[i] > 0) ratios.push_back(a[i] / b[i]);
+  return Median(ratios);
+}
+
 std::string Fixed(double value, int decimals) {
   char text[64];
   std::snprintf(text, sizeof text, "%.*f", decimals, value);

@@ -14,6 +14,9 @@ double NowMs();
 
 double Median(std::vector<double> values);
 double Max(const std::vector<double>& values);
+// The median of a[i] / b[i]: each run against the reference's run of the same turn, so that a
+// machine that gets busier or quieter during the measurement moves both sides of each ratio.
+double PairedRatio(const std::vector<double>& a, const std::vector<double>& b);
 
 // How many runs of each side a figure is the median of, unless a measurement says otherwise;
 // the sides take turns.

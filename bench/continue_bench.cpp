@@ -105,15 +105,15 @@ TEST(continue, to_the_tools_first_instruction_against_a_bare_start) {
   CHECK(boxes.seen.size() == static_cast<size_t>(kClicks + 1));  // one offer per click, no warning
 
   const double quorvane = bench::Median(ms[0]), bare = bench::Median(ms[1]);
-  bench::WriteResults("4-continue",
-                      {{"Continue to the skin maker's first instruction", bench::Ms(quorvane),
-                        "CreateProcessW: " + bench::Ms(bare), bench::Fixed(quorvane / bare, 2), "at most 1.2",
-                        quorvane / bare <= 1.2}},
-                      {"Continue: from the click on Continue in the real main window (palette, armor, "
-                       "picture and prefix chosen) "
-                       "to the time the stand-in makeskin.exe logs as its first instruction, against "
-                       "CreateProcessW of the same "
-                       "application, command line, folder and window mode; median of " +
-                       std::to_string(kClicks) + " each, taking turns."});
+  const double ratio = bench::PairedRatio(ms[0], ms[1]);
+  bench::WriteResults(
+      "4-continue",
+      {{"Continue to the skin maker's first instruction", bench::Ms(quorvane),
+        "CreateProcessW: " + bench::Ms(bare), bench::Fixed(ratio, 2), "at most 1.2", ratio <= 1.2}},
+      {"Continue: from the click on Continue in the real main window (palette, armor, picture and "
+       "prefix chosen) to the time the stand-in makeskin.exe logs as its first instruction, "
+       "against CreateProcessW of the same application, command line, folder and window mode; "
+       "median of " +
+       std::to_string(kClicks) + " each, taking turns, the ratio the median of each turn's."});
   check::SetMessageFilter(nullptr);
 }

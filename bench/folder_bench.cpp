@@ -196,10 +196,11 @@ TEST(folder, fill_from_50000_pictures_against_lb_dir) {
     std::printf("\n");
   }
   const double fill = bench::Median(ms[0]), lbDir = bench::Median(ms[1]);
+  const double ratio = bench::PairedRatio(ms[0], ms[1]);
   const double pause = bench::Median(longest[0]), lbDirPause = bench::Median(longest[1]);
   const std::vector<bench::Row> rows{
       {"Fill a file list from 50,000 BMPs", bench::Ms(fill), "LB_DIR: " + bench::Ms(lbDir),
-       bench::Fixed(fill / lbDir, 2), "at most 1.2", fill / lbDir <= 1.2},
+       bench::Fixed(ratio, 2), "at most 1.2", ratio <= 1.2},
       {"Longest pause of the interface while it fills", bench::Ms(pause), "LB_DIR: " + bench::Ms(lbDirPause),
        "-", "at most 100 ms", pause <= 100},
   };
@@ -208,7 +209,8 @@ TEST(folder, fill_from_50000_pictures_against_lb_dir) {
       {"Large folder: from the call until all 50,000 names are in the list (and, for FileListBox, sorted and "
        "measured for the horizontal scroll), median of " +
        std::to_string(bench::kRuns) +
-       " fills each, taking turns; both list boxes have FileListBox's style and font, and neither redraws "
+       " fills each, taking turns, the ratio the median of each turn's; both list boxes have FileListBox's "
+       "style and font, and neither redraws "
        "until it is full. The pause is each fill's longest time between two turns of a " +
        std::to_string(USER_TIMER_MINIMUM) +
        " ms timer (the lowest of messages: input and painting go before it), median over the fills; the "
