@@ -3,6 +3,7 @@
 // `make test` runs a few hundred requests; the soak run (FAULTS_LEAK_REQUESTS=1000) a thousand.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -63,7 +64,7 @@ TEST(leaks, requests_with_tool_runs_leave_no_handles_or_memory_behind) {
 
   Figures base{};
   const ULONGLONG start = GetTickCount64();
-  int skinsMade = 0, packed = 0, failed = 0;
+  int skinsMade = 0, packed = 0, failed = 0, refused = 0;
   for (int i = 0; i < requests; ++i) {
     // In turn: a skin packed on Yes, a skin left unpacked on No, a picture packed from the
     // Volumes page.
@@ -83,12 +84,28 @@ TEST(leaks, requests_with_tool_runs_leave_no_handles_or_memory_behind) {
     const auto packs = ToolLog(L"vt");
     const bool ran = makers.size() == (kind == 2 ? 0u : 1u) && packs.size() == (kind == 1 ? 0u : 1u) &&
                      (makers.empty() || makers[0].exitCode == 0) && (packs.empty() || packs[0].exitCode == 0);
-    if (!asked || !ran) {
-      if (++failed <= 3)
+    // Wine now and then refuses to start a program ("Internal error"), about once in a few
+    // thousand starts. Quorvane must then say so, and did; it is the system's hiccup, not
+    // the request's fault, and is counted apart.
+    const bool startRefused = std::any_of(boxes.seen.begin(), boxes.seen.end(), [](const SeenBox& box) {
+      return box.title == L"Oops..!" && box.text.starts_with(L"Unable to start " + Folder());
+    });
+    if (startRefused) {
+      ++refused;
+      std::printf("  note: request %d: the system refused a start: %s\n", i,
+                  check::Show(boxes.seen.back().text).c_str());
+    } else if (!asked || !ran) {
+      if (++failed <= 3) {
+        std::string runs;
+        for (const auto& run : makers)
+          runs += " makeskin " + std::to_string(run.exitCode) + " " + check::Show(run.message);
+        for (const auto& run : packs)
+          runs += " vt " + std::to_string(run.exitCode) + " " + check::Show(run.message);
         check::Fail(__FILE__, __LINE__,
-                    "request " + std::to_string(i) + " went wrong: " + check::Show(boxes.seen) + ", " +
-                        std::to_string(makers.size()) + " skin-maker and " + std::to_string(packs.size()) +
-                        " volume-tool runs");
+                    "request " + std::to_string(i) + " (kind " + std::to_string(kind) +
+                        ") went wrong: told " + check::Show(boxes.seen) + "; ran" +
+                        (runs.empty() ? " nothing" : runs));
+      }
     }
     skinsMade += static_cast<int>(makers.size());
     packed += static_cast<int>(packs.size());
@@ -103,9 +120,11 @@ TEST(leaks, requests_with_tool_runs_leave_no_handles_or_memory_behind) {
   const long handleGain = static_cast<long>(end.handles) - static_cast<long>(base.handles);
   const long long memoryGain =
       static_cast<long long>(end.privateBytes) - static_cast<long long>(base.privateBytes);
-  std::printf("  note: %d requests (%d skin-maker and %d volume-tool runs) in %llu ms, %.1f ms a request\n",
-              requests, skinsMade, packed, static_cast<unsigned long long>(took),
-              static_cast<double>(took) / requests);
+  std::printf(
+      "  note: %d requests (%d skin-maker and %d volume-tool runs, %d starts refused) in %llu ms, "
+      "%.1f ms a request\n",
+      requests, skinsMade, packed, refused, static_cast<unsigned long long>(took),
+      static_cast<double>(took) / requests);
   std::printf("  note: handles after %d requests %lu, after %d %lu (%+ld, bound %ld), by %s\n", kWarmUp,
               static_cast<unsigned long>(base.handles), requests, static_cast<unsigned long>(end.handles),
               handleGain, kHandleBound, handlesHow);
@@ -116,6 +135,7 @@ TEST(leaks, requests_with_tool_runs_leave_no_handles_or_memory_behind) {
       static_cast<unsigned long long>(end.privateBytes / 1024), memoryGain / 1024, kMemoryBound / 1024,
       memoryHow);
   CHECK_EQ(failed, 0);
+  CHECK(refused <= requests / 100);
   CHECK(base.handles > 0 && base.privateBytes > 0);
   CHECK(handleGain <= kHandleBound);
   CHECK(memoryGain <= kMemoryBound);
