@@ -166,7 +166,8 @@ void FileListBox::SetPath(const std::wstring& folder) {
     Listed(std::move(listed.names), listed.error, true);
     return;
   }
-  if (WaitForSingleObject(reading->done.get(), pacing_.waitMs) == WAIT_OBJECT_0) {
+  // No wait at all means always in the background, however quick the read.
+  if (pacing_.waitMs > 0 && WaitForSingleObject(reading->done.get(), pacing_.waitMs) == WAIT_OBJECT_0) {
     Listed(std::move(reading->result.names), reading->result.error, true);
     return;
   }
