@@ -15,11 +15,6 @@ namespace {
 using check::ReadStandinLog;
 using check::StandinRun;
 
-// The form that file functions accept at any length.
-std::wstring Long(const std::wstring& path) {
-  return path.size() >= MAX_PATH - 12 ? L"\\\\?\\" + path : path;
-}
-
 std::wstring Install(const std::wstring& folder, const std::wstring& tool) {
   const std::wstring exe = folder + L"\\" + tool + L".exe";
   REQUIRE(CopyFileW((check::ProgramFolder() + tool + L".exe").c_str(), exe.c_str(), FALSE));
@@ -27,7 +22,7 @@ std::wstring Install(const std::wstring& folder, const std::wstring& tool) {
 }
 
 std::string ReadAll(const std::wstring& path) {
-  const HANDLE file = CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  const HANDLE file = CreateFileW(check::LongForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "(missing)";
   std::string bytes;
@@ -173,10 +168,10 @@ TEST(makeskin, handles_long_paths_with_any_characters) {
   std::wstring deep = folder;
   while (deep.size() < 300) {
     deep += L"\\a folder, with blanks & \u00fcml\u00e4uts \u540d";
-    REQUIRE(CreateDirectoryW(Long(deep).c_str(), nullptr));
+    REQUIRE(CreateDirectoryW(check::LongForm(deep).c_str(), nullptr));
   }
   const std::wstring source = deep + L"\\skin 'one'.bmp", output = deep + L"\\out [1].bmp";
-  check::WriteFile(Long(source), "skin bytes");
+  check::WriteFile(check::LongForm(source), "skin bytes");
   const Ended ended = Launch(exe, L"makeskin pal2 \"" + source + L"\" \"" + output + L"\"", folder);
   CHECK_EQ(ended.exitCode, 0u);
   CHECK_EQ(ReadAll(output), std::string("skin bytes"));

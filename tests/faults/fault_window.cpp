@@ -93,7 +93,7 @@ void CleanGameFolder() {
   }
   SetEnvironmentVariableW(L"MAKESKIN_FAULT", nullptr);
   SetEnvironmentVariableW(L"VT_FAULT", nullptr);
-  RemoveLongTree(Folder() + L"scratch");
+  check::RemoveTree(Folder() + L"scratch");
 }
 
 std::vector<check::StandinRun> ToolLog(const std::wstring& tool) {
@@ -156,17 +156,13 @@ std::wstring SystemText(DWORD code) {
   return text;
 }
 
-std::wstring Long(const std::wstring& path) {
-  return path.rfind(L"\\\\?\\", 0) == 0 ? path : L"\\\\?\\" + path;
-}
-
 void MakeFolder(const std::wstring& path) {
-  if (!CreateDirectoryW(Long(path).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+  if (!CreateDirectoryW(check::LongForm(path).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
     check::Abort(__FILE__, __LINE__, "cannot create folder " + check::Show(path));
 }
 
 void MakeFile(const std::wstring& path, std::string_view bytes) {
-  HANDLE file = CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  HANDLE file = CreateFileW(check::LongForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
     check::Abort(__FILE__, __LINE__, "cannot create file " + check::Show(path));
@@ -176,33 +172,13 @@ void MakeFile(const std::wstring& path, std::string_view bytes) {
 }
 
 bool Exists(const std::wstring& path) {
-  return GetFileAttributesW(Long(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void RemoveLongTree(const std::wstring& path) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(Long(path + L"\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = path + L"\\" + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveLongTree(child);
-      } else {
-        SetFileAttributesW(Long(child).c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(Long(child).c_str());
-      }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
-  RemoveDirectoryW(Long(path).c_str());
+  return GetFileAttributesW(check::LongForm(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::wstring Scratch(const std::wstring& name) {
   MakeFolder(Folder() + L"scratch");
   const std::wstring folder = Folder() + L"scratch\\" + name;
-  RemoveLongTree(folder);
+  check::RemoveTree(folder);
   MakeFolder(folder);
   return folder;
 }

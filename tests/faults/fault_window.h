@@ -97,12 +97,9 @@ std::wstring SystemText(DWORD code);
 
 // ---- Folders of any depth ----
 
-// "\\?\" in front of a full path, so that folders deeper than MAX_PATH can be made.
-std::wstring Long(const std::wstring& path);
 void MakeFolder(const std::wstring& path);
 void MakeFile(const std::wstring& path, std::string_view bytes = "BM");
 bool Exists(const std::wstring& path);
-void RemoveLongTree(const std::wstring& path);
 // A scratch folder of its own under the program folder, emptied first (at any depth).
 std::wstring Scratch(const std::wstring& name);
 

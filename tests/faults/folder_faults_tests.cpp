@@ -55,7 +55,7 @@ void ReadySkinsOptions(OpenWindow& w, const std::wstring& prefix) {
 
 std::string ReadAll(const std::wstring& path) {
   HANDLE file =
-      CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+      CreateFileW(check::LongForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "(cannot read " + check::Utf8(path) + ")";
   std::string bytes;
   char chunk[4096];
@@ -92,7 +92,7 @@ TEST(folders, a_folder_deleted_while_shown_leaves_the_lists_usable) {
   const Args doomedFiles{L"x.bmp"};
   CHECK_EQ(LinesOnceFilled(w[kFile1], doomedFiles), doomedFiles);
 
-  RemoveLongTree(doomed);
+  check::RemoveTree(doomed);
   REQUIRE(!Exists(doomed));
   // Its picture, still listed, is clicked: recorded as the user picked it.
   w.choose(kFile1, L"x.bmp");

@@ -34,27 +34,6 @@ void MakeFile(const std::wstring& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL
   CloseHandle(file);
 }
 
-// Removes a tree of any depth (the harness's own removal stops at the short path limit).
-void RemoveLongTree(const std::wstring& path) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((Long(path + L"\\*")).c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = path + L"\\" + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveLongTree(child);
-      } else {
-        SetFileAttributesW(Long(child).c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(Long(child).c_str());
-      }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
-  RemoveDirectoryW(Long(path).c_str());
-}
-
 int IndexOf(const FolderListBox& dir, const std::wstring& text) {
   const auto& entries = dir.Entries();
   for (size_t i = 0; i < entries.size(); ++i)
@@ -463,7 +442,7 @@ TEST(faults, long_names_and_paths_past_260_characters_work_in_the_normal_form) {
   w.DoubleClick(list, IndexOf(w.dir1, e));
   CHECK_EQ(w.dir1.Path(), tree + L"\\" + d + L"\\" + e);
   CHECK_EQ(Lines(w.dir1), ExpectedLines(tree + L"\\" + d + L"\\" + e, {f}));
-  RemoveLongTree(tree);
+  check::RemoveTree(tree);
 }
 
 TEST(faults, an_unreadable_folder_shows_what_it_can) {

@@ -46,12 +46,6 @@ bool PrefixBreaksRule(const std::wstring& prefix) {
   return false;
 }
 
-std::wstring LongForm(const std::wstring& path) {
-  if (path.rfind(L"\\\\?\\", 0) == 0) return path;
-  if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
-  return L"\\\\?\\" + path;
-}
-
 bool MakeFolder(const std::wstring& path) {
   return CreateDirectoryW(LongForm(path).c_str(), nullptr) != FALSE;
 }
@@ -65,31 +59,6 @@ bool MakeFile(const std::wstring& path, const std::string& bytes) {
                   written == bytes.size();
   CloseHandle(file);
   return ok;
-}
-
-std::vector<std::wstring> NamesIn(const std::wstring& folder) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW data;
-  const HANDLE find = FindFirstFileW(LongForm(folder + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name != L"." && name != L"..") names.push_back(name);
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-  return names;
-}
-
-void RemoveTree(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(LongForm(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    SetFileAttributesW(LongForm(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(LongForm(path).c_str());
-    return;
-  }
-  for (const std::wstring& name : NamesIn(path)) RemoveTree(path + L"\\" + name);
-  RemoveDirectoryW(LongForm(path).c_str());
 }
 
 void PrintTally(const char* what, const Tally& t) {

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/check.h"
 #include "tests/support/standin_log.h"
 #include "tests/support/ui_driver.h"
 #include "ui/MainWindow.h"
@@ -33,12 +34,11 @@ bool PrefixBreaksRule(const std::wstring& prefix);
 
 // Folder and file operations on names that the plain path forms would change (trailing dots
 // and blanks, long paths): every call gets the "\\?\" form.
-std::wstring LongForm(const std::wstring& path);
+using check::LongForm;
+using check::NamesIn;
+using check::RemoveTree;
 bool MakeFolder(const std::wstring& path);
 bool MakeFile(const std::wstring& path, const std::string& bytes);
-// The names in a folder exactly as the file system holds them (no "." or "..").
-std::vector<std::wstring> NamesIn(const std::wstring& folder);
-void RemoveTree(const std::wstring& path);
 
 // How the runs of one kind compared with what was expected.
 struct Tally {

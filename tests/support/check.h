@@ -71,6 +71,12 @@ std::wstring ScratchFolder(const std::wstring& name);
 std::wstring ProgramFolder();  // ends in a backslash
 void WriteFile(const std::wstring& path, std::string_view bytes);
 bool FileExists(const std::wstring& path);
+// The "\\?\" form of a full path, which file functions take at any length and as it stands
+// (trailing dots and blanks kept).
+std::wstring LongForm(const std::wstring& path);
+// The names in a folder exactly as the file system holds them (no "." or "..").
+std::vector<std::wstring> NamesIn(const std::wstring& folder);
+// Removes a file, or a folder with all it holds, at any depth.
 void RemoveTree(const std::wstring& path);
 
 }  // namespace check
