@@ -29,6 +29,26 @@ std::wstring StartFailureReason(DWORD code, const std::wstring& application) {
   return reason;
 }
 
+// CreateProcessW, asked again when the new process died before it ran any of its own code.
+// Wine reports that as ERROR_INTERNAL_ERROR now and then under load (its loader could not
+// set the new process up); Windows does not use the code for a start. The tool never ran,
+// so asking again cannot run it twice.
+bool StartProcess(const wchar_t* application, const std::wstring& commandLine, const wchar_t* folder,
+                  STARTUPINFOW& startup, PROCESS_INFORMATION& process) {
+  constexpr int kTries = 3;
+  for (int attempt = 1;; ++attempt) {
+    std::wstring text = commandLine;  // CreateProcessW may write into it
+    if (CreateProcessW(application, text.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &process))
+      return true;
+    const DWORD error = GetLastError();
+    if (error != ERROR_INTERNAL_ERROR || attempt == kTries) {
+      SetLastError(error);
+      return false;
+    }
+    Sleep(20 * attempt);
+  }
+}
+
 // "C:\..." or "\\server\...": a path that means the same whatever the current folder.
 bool IsFullPath(const std::wstring& path) {
   auto slash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
@@ -236,14 +256,11 @@ struct ProcessLauncher::Impl {
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWMINIMIZED;  // minimized, yet active: the user sees it working
     PROCESS_INFORMATION process{};
-    std::wstring commandLine = r->run.commandLine;  // CreateProcessW may write into it
 
     if (!r->outputPath.empty()) r->before = LookAt(r->outputPath);
     const std::wstring& application = r->run.application;
-    if (!CreateProcessW(application.empty() ? nullptr : application.c_str(), commandLine.data(), nullptr,
-                        nullptr, FALSE, 0, nullptr,
-                        r->run.workingFolder.empty() ? nullptr : r->run.workingFolder.c_str(), &startup,
-                        &process)) {
+    if (!StartProcess(application.empty() ? nullptr : application.c_str(), r->run.commandLine,
+                      r->run.workingFolder.empty() ? nullptr : r->run.workingFolder.c_str(), startup, process)) {
       ToolResult result;
       result.status = ToolResult::kNotStarted;
       result.reason = StartFailureReason(GetLastError(), r->run.application);
