@@ -204,6 +204,19 @@ void Session::ShowPage(int page) {
   Pump();
 }
 
+bool Session::ClickContinue(ControlId button, const char* what, const std::vector<check::SeenBox>& want) {
+  const size_t before = boxes_.seen.size();
+  check::Click(window_.Control(button));
+  const std::vector<check::SeenBox> shown(boxes_.seen.begin() + static_cast<std::ptrdiff_t>(before),
+                                          boxes_.seen.end());
+  reviewed_ = boxes_.seen.size();
+  checkWarnings += shown.size();
+  if (shown != want)
+    Fail(__FILE__, __LINE__,
+         origin + ": " + what + " showed\n      " + check::Show(shown) + "\n      wanted " + check::Show(want));
+  return want.empty();
+}
+
 bool Session::ContinueSkins(const SkinsInputs& in) {
   Pump();
   std::vector<check::SeenBox> want;
@@ -216,17 +229,7 @@ bool Session::ContinueSkins(const SkinsInputs& in) {
   else if (PrefixBreaksRule(in.prefix))
     warn(kBadPrefixWarning);
 
-  const size_t before = boxes_.seen.size();
-  check::Click(window_.Control(kCommand1));
-  const std::vector<check::SeenBox> shown(boxes_.seen.begin() + static_cast<std::ptrdiff_t>(before),
-                                          boxes_.seen.end());
-  reviewed_ = boxes_.seen.size();
-  checkWarnings += shown.size();
-  if (shown != want)
-    Fail(__FILE__, __LINE__,
-         origin + ": the Skins page's Continue showed\n      " + check::Show(shown) + "\n      wanted " +
-             check::Show(want));
-  if (!want.empty()) return false;
+  if (!ClickContinue(kCommand1, "the Skins page's Continue", want)) return false;
 
   const std::wstring armor = kArmors[in.armor - 1];
   const std::wstring skinName = in.prefix + L"." + armor;
@@ -253,17 +256,7 @@ bool Session::ContinueVolumes(const VolumesInputs& in) {
   }
   if (in.skinFile.empty()) warn(kNoSkinFile);
 
-  const size_t before = boxes_.seen.size();
-  check::Click(window_.Control(kCommand4));
-  const std::vector<check::SeenBox> shown(boxes_.seen.begin() + static_cast<std::ptrdiff_t>(before),
-                                          boxes_.seen.end());
-  reviewed_ = boxes_.seen.size();
-  checkWarnings += shown.size();
-  if (shown != want)
-    Fail(__FILE__, __LINE__,
-         origin + ": the Volumes page's Continue showed\n      " + check::Show(shown) + "\n      wanted " +
-             check::Show(want));
-  if (!want.empty()) return false;
+  if (!ClickContinue(kCommand4, "the Volumes page's Continue", want)) return false;
   Expect(kVolumeTool, {appDir_ + L"vt.exe", L"-sp",
                        in.newVolume ? appDir_ + in.prefix + L".vol" : in.volumeFile, in.skinFile});
   return true;

@@ -137,6 +137,8 @@ class Session {
   };
 
   void Review();
+  // Clicks a "Continue" and checks that it showed exactly `want`; true when that is nothing.
+  bool ClickContinue(quorvane::ui::ControlId button, const char* what, const std::vector<check::SeenBox>& want);
   void Expect(Tool tool, Args args);
   void Collect(Tool tool);
   void TopUpAnswers();
