@@ -1,6 +1,6 @@
 // A long session in the real main window: many requests, each running the real stand-in
 // tools, must leave the process's handles and memory where they were after the first few.
-// `make test` runs a few hundred requests; the soak run (FAULTS_LEAK_REQUESTS=1000) a thousand.
+// `make test` runs a thousand requests; the soak run (FAULTS_LEAK_REQUESTS=5000) five thousand.
 #include <windows.h>
 
 #include <algorithm>
@@ -21,15 +21,15 @@ constexpr int kWarmUp = 10;  // requests before the figures are taken the first 
 // What the process may gain after the warm-up and still count as steady: a thread that the
 // system's pools add or drop owns a few handles, and the allocator keeps a few pages it has
 // touched once (runs here gain 0 handles and 20-40 KiB). One handle lost per request ends far
-// beyond the bound; memory lost per request shows from about 1.4 KiB in `make test`'s 200
-// requests, and from about 270 bytes in the soak run's thousand.
+// beyond the bound; memory lost per request shows from about 270 bytes in `make test`'s
+// thousand requests, and from about 55 bytes in the soak run's five thousand.
 constexpr long kHandleBound = 4;
 constexpr long long kMemoryBound = 256 * 1024;
 
 int RequestCount() {
   const char* text = std::getenv("FAULTS_LEAK_REQUESTS");
   const int count = text != nullptr ? std::atoi(text) : 0;
-  return count > kWarmUp ? count : 200;
+  return count > kWarmUp ? count : 1000;
 }
 
 struct Figures {
@@ -85,8 +85,8 @@ TEST(leaks, requests_with_tool_runs_leave_no_handles_or_memory_behind) {
     const bool ran = makers.size() == (kind == 2 ? 0u : 1u) && packs.size() == (kind == 1 ? 0u : 1u) &&
                      (makers.empty() || makers[0].exitCode == 0) && (packs.empty() || packs[0].exitCode == 0);
     // Wine now and then refuses to start a program ("Internal error"), about once in a few
-    // thousand starts. Quorvane must then say so, and did; it is the system's hiccup, not
-    // the request's fault, and is counted apart.
+    // thousand starts. Quorvane asks again; should the system refuse every time, Quorvane
+    // must say so, and did: the system's hiccup, not the request's fault, counted apart.
     const bool startRefused = std::any_of(boxes.seen.begin(), boxes.seen.end(), [](const SeenBox& box) {
       return box.title == L"Oops..!" && box.text.starts_with(L"Unable to start " + Folder());
     });
