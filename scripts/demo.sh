@@ -34,7 +34,9 @@ export DISPLAY=":$(cat "$build/display/number")"
 (cd "$demo" && "$run" ./Quorvane.exe) &
 window=""
 for _ in $(seq 150); do
-  window=$(xwininfo -root -tree 2>/dev/null | awk '/"Quorvane": \(/ {print $1; exit}')
+  # awk reads the whole tree: leaving early would end xwininfo with SIGPIPE, and pipefail
+  # would make that the script's end.
+  window=$(xwininfo -root -tree 2>/dev/null | awk '/"Quorvane": \(/ && !found {print $1; found = 1}' || true)
   [ -n "$window" ] && break
   sleep 0.2
 done
