@@ -21,18 +21,6 @@ std::wstring Install(const std::wstring& folder, const std::wstring& tool) {
   return exe;
 }
 
-std::string ReadAll(const std::wstring& path) {
-  const HANDLE file = CreateFileW(check::LongForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "(missing)";
-  std::string bytes;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-  CloseHandle(file);
-  return bytes;
-}
-
 unsigned long long FileTimeNow() {
   FILETIME time;
   GetSystemTimeAsFileTime(&time);
@@ -124,7 +112,7 @@ TEST(log, arguments_reach_the_tool_as_every_runtime_splits_them) {
     CHECK(!run.message.empty());
   }
   // UTF-8, and a tab written so that it cannot split a line.
-  const std::string bytes = ReadAll(log);
+  const std::string bytes = check::ReadAll(log);
   CHECK(bytes.find("\xe5\x90\x8d\xe5\x89\x8d.bmp") != std::string::npos);
   CHECK(bytes.find("tab<U+0009>here") != std::string::npos);
   CHECK(bytes.find('\t') == std::string::npos);
@@ -158,7 +146,7 @@ TEST(makeskin, copies_the_source_over_the_output) {
     check::WriteFile(folder + L"\\out.bmp", "older and longer content");
     const Ended ended = Launch(exe, L"makeskin.exe " + std::wstring(palette) + L" in.bmp out.bmp", folder);
     CHECK_EQ(ended.exitCode, 0u);
-    CHECK_EQ(ReadAll(folder + L"\\out.bmp"), picture);
+    CHECK_EQ(check::ReadAll(folder + L"\\out.bmp"), picture);
   }
 }
 
@@ -174,7 +162,7 @@ TEST(makeskin, handles_long_paths_with_any_characters) {
   check::WriteFile(check::LongForm(source), "skin bytes");
   const Ended ended = Launch(exe, L"makeskin pal2 \"" + source + L"\" \"" + output + L"\"", folder);
   CHECK_EQ(ended.exitCode, 0u);
-  CHECK_EQ(ReadAll(output), std::string("skin bytes"));
+  CHECK_EQ(check::ReadAll(output), std::string("skin bytes"));
 }
 
 TEST(makeskin, refuses_wrong_usage_and_reports_failed_copies_apart) {
@@ -268,6 +256,6 @@ TEST(faults, crash_and_delay) {
     const Ended ended = Launch(exe, L"makeskin pal1 in.bmp out.bmp", folder);
     CHECK_EQ(ended.exitCode, 0u);
     CHECK(ended.elapsedMs >= 600);
-    CHECK_EQ(ReadAll(folder + L"\\out.bmp"), std::string("x"));
+    CHECK_EQ(check::ReadAll(folder + L"\\out.bmp"), std::string("x"));
   }
 }

@@ -2,7 +2,6 @@
 // shown, unreadable, holding 100,000 pictures, with names of 255 characters, or deeper than
 // MAX_PATH; and a picked file that is gone by the time "Continue" is pressed. The lists stay
 // usable, picks record the right paths, and the tools get exactly those paths.
-#include <aclapi.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -51,18 +50,6 @@ void ReadySkinsOptions(OpenWindow& w, const std::wstring& prefix) {
   check::Click(w[kOption1]);
   check::Click(w[kOption4]);
   check::Type(w[kText1], prefix);
-}
-
-std::string ReadAll(const std::wstring& path) {
-  HANDLE file =
-      CreateFileW(check::LongForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "(cannot read " + check::Utf8(path) + ")";
-  std::string bytes;
-  char chunk[4096];
-  DWORD n = 0;
-  while (ReadFile(file, chunk, sizeof chunk, &n, nullptr) && n > 0) bytes.append(chunk, n);
-  CloseHandle(file);
-  return bytes;
 }
 
 // A name of exactly `length` characters: the words repeated, then the ending.
@@ -119,7 +106,7 @@ TEST(folders, a_folder_deleted_while_shown_leaves_the_lists_usable) {
   check::Click(w[kCommand1]);
   w.waitForTools();
   CHECK_EQ(boxes.seen, (std::vector<SeenBox>{Question(L"after")}));
-  CHECK_EQ(ReadAll(Folder() + L"after.larmor.bmp"), std::string("BM y"));
+  CHECK_EQ(check::ReadAll(Folder() + L"after.larmor.bmp"), std::string("BM y"));
   CleanGameFolder();
 }
 
@@ -178,28 +165,11 @@ TEST(folders, an_unreadable_folder_shows_empty_and_the_lists_go_on) {
   MakeFolder(locked);
   MakeFolder(locked + L"\\inside");
   MakeFile(locked + L"\\red.bmp");
-  // An empty access list lets nobody read the folder; its owner may still change the list.
-  ACL empty{};
-  SECURITY_DESCRIPTOR sd{};
-  const bool denied = InitializeAcl(&empty, sizeof empty, ACL_REVISION) &&
-                      InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) &&
-                      SetSecurityDescriptorDacl(&sd, TRUE, &empty, FALSE) &&
-                      SetFileSecurityW(locked.c_str(), DACL_SECURITY_INFORMATION, &sd);
-  struct Unlock {
-    std::wstring folder;
-    ~Unlock() {
-      SECURITY_DESCRIPTOR open{};
-      InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
-      SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);  // no list: everyone again
-      SetFileSecurityW(folder.c_str(), DACL_SECURITY_INFORMATION, &open);
-      CleanGameFolder();
-    }
-  } unlock{locked};
-  WIN32_FIND_DATAW data;
-  HANDLE probe = FindFirstFileW((locked + L"\\*").c_str(), &data);
-  const bool unreadable = denied && probe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED;
-  if (probe != INVALID_HANDLE_VALUE) FindClose(probe);
-  if (!unreadable) {
+  struct Clean {
+    ~Clean() { CleanGameFolder(); }
+  } clean;
+  const check::UnreadableFolder unreadable(locked);
+  if (!unreadable.Made()) {
     std::printf(
         "  skipped: this system does not enforce access lists, so no folder can be made unreadable\n");
     return;
@@ -277,7 +247,7 @@ TEST(folders, a_folder_of_100000_pictures_lists_and_picks_right) {
   check::Click(w[kCommand1]);
   w.waitForTools();
   CHECK_EQ(boxes.seen, (std::vector<SeenBox>{Question(L"big")}));
-  CHECK_EQ(ReadAll(Folder() + L"big.larmor.bmp"), std::string("BM picture 77000\n"));
+  CHECK_EQ(check::ReadAll(Folder() + L"big.larmor.bmp"), std::string("BM picture 77000\n"));
 
   // Leaving it is as quick as any folder.
   start = GetTickCount64();
@@ -323,11 +293,11 @@ TEST(folders, names_of_255_characters_are_picked_and_passed_whole) {
   const auto makers = ToolLog(L"makeskin");
   REQUIRE(makers.size() == 1u);
   CHECK_EQ(makers[0].crtArgs, (Args{Folder() + L"makeskin.exe", L"pal1", picture, Folder() + skinName}));
-  CHECK_EQ(ReadAll(Folder() + skinName), std::string("BM long"));
+  CHECK_EQ(check::ReadAll(Folder() + skinName), std::string("BM long"));
   auto packs = ToolLog(L"vt");
   REQUIRE(packs.size() == 1u);
   CHECK_EQ(packs[0].crtArgs, (Args{Folder() + L"vt.exe", L"-sp", Folder() + prefix + L".vol", skinName}));
-  CHECK_EQ(ReadAll(Folder() + prefix + L".vol"), VolumeLine(Folder() + skinName, 7));
+  CHECK_EQ(check::ReadAll(Folder() + prefix + L".vol"), VolumeLine(Folder() + skinName, 7));
 
   // The Volumes page packs the long-named picture into the long-named volume beside it.
   boxes.seen.clear();
@@ -344,7 +314,7 @@ TEST(folders, names_of_255_characters_are_picked_and_passed_whole) {
   packs = ToolLog(L"vt");
   REQUIRE(packs.size() == 2u);
   CHECK_EQ(packs[1].crtArgs, (Args{Folder() + L"vt.exe", L"-sp", volume, picture}));
-  CHECK_EQ(ReadAll(volume), VolumeLine(picture, 7));
+  CHECK_EQ(check::ReadAll(volume), VolumeLine(picture, 7));
   CleanGameFolder();
 }
 
@@ -392,7 +362,7 @@ TEST(folders, a_chain_deeper_than_max_path_is_opened_picked_and_passed_whole) {
   CHECK_EQ(makers[0].crtArgs,
            (Args{Folder() + L"makeskin.exe", L"pal1", picture, Folder() + L"deep.larmor.bmp"}));
   CHECK_EQ(makers[0].shellArgs, makers[0].crtArgs);
-  CHECK_EQ(ReadAll(Folder() + L"deep.larmor.bmp"), std::string("BM deep"));
+  CHECK_EQ(check::ReadAll(Folder() + L"deep.larmor.bmp"), std::string("BM deep"));
 
   // Packed from the Volumes page into a volume at the bottom of the chain.
   boxes.seen.clear();
@@ -411,6 +381,6 @@ TEST(folders, a_chain_deeper_than_max_path_is_opened_picked_and_passed_whole) {
   const auto packs = ToolLog(L"vt");
   REQUIRE(packs.size() == 2u);
   CHECK_EQ(packs[1].crtArgs, (Args{Folder() + L"vt.exe", L"-sp", volume, picture}));
-  CHECK_EQ(ReadAll(volume), VolumeLine(picture, 7));
+  CHECK_EQ(check::ReadAll(volume), VolumeLine(picture, 7));
   CleanGameFolder();
 }

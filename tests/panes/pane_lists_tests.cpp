@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include <aclapi.h>
-
 #include "app/FolderListing.h"
 #include "tests/panes/pane_window.h"
 #include "tests/support/check.h"
@@ -450,18 +448,8 @@ TEST(faults, an_unreadable_folder_shows_what_it_can) {
   MakeFolders(tree, {L"locked", L"locked\\inside"});
   MakeFile(tree + L"\\locked\\red.bmp");
   const std::wstring locked = tree + L"\\locked";
-  // An empty access list lets nobody read the folder (its owner may still change the list).
-  ACL empty{};
-  SECURITY_DESCRIPTOR sd{};
-  const bool denied = InitializeAcl(&empty, sizeof empty, ACL_REVISION) &&
-                      InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) &&
-                      SetSecurityDescriptorDacl(&sd, TRUE, &empty, FALSE) &&
-                      SetFileSecurityW(locked.c_str(), DACL_SECURITY_INFORMATION, &sd);
-  WIN32_FIND_DATAW data;
-  HANDLE probe = FindFirstFileW((locked + L"\\*").c_str(), &data);
-  const bool unreadable = denied && probe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED;
-  if (probe != INVALID_HANDLE_VALUE) FindClose(probe);
-  if (!unreadable) {
+  const check::UnreadableFolder unreadable(locked);
+  if (!unreadable.Made()) {
     std::printf("  skipped: this system cannot make a folder unreadable (access lists not enforced)\n");
     return;
   }
@@ -480,6 +468,4 @@ TEST(faults, an_unreadable_folder_shows_what_it_can) {
     w.DoubleClick(list, IndexOf(w.dir1, tree.substr(tree.find_last_of(L'\\') + 1)));
     CHECK_EQ(w.dir1.Path(), tree);
   }
-  SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);  // no list: everyone again
-  SetFileSecurityW(locked.c_str(), DACL_SECURITY_INFORMATION, &sd);
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 namespace check {
 namespace {
@@ -166,6 +167,39 @@ void WriteFile(const std::wstring& path, std::string_view bytes) {
 bool FileExists(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadAll(const std::wstring& path) {
+  const HANDLE file =
+      CreateFileW(LongForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "(cannot read " + Utf8(path) + ")";
+  std::string bytes;
+  char chunk[4096];
+  DWORD n = 0;
+  while (::ReadFile(file, chunk, sizeof chunk, &n, nullptr) && n > 0) bytes.append(chunk, n);
+  CloseHandle(file);
+  return bytes;
+}
+
+UnreadableFolder::UnreadableFolder(std::wstring folder) : folder_(std::move(folder)) {
+  ACL empty{};
+  SECURITY_DESCRIPTOR sd{};
+  const bool denied = InitializeAcl(&empty, sizeof empty, ACL_REVISION) &&
+                      InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) &&
+                      SetSecurityDescriptorDacl(&sd, TRUE, &empty, FALSE) &&
+                      SetFileSecurityW(folder_.c_str(), DACL_SECURITY_INFORMATION, &sd);
+  // Only a folder that really cannot be read counts.
+  WIN32_FIND_DATAW data;
+  const HANDLE probe = FindFirstFileW((folder_ + L"\\*").c_str(), &data);
+  made_ = denied && probe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED;
+  if (probe != INVALID_HANDLE_VALUE) FindClose(probe);
+}
+
+UnreadableFolder::~UnreadableFolder() {
+  SECURITY_DESCRIPTOR open{};
+  InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);  // no list: everyone again
+  SetFileSecurityW(folder_.c_str(), DACL_SECURITY_INFORMATION, &open);
 }
 
 }  // namespace check

@@ -71,6 +71,8 @@ std::wstring ScratchFolder(const std::wstring& name);
 std::wstring ProgramFolder();  // ends in a backslash
 void WriteFile(const std::wstring& path, std::string_view bytes);
 bool FileExists(const std::wstring& path);
+// A file's bytes, at any path length; "(cannot read PATH)" when it cannot be read.
+std::string ReadAll(const std::wstring& path);
 // The "\\?\" form of a full path, which file functions take at any length and as it stands
 // (trailing dots and blanks kept).
 std::wstring LongForm(const std::wstring& path);
@@ -78,6 +80,22 @@ std::wstring LongForm(const std::wstring& path);
 std::vector<std::wstring> NamesIn(const std::wstring& folder);
 // Removes a file, or a folder with all it holds, at any depth.
 void RemoveTree(const std::wstring& path);
+
+// Makes a folder unreadable to everyone while it lives (an empty access list, which its
+// owner may still change) and readable again after. Made() is false where the system does
+// not enforce access lists.
+class UnreadableFolder {
+ public:
+  explicit UnreadableFolder(std::wstring folder);
+  ~UnreadableFolder();
+  UnreadableFolder(const UnreadableFolder&) = delete;
+  UnreadableFolder& operator=(const UnreadableFolder&) = delete;
+  bool Made() const { return made_; }
+
+ private:
+  std::wstring folder_;
+  bool made_ = false;
+};
 
 }  // namespace check
 
