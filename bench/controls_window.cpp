@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <uxtheme.h>
 
 #include <array>
 
@@ -29,18 +28,6 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 INT_PTR CALLBACK PageProcedure(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
-HWND CreatePage(HWND parent) {
-  struct {
-    DLGTEMPLATE dialog;
-    WORD menu, windowClass, title;
-  } empty{};
-  empty.dialog.style = WS_CHILD | WS_CLIPSIBLINGS | DS_CONTROL;
-  empty.dialog.dwExtendedStyle = WS_EX_CONTROLPARENT;
-  HWND page = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &empty.dialog, parent, &PageProcedure, 0);
-  if (page != nullptr) EnableThemeDialogTexture(page, ETDT_ENABLETAB);
-  return page;
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
@@ -57,7 +44,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   const std::array<std::span<const ControlDef>, 2> tables{SkinsPageControls(), VolumesPageControls()};
   std::array<HWND, 2> pages{};
   for (size_t i = 0; i < pages.size(); ++i) {
-    if ((pages[i] = CreatePage(window)) == nullptr) return 1;
+    if ((pages[i] = CreatePage(window, &PageProcedure)) == nullptr) return 1;
     for (const ControlDef& def : tables[i]) {
       DWORD style = 0;
       if (def.kind == Kind::kFolderList)

@@ -1,5 +1,7 @@
 #include "ui/Controls.h"
 
+#include <uxtheme.h>
+
 #include "services/WinError.h"
 
 namespace quorvane::ui {
@@ -101,6 +103,18 @@ bool StartsOptionGroup(std::span<const ControlDef> table, const ControlDef& cont
     previous = &c;
   }
   return previous == nullptr || previous->kind != Kind::kOption || previous->container != control.container;
+}
+
+HWND CreatePage(HWND parent, DLGPROC procedure) {
+  struct {
+    DLGTEMPLATE dialog;
+    WORD menu, windowClass, title;
+  } empty{};
+  empty.dialog.style = WS_CHILD | WS_CLIPSIBLINGS | DS_CONTROL;
+  empty.dialog.dwExtendedStyle = WS_EX_CONTROLPARENT;
+  HWND page = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &empty.dialog, parent, procedure, 0);
+  if (page != nullptr) EnableThemeDialogTexture(page, ETDT_ENABLETAB);
+  return page;
 }
 
 HWND CreateControl(HWND parent, std::span<const ControlDef> table, const ControlDef& control,

@@ -36,6 +36,10 @@ class FontSet {
   std::array<UniqueFont, static_cast<size_t>(FontId::kCount)> fonts_;
 };
 
+// A page of a tab strip: a child dialog without a template of its own. The dialog manager then
+// moves the focus through its controls, and on themed systems draws the tab's body behind them.
+HWND CreatePage(HWND parent, DLGPROC procedure);
+
 // Creates one control of a table as a child of parent, with the window class and styles
 // its kind needs; the caller positions it (PlaceControl). Returns null on failure (the
 // reason is in GetLastError).

@@ -1,7 +1,6 @@
 #include "ui/MainWindow.h"
 
 #include <commctrl.h>
-#include <uxtheme.h>
 
 #include "services/WinError.h"
 #include "ui/resource.h"
@@ -22,9 +21,7 @@ const wchar_t* PatternOf(ControlId id) {
   return L"*.*";
 }
 
-// Each page is a child dialog without a template of its own: the dialog manager then moves
-// the focus through its controls, and on themed systems it draws the tab's body behind them.
-// Everything the controls report goes on to the main window.
+// Everything the controls of a page report goes on to the main window.
 INT_PTR CALLBACK PageProcedure(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
@@ -36,18 +33,6 @@ INT_PTR CALLBACK PageProcedure(HWND page, UINT message, WPARAM wParam, LPARAM lP
     default:
       return FALSE;
   }
-}
-
-HWND CreatePage(HWND parent) {
-  struct {
-    DLGTEMPLATE dialog;
-    WORD menu, windowClass, title;
-  } empty{};
-  empty.dialog.style = WS_CHILD | WS_CLIPSIBLINGS | DS_CONTROL;
-  empty.dialog.dwExtendedStyle = WS_EX_CONTROLPARENT;
-  HWND page = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &empty.dialog, parent, &PageProcedure, 0);
-  if (page != nullptr) EnableThemeDialogTexture(page, ETDT_ENABLETAB);
-  return page;
 }
 
 bool IsPushButton(HWND window) {
@@ -123,7 +108,7 @@ bool Quorvane::CreateControls(std::wstring& error) {
   // first, the pages also lie above the strip, which (clipping its siblings) never paints
   // over them.
   for (size_t i = 0; i < pages_.size(); ++i) {
-    pages_[i] = CreatePage(hwnd_);
+    pages_[i] = CreatePage(hwnd_, &PageProcedure);
     if (pages_[i] == nullptr) {
       error = LastErrorText(L"Quorvane cannot make its pages");
       return false;
