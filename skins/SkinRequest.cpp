@@ -75,6 +75,12 @@ void SkinRequest::Command1_Click() {
   } else if (!PrefixFitsFileName(state_.Prefix)) {
     Warn(kBadPrefixWarning);
     state_.SkinsOk = kFalse;
+  } else if (PrefixNamesDevice(state_.Prefix)) {
+    Warn(kDevicePrefixWarning);
+    state_.SkinsOk = kFalse;
+  } else if (state_.Prefix.size() > kLongestPrefix) {
+    Warn(kLongPrefixWarning);
+    state_.SkinsOk = kFalse;
   }
 
   if (state_.SkinsOk != kTrue) return;

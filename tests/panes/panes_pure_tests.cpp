@@ -110,4 +110,10 @@ TEST(panes, long_paths_and_trailing_dots_reach_the_system_in_the_long_form) {
   CHECK_EQ(SystemForm(L"C:\\odd.\\x"), std::wstring(L"\\\\?\\C:\\odd.\\x"));
   CHECK_EQ(SystemForm(L"C:\\odd \\x"), std::wstring(L"\\\\?\\C:\\odd \\x"));
   CHECK_EQ(SystemForm(L"\\\\?\\C:\\x"), std::wstring(L"\\\\?\\C:\\x"));
+  CHECK_EQ(SystemForm(L"C:\\Game\\COM0.x\\y"), std::wstring(L"\\\\?\\C:\\Game\\COM0.x\\y"));
+  // Full paths keep such names as they are spelt, for the launcher's output files as for the
+  // lists' folders; only what there is to resolve is resolved.
+  for (const wchar_t* kept : {L"C:\\Game\\odd.\\P.larmor.bmp", L"C:\\Game\\odd \\P.vol", L"C:\\Game\\CON\\x.bmp"})
+    CHECK_EQ(FullPath(kept), std::wstring(kept));
+  CHECK_EQ(FullPath(L"c:\\Game\\pics\\..\\P.vol"), std::wstring(L"C:\\Game\\P.vol"));
 }

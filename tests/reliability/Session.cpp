@@ -228,6 +228,10 @@ bool Session::ContinueSkins(const SkinsInputs& in) {
     warn(kNoPrefix);
   else if (PrefixBreaksRule(in.prefix))
     warn(kBadPrefixWarning);
+  else if (PrefixNamesDevice(in.prefix))
+    warn(kDevicePrefixWarning);
+  else if (in.prefix.size() > kLongestPrefix)
+    warn(kLongPrefixWarning);
 
   if (!ClickContinue(kCommand1, "the Skins page's Continue", want)) return false;
 
@@ -251,6 +255,10 @@ bool Session::ContinueVolumes(const VolumesInputs& in) {
       warn(kNoPrefix);
     else if (PrefixBreaksRule(in.prefix))
       warn(kBadPrefixWarning);
+    else if (PrefixNamesDevice(in.prefix))
+      warn(kDevicePrefixWarning);
+    else if (in.prefix.size() > kLongestPrefix)
+      warn(kLongPrefixWarning);
   } else if (in.volumeFile.empty()) {
     warn(kNoVolume);
   }
