@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "services/ResultWindow.h"
 #include "services/WinError.h"
 #include "ui/resource.h"
 
@@ -48,8 +49,8 @@ class Quorvane::EventScope {
  public:
   explicit EventScope(Quorvane& window) : window_(window) { ++window_.eventDepth_; }
   ~EventScope() {
-    if (--window_.eventDepth_ > 0 || window_.hwnd_ == nullptr) return;
-    for (WPARAM id : window_.deferredExits_) PostMessageW(window_.hwnd_, kToolExited, id, 0);
+    if (--window_.eventDepth_ > 0) return;
+    for (WPARAM id : window_.deferredExits_) PostMessageW(ResultWindow(), kToolExited, id, 0);
     window_.deferredExits_.clear();
   }
 
@@ -60,13 +61,15 @@ class Quorvane::EventScope {
 Quorvane::Quorvane() : File1_(PatternOf(kFile1)), File2_(PatternOf(kFile2)), File3_(PatternOf(kFile3)) {}
 
 Quorvane::~Quorvane() {
+  ListenForResult(kToolExited, nullptr);
+  HoldOpenWhile(nullptr);
   launcher_.reset();
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
 bool Quorvane::Create(int showCommand, std::wstring& error) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
-  if (!RegisterWindowClass(kClassName, &Window::Procedure, error)) return false;
+  if (!RegisterWindowClass(kClassName, &Window::Procedure, error) || !MakeResultWindow(error)) return false;
 
   // Made hidden on the primary monitor first: its DPI decides the size.
   if (!CreateWindowExW(kExStyle, kClassName, L"Quorvane", kStyle, 0, 0, 0, 0, nullptr, nullptr, instance,
@@ -86,7 +89,11 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
 
   if (!CreateControls(error)) return false;
   prompts_ = std::make_unique<MessageBoxPrompts>(hwnd_);
-  launcher_ = std::make_unique<ProcessLauncher>(hwnd_, kToolExited);
+  // Tools' ends come to the results window, which outlives this one: runs still waiting their
+  // turn when this window closes are started and reported all the same.
+  launcher_ = std::make_unique<ProcessLauncher>(ResultWindow(), kToolExited);
+  ListenForResult(kToolExited, [this](WPARAM id, LPARAM) { ToolExitedNotice(id); });
+  HoldOpenWhile([this] { return launcher_ != nullptr && launcher_->Waiting(); });
   skins_ = std::make_unique<SkinRequest>(state_, static_cast<SkinsView&>(*this), *prompts_, *launcher_);
   volumes_ = std::make_unique<VolumeRequest>(state_, static_cast<VolumesView&>(*this), *prompts_, *launcher_);
   if (!Form_Load()) {
@@ -298,15 +305,6 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (IsPushButton(focus) && IsChild(hwnd_, focus)) return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
       return TabCtrl_GetCurSel(tab_) == 0 ? MAKELRESULT(kCommand1, DC_HASDEFID) : 0;
     }
-    case kToolExited: {
-      if (eventDepth_ > 0) {
-        deferredExits_.push_back(wParam);
-        return 0;
-      }
-      EventScope scope(*this);
-      OnToolExited(wParam);
-      return 0;
-    }
     case WM_DPICHANGED: {
       Layout(HIWORD(wParam));
       const POINT at{reinterpret_cast<const RECT*>(lParam)->left, reinterpret_cast<const RECT*>(lParam)->top};
@@ -314,8 +312,9 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_DESTROY:
-      // Tools go on running; only their reports, which have no window left to go to, stop.
-      launcher_.reset();
+      // Tools go on running, and runs waiting their turn still start; what goes wrong with them
+      // is still reported, but nothing more is asked.
+      if (prompts_ != nullptr) prompts_->OwnerClosed();
       WindowClosed();
       return 0;
     default:
@@ -345,8 +344,16 @@ void Quorvane::OnCommand(int id, int code) {
   if (id >= kOption1 && id <= kOption10 && code == BN_CLICKED) KeepTabStopOnSelection(static_cast<ControlId>(id));
 }
 
-void Quorvane::OnToolExited(WPARAM id) {
-  if (launcher_ != nullptr) launcher_->OnToolExited(id);
+void Quorvane::ToolExitedNotice(WPARAM id) {
+  if (eventDepth_ > 0) {
+    deferredExits_.push_back(id);
+    return;
+  }
+  {
+    EventScope scope(*this);
+    if (launcher_ != nullptr) launcher_->OnToolExited(id);
+  }
+  QuitIfDone();  // the last waiting run has started: with no window left, the program ends
 }
 
 bool Quorvane::OptionSelected(int n) const { return Checked(static_cast<ControlId>(kOption1 + n - 1)); }

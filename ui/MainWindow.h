@@ -23,7 +23,7 @@
 
 namespace quorvane::ui {
 
-// Posted by the launcher when a tool has ended; wParam is the run's id.
+// Posted by the launcher to the results window when a tool has ended; wParam is the run's id.
 inline constexpr UINT kToolExited = WM_APP + 1;
 
 class Quorvane final : public Window<Quorvane>, private SkinsView, private VolumesView {
@@ -56,7 +56,7 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   bool Layout(UINT dpi);
   void ShowPage(int page);
   void OnCommand(int id, int code);
-  void OnToolExited(WPARAM id);
+  void ToolExitedNotice(WPARAM id);
   void KeepTabStopOnSelection(ControlId option);
   std::wstring Text(ControlId id) const;
   bool Checked(ControlId id) const;
