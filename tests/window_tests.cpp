@@ -578,6 +578,54 @@ TEST(exit, the_close_box_asks_nothing) {
   CHECK(QuitPosted());
 }
 
+TEST(exit, runs_waiting_their_turn_start_after_the_window_closes) {
+  CleanGameFolder();
+  check::WriteFile(kFolder + L"red.bmp", "BM");
+  auto w = std::make_unique<OpenWindow>();
+  check::MessageBoxAnswerer boxes;
+  boxes.answers = {IDYES, IDYES};
+  // Two skins of one name, and three packings into one volume: the first of each works a
+  // while, the others wait their turn; the later packings fail.
+  check::Click((*w)[kOption1]);
+  check::Click((*w)[kOption4]);
+  check::Choose((*w)[kFile1], check::IndexOf((*w)[kFile1], L"red.bmp"));
+  check::Type((*w)[kText1], L"red");
+  SetEnvironmentVariableW(L"MAKESKIN_FAULT", L"delay=1000");
+  check::Click((*w)[kCommand1]);
+  check::Click((*w)[kCommand1]);
+  w->showPage(1);
+  check::Choose((*w)[kFile2], check::IndexOf((*w)[kFile2], L"red.bmp"));
+  check::Type((*w)[kText2], L"team");
+  SetEnvironmentVariableW(L"VT_FAULT", L"delay=1000");
+  check::Click((*w)[kCommand4]);
+  SetEnvironmentVariableW(L"VT_FAULT", L"exit=5");
+  check::Click((*w)[kCommand4]);
+  check::Click((*w)[kCommand4]);
+  REQUIRE(boxes.seen.empty());
+
+  bool quit = false;
+  check::SetMessageFilter([&quit](MSG& msg) {
+    if (msg.message == WM_QUIT) quit = true;
+    return msg.message == WM_QUIT;
+  });
+  SendMessageW(w->window.hwnd(), WM_CLOSE, 0, 0);
+  CHECK(w->window.hwnd() == nullptr);
+  check::Pump(200);
+  CHECK(!quit);  // held open while runs wait
+  // The program ends once none waits, without waiting for the last ones to end.
+  REQUIRE(check::PumpUntil([&quit] { return quit; }, 30000));
+  w.reset();  // as the program ends: the last runs go on by themselves
+  REQUIRE(check::PumpUntil([] { return check::ReadStandinLog(kFolder + L"vt.log").size() == 3 &&
+                                       check::ReadStandinLog(kFolder + L"makeskin.log").size() == 2; }));
+  // The failed packing was told, with nobody's window to own it; the skins were made, and no
+  // question was asked about them.
+  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{{L"The file " + kFolder + L"red.bmp was not added to " + kFolder +
+                                                  L"team.vol: vt.exe ended with code 5..!",
+                                              L"Oops..!", MB_OK | MB_ICONEXCLAMATION}}));
+  CHECK(check::FileExists(kFolder + L"red.larmor.bmp"));
+  CleanGameFolder();
+}
+
 TEST(flow, volumes_are_packed_by_the_real_tool) {
   CleanGameFolder();
   check::WriteFile(kFolder + L"blue.bmp", "BM blue");
