@@ -297,6 +297,48 @@ TEST(window, enter_presses_continue_only_on_the_skins_page) {
   CHECK(boxes.seen.empty());
 }
 
+TEST(window, the_focus_comes_back_to_the_control_that_had_it) {
+  OpenWindow w;
+  check::MessageBoxAnswerer boxes;
+  // After the four warnings of Continue, pressed with Enter in the prefix box, or clicked.
+  SetFocus(w[kText1]);
+  check::Key(w[kText1], VK_RETURN);
+  check::Pump(50);
+  CHECK_EQ(boxes.seen.size(), 4u);
+  CHECK_EQ(GetFocus(), w[kText1]);
+  check::Click(w[kCommand1]);
+  check::Pump(50);
+  CHECK_EQ(boxes.seen.size(), 8u);
+  CHECK_EQ(GetFocus(), w[kCommand1]);
+
+  // After another window, here the About window, was active; on the other page too. The
+  // About window's "Close" has the focus whenever that window is active.
+  w.showPage(1);
+  check::Click(w[kOption10]);
+  check::Click(w[kCommand5]);
+  check::Pump(50);
+  const HWND about = w.window.About().hwnd(), close = w.window.About().Control(kAboutCommand1);
+  CHECK_EQ(GetFocus(), close);
+  SetForegroundWindow(w.window.hwnd());
+  check::Pump(50);
+  CHECK_EQ(GetFocus(), w[kCommand5]);
+  SetFocus(w[kOption10]);
+  SetForegroundWindow(about);
+  check::Pump(50);
+  CHECK_EQ(GetFocus(), close);
+  SetForegroundWindow(w.window.hwnd());
+  check::Pump(50);
+  CHECK_EQ(GetFocus(), w[kOption10]);
+
+  // The control that had it is on the page hidden meanwhile: the tab strip has it.
+  SetForegroundWindow(about);
+  w.showPage(0);
+  SetForegroundWindow(w.window.hwnd());
+  check::Pump(50);
+  CHECK_EQ(GetFocus(), w[kSSTab1]);
+  check::Click(close);
+}
+
 TEST(flow, missing_choices_are_warned_about_in_real_message_boxes) {
   CleanGameFolder();
   OpenWindow w;

@@ -241,6 +241,20 @@ void Quorvane::ShowPage(int page) {
   if (focus != nullptr && IsChild(hwnd_, focus) && !IsWindowVisible(focus)) SetFocus(tab_);
 }
 
+void Quorvane::KeepFocus() {
+  const HWND focus = GetFocus();
+  if (focus != nullptr && IsChild(hwnd_, focus)) focus_ = focus;
+}
+
+void Quorvane::RestoreFocus() {
+  // A control on the page now hidden, or one disabled meanwhile, cannot have it: the tab
+  // strip takes it, as after a page switch.
+  HWND target = focus_;
+  if (target == nullptr || !IsChild(hwnd_, target) || !IsWindowVisible(target) || !IsWindowEnabled(target))
+    target = tab_;
+  SetFocus(target);
+}
+
 // Tab enters an option group at one stop: the selected option, as in the system's dialogs.
 void Quorvane::KeepTabStopOnSelection(ControlId option) {
   for (auto page : kPages) {
@@ -305,6 +319,17 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (IsPushButton(focus) && IsChild(hwnd_, focus)) return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
       return TabCtrl_GetCurSel(tab_) == 0 ? MAKELRESULT(kCommand1, DC_HASDEFID) : 0;
     }
+    case WM_ACTIVATE:
+      // As the dialog manager does: the focused control is kept while another window (a
+      // message box, another program) is active, and gets the focus back after.
+      if (LOWORD(wParam) == WA_INACTIVE)
+        KeepFocus();
+      else if (!HIWORD(wParam))
+        RestoreFocus();
+      return 0;
+    case WM_SETFOCUS:
+      RestoreFocus();  // the window itself takes no keys: its control does
+      return 0;
     case WM_DPICHANGED: {
       Layout(HIWORD(wParam));
       const POINT at{reinterpret_cast<const RECT*>(lParam)->left, reinterpret_cast<const RECT*>(lParam)->top};

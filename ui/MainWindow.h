@@ -58,6 +58,8 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   void OnCommand(int id, int code);
   void ToolExitedNotice(WPARAM id);
   void KeepTabStopOnSelection(ControlId option);
+  void KeepFocus();
+  void RestoreFocus();
   std::wstring Text(ControlId id) const;
   bool Checked(ControlId id) const;
 
@@ -97,6 +99,7 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   UINT dpi_ = 96;
   FontSet fonts_;
   HWND tab_ = nullptr;
+  HWND focus_ = nullptr;  // the control that had the focus when the window was last active
   std::array<HWND, 2> pages_{};
   std::array<HWND, kCommand6 - kSSTab1 + 1> controls_{};
   FolderListBox Dir1_, Dir2_, Dir3_;
