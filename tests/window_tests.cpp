@@ -409,6 +409,43 @@ TEST(flow, tool_failures_are_told_and_nothing_is_lost) {
   CleanGameFolder();
 }
 
+TEST(flow, the_pointer_shows_while_tools_are_at_work) {
+  CleanGameFolder();
+  check::WriteFile(kFolder + L"red.bmp", "BM");
+  OpenWindow w;
+  check::MessageBoxAnswerer boxes;
+  boxes.answers = {IDNO};
+  check::Click(w[kOption1]);
+  check::Click(w[kOption4]);
+  check::Choose(w[kFile1], check::IndexOf(w[kFile1], L"red.bmp"));
+  check::Type(w[kText1], L"red");
+  const HCURSOR working = LoadCursorW(nullptr, IDC_APPSTARTING), text = LoadCursorW(nullptr, IDC_IBEAM);
+  auto pointAt = [](HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    check::Pump(50);
+  };
+  pointAt(w[kCommand1]);
+  CHECK(GetCursor() != working);
+  {
+    check::FaultVariable slow(L"MAKESKIN_FAULT", L"delay=1500");
+    check::Click(w[kCommand1]);
+  }
+  CHECK_EQ(GetCursor(), working);  // at once, the mouse not moved
+  pointAt(w[kText1]);
+  CHECK_EQ(GetCursor(), text);
+  pointAt(w[kFile1]);
+  CHECK_EQ(GetCursor(), working);
+  check::Click(w[kCommand2]);
+  pointAt(w.window.About().Control(kAboutLabel2));
+  CHECK_EQ(GetCursor(), working);
+  w.waitForTools();
+  CHECK(GetCursor() != working);  // at once when the last run ends
+  check::Click(w.window.About().Control(kAboutCommand1));
+  CleanGameFolder();
+}
+
 TEST(flow, folders_are_opened_and_files_picked_through_the_panes) {
   CleanGameFolder();
   const std::wstring pics = check::ScratchFolder(L"pics");

@@ -4,6 +4,7 @@
 
 #include "services/ResultWindow.h"
 #include "services/WinError.h"
+#include "ui/ToolsAtWork.h"
 #include "ui/resource.h"
 
 namespace quorvane::ui {
@@ -50,6 +51,8 @@ class Quorvane::EventScope {
   explicit EventScope(Quorvane& window) : window_(window) { ++window_.eventDepth_; }
   ~EventScope() {
     if (--window_.eventDepth_ > 0) return;
+    // Every run starts or ends inside an event: the windows show at its end whether tools work.
+    SetToolsAtWork(window_.hwnd_, window_.launcher_ != nullptr && !window_.launcher_->Idle());
     for (WPARAM id : window_.deferredExits_) PostMessageW(ResultWindow(), kToolExited, id, 0);
     window_.deferredExits_.clear();
   }
@@ -289,6 +292,10 @@ bool Quorvane::PreTranslateMessage(MSG& msg) {
 }
 
 LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == TaskbarButtonCreatedMessage() && message != 0) {
+    TaskbarButtonCreated(hwnd_);
+    return 0;
+  }
   switch (message) {
     case WM_COMMAND: {
       EventScope scope(*this);
@@ -330,6 +337,8 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       RestoreFocus();  // the window itself takes no keys: its control does
       return 0;
+    case WM_SETCURSOR:
+      return SetWorkingCursor(wParam, lParam) ? TRUE : DefWindowProcW(hwnd_, message, wParam, lParam);
     case WM_DPICHANGED: {
       Layout(HIWORD(wParam));
       const POINT at{reinterpret_cast<const RECT*>(lParam)->left, reinterpret_cast<const RECT*>(lParam)->top};
