@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "tests/support/bitmaps.h"
 #include "tests/support/main_window.h"
 
 using namespace quorvane;
@@ -697,5 +698,68 @@ TEST(flow, volumes_are_packed_by_the_real_tool) {
   // Back to "New Volume": the picked volume stays recorded but plays no part.
   check::Click(w[kOption9]);
   CHECK_EQ(w.state().VolumeFile, kFolder + L"team.vol");
+  CleanGameFolder();
+}
+
+namespace {
+
+// The preview window, when it shows; and what it says.
+std::wstring ShownPreview() {
+  const HWND preview = FindWindowW(L"QuorvanePreview", nullptr);
+  return preview != nullptr && IsWindowVisible(preview) ? check::TextOf(preview) : L"";
+}
+
+}  // namespace
+
+TEST(preview, pictures_show_beside_their_list_and_broken_files_say_so) {
+  CleanGameFolder();
+  check::WriteFile(kFolder + L"red.bmp", check::Bitmap24(64, 32));
+  check::WriteFile(kFolder + L"wide.bmp", check::Bitmap24(400, 100));
+  check::WriteFile(kFolder + L"empty.bmp", "");
+  check::WriteFile(kFolder + L"huge.bmp", check::Bitmap24(4, 4, 100000, 100000));
+  check::WriteFile(kFolder + L"notes.bmp", "just some words");
+  check::WriteFile(kFolder + L"short.bmp", check::Bitmap24(64, 64).substr(0, 6000));
+  OpenWindow w;
+  const HWND list = w[kFile1];
+
+  // As the selection moves while the list has the focus; the window answers meanwhile.
+  SetFocus(list);
+  auto choose = [&](const wchar_t* name) {
+    check::Choose(list, check::IndexOf(list, name));
+    check::PumpUntil([name] { return ShownPreview().starts_with(name); }, 10000);
+    return ShownPreview();
+  };
+  CHECK_EQ(choose(L"red.bmp"), L"red.bmp: 64 \u00d7 32, 24-bit, 6 KB");
+  CHECK_EQ(choose(L"wide.bmp"), L"wide.bmp: 400 \u00d7 100, 24-bit, 117 KB");
+  for (const wchar_t* broken : {L"empty.bmp", L"huge.bmp", L"notes.bmp", L"short.bmp"})
+    CHECK_EQ(choose(broken), std::wstring(broken) + L": cannot be shown");
+  // Beside the list, without taking the focus or the activation.
+  const HWND preview = FindWindowW(L"QuorvanePreview", nullptr);
+  RECT shown{}, beside{};
+  GetWindowRect(preview, &shown);
+  GetWindowRect(list, &beside);
+  CHECK(shown.left >= beside.right || shown.right <= beside.left);
+  CHECK_EQ(GetFocus(), list);
+  CHECK_EQ(GetActiveWindow(), w.window.hwnd());
+  SetFocus(w[kText1]);
+  check::Pump(20);
+  CHECK_EQ(ShownPreview(), L"");
+
+  // The pointer resting on a name; gone when it leaves the list.
+  RECT line{};
+  SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(check::IndexOf(list, L"red.bmp")), reinterpret_cast<LPARAM>(&line));
+  MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&line), 2);
+  SetCursorPos((line.left + line.right) / 2, (line.top + line.bottom) / 2);
+  CHECK(check::PumpUntil([] { return ShownPreview().starts_with(L"red.bmp"); }, 5000));
+  RECT away{};
+  GetWindowRect(w[kCommand3], &away);
+  SetCursorPos((away.left + away.right) / 2, (away.top + away.bottom) / 2);
+  CHECK(check::PumpUntil([] { return ShownPreview().empty(); }, 5000));
+
+  // And when the page changes.
+  SetFocus(list);
+  choose(L"red.bmp");
+  w.showPage(1);
+  CHECK_EQ(ShownPreview(), L"");
   CleanGameFolder();
 }

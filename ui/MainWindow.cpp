@@ -237,6 +237,7 @@ bool Quorvane::Checked(ControlId id) const {
 }
 
 void Quorvane::ShowPage(int page) {
+  preview_.Hide();
   const HWND focus = GetFocus();
   for (int i = 0; i < 2; ++i) ShowWindow(pages_[static_cast<size_t>(i)], i == page ? SW_SHOW : SW_HIDE);
   if (TabCtrl_GetCurSel(tab_) != page) TabCtrl_SetCurSel(tab_, page);
@@ -282,6 +283,7 @@ void Quorvane::KeepTabStopOnSelection(ControlId option) {
 bool Quorvane::PreTranslateMessage(MSG& msg) {
   if (about_.PreTranslateMessage(msg)) return true;
   if (hwnd_ == nullptr || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
+  TrackPreview(msg);
   if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && (GetKeyState(VK_CONTROL) & 0x8000)) {
     const int page = 1 - TabCtrl_GetCurSel(tab_);
     TabCtrl_SetCurFocus(tab_, page);
@@ -376,6 +378,56 @@ void Quorvane::OnCommand(int id, int code) {
     default: break;
   }
   if (id >= kOption1 && id <= kOption10 && code == BN_CLICKED) KeepTabStopOnSelection(static_cast<ControlId>(id));
+  // The picture lists' previews follow the selection while the list has the keyboard focus.
+  if (id == kFile1 || id == kFile2) {
+    const HWND list = Control(static_cast<ControlId>(id));
+    if (code == LBN_SELCHANGE && GetFocus() == list)
+      ShowPreview(list, static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)));
+    else if (code == LBN_KILLFOCUS)
+      preview_.Hide();
+  }
+}
+
+// The pointer resting on a picture's name for half a second shows its preview; moving to
+// another name or leaving the list takes it away. The list's own mouse messages pass through
+// here on their way, so the list box needs no subclass.
+void Quorvane::TrackPreview(const MSG& msg) {
+  const bool pictures = msg.hwnd == Control(kFile1) || msg.hwnd == Control(kFile2);
+  if (!pictures) return;
+  switch (msg.message) {
+    case WM_MOUSEMOVE: {
+      const auto at = static_cast<DWORD>(SendMessageW(msg.hwnd, LB_ITEMFROMPOINT, 0, msg.lParam));
+      const int item = HIWORD(at) ? -1 : LOWORD(at);
+      if (msg.hwnd == hoverList_ && item == hoverItem_) return;
+      if (hoverList_ != nullptr) preview_.Hide();
+      hoverList_ = msg.hwnd;
+      hoverItem_ = item;
+      TRACKMOUSEEVENT track{sizeof track, TME_HOVER | TME_LEAVE, msg.hwnd, 500};
+      TrackMouseEvent(&track);
+      return;
+    }
+    case WM_MOUSEHOVER:
+      if (msg.hwnd == hoverList_ && hoverItem_ >= 0) ShowPreview(msg.hwnd, hoverItem_);
+      return;
+    case WM_MOUSELEAVE:
+      preview_.Hide();
+      hoverList_ = nullptr;
+      hoverItem_ = -1;
+      return;
+    default:
+      return;
+  }
+}
+
+void Quorvane::ShowPreview(HWND list, int item) {
+  const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(item), 0);
+  if (item < 0 || length == LB_ERR) return;
+  std::wstring name(static_cast<size_t>(length) + 1, L'\0');
+  const LRESULT got = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(name.data()));
+  if (got < 0) return;
+  name.resize(static_cast<size_t>(got));
+  const FileListBox& files = list == Control(kFile1) ? File1_ : File2_;
+  preview_.ShowFor(hwnd_, list, item, JoinPath(files.Path(), name), fonts_[FontId::kRegular]);
 }
 
 void Quorvane::ToolExitedNotice(WPARAM id) {

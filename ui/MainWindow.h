@@ -18,6 +18,7 @@
 #include "ui/AboutWindow.h"
 #include "ui/Controls.h"
 #include "ui/Layout.h"
+#include "ui/PreviewWindow.h"
 #include "ui/Window.h"
 #include "volumes/VolumeRequest.h"
 
@@ -60,6 +61,8 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   void KeepTabStopOnSelection(ControlId option);
   void KeepFocus();
   void RestoreFocus();
+  void TrackPreview(const MSG& msg);
+  void ShowPreview(HWND list, int item);
   std::wstring Text(ControlId id) const;
   bool Checked(ControlId id) const;
 
@@ -105,6 +108,9 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   FolderListBox Dir1_, Dir2_, Dir3_;
   FileListBox File1_, File2_, File3_;
   AboutWindow about_;
+  PreviewWindow preview_;
+  HWND hoverList_ = nullptr;  // the picture list under the pointer, and its line there
+  int hoverItem_ = -1;
 
   // Requests first, services last: the launcher, holding callbacks into the requests, goes
   // first when the window object ends.
