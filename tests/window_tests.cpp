@@ -763,3 +763,62 @@ TEST(preview, pictures_show_beside_their_list_and_broken_files_say_so) {
   CHECK_EQ(ShownPreview(), L"");
   CleanGameFolder();
 }
+
+TEST(drops, pictures_volumes_and_folders_are_picked_as_a_click_would) {
+  CleanGameFolder();
+  const std::wstring pics = check::ScratchFolder(L"dropped \u00e9t\u00e9");
+  const std::wstring deep = pics + L"\\" + std::wstring(120, L'd') + L"\\" + std::wstring(120, L'e');
+  REQUIRE(check::MakeFolder(pics + L"\\" + std::wstring(120, L'd')) && check::MakeFolder(deep));
+  const std::wstring picture = deep + L"\\R\u00f6d \u03b1.bmp";  // past MAX_PATH
+  check::WriteFile(picture, check::Bitmap24(4, 4));
+  check::WriteFile(pics + L"\\team.vol", "");
+  check::WriteFile(pics + L"\\notes.txt", "");
+  OpenWindow w;
+  check::MessageBoxAnswerer boxes;
+  REQUIRE(check::PumpUntil([&] { return (GetWindowLongW(w.window.hwnd(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0; }));
+
+  auto chosen = [](HWND list) {
+    check::PumpUntil([list] { return SendMessageW(list, LB_GETCURSEL, 0, 0) >= 0; }, 5000);
+    const LRESULT at = SendMessageW(list, LB_GETCURSEL, 0, 0);
+    return at < 0 ? std::wstring() : check::Items(list)[static_cast<size_t>(at)];
+  };
+  // A picture on the Skins page: its folder, its line, and the pick a click records.
+  check::Drop(w.window.hwnd(), {picture});
+  CHECK_EQ(chosen(w[kFile1]), std::wstring(L"R\u00f6d \u03b1.bmp"));
+  CHECK_EQ(w.state().SkinFile, picture);
+  // A folder opens in the skin pane of the page it lands on.
+  check::Drop(w.window.hwnd(), {pics});
+  CHECK(check::PumpUntil([&] { return check::IndexOf(w[kFile1], L"R\u00f6d \u03b1.bmp") < 0; }));
+  CHECK_EQ(w.state().SkinFile, picture);
+
+  // Refused, each with its warning and nothing changed: several at once, a volume on the Skins
+  // page, a file of another kind, a file on another drive.
+  const std::wstring otherDrive = RootOf(kFolder) == L"C:\\" ? L"Z:\\" : L"C:\\windows";
+  const std::vector<std::vector<std::wstring>> refused{
+      {picture, pics + L"\\team.vol"}, {pics + L"\\team.vol"}, {pics + L"\\notes.txt"}, {otherDrive}};
+  for (const auto& drop : refused) check::Drop(w.window.hwnd(), drop);
+  REQUIRE(boxes.seen.size() == 4);
+  for (const SeenBox& box : boxes.seen) {
+    CHECK_EQ(box.title, std::wstring(L"Oops..!"));
+    CHECK_EQ(box.style, UINT{MB_OK | MB_ICONEXCLAMATION});
+    CHECK(box.text.ends_with(L"..!"));
+  }
+  CHECK(boxes.seen[3].text.find(RootOf(kFolder)) != std::wstring::npos);
+  CHECK_EQ(w.state().Answer, 1);
+  CHECK_EQ(w.state().SkinFile, picture);
+
+  // On the Volumes page: a volume switches to "Existing Volume" and is picked in its pane; a
+  // picture goes to the skin pane.
+  w.showPage(1);
+  check::Drop(w.window.hwnd(), {pics + L"\\team.vol"});
+  CHECK(w.checked(kOption10) && !w.checked(kOption9));
+  CHECK(!IsWindowEnabled(w[kText2]) && IsWindowEnabled(w[kFile3]));
+  CHECK_EQ(chosen(w[kFile3]), std::wstring(L"team.vol"));
+  CHECK_EQ(w.state().VolumeFile, pics + L"\\team.vol");
+  check::Drop(w.window.hwnd(), {picture});
+  CHECK_EQ(chosen(w[kFile2]), std::wstring(L"R\u00f6d \u03b1.bmp"));
+  CHECK_EQ(w.state().VolumeSkinFile, picture);
+  CHECK(!check::FileExists(kFolder + L"vt.log") && !check::FileExists(kFolder + L"makeskin.log"));
+  CHECK_EQ(boxes.seen.size(), 4u);
+  check::RemoveTree(pics);
+}

@@ -13,6 +13,7 @@ namespace {
 constexpr wchar_t kClassName[] = L"QuorvaneMain";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = 0;
+constexpr UINT_PTR kAcceptDropsTimer = 1;
 
 constexpr std::array<std::span<const ControlDef> (*)(), 2> kPages{&SkinsPageControls, &VolumesPageControls};
 
@@ -108,6 +109,8 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
 
   ShowWindow(hwnd_, showCommand);
   SetFocus(tab_);
+  // Drops are taken once the window is up and idle: a timer comes after input and painting.
+  SetTimer(hwnd_, kAcceptDropsTimer, USER_TIMER_MINIMUM, nullptr);
   return true;
 }
 
@@ -341,6 +344,17 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SETCURSOR:
       return SetWorkingCursor(wParam, lParam) ? TRUE : DefWindowProcW(hwnd_, message, wParam, lParam);
+    case WM_TIMER:
+      if (wParam == kAcceptDropsTimer) {
+        KillTimer(hwnd_, kAcceptDropsTimer);
+        AcceptDrops();
+      }
+      return 0;
+    case WM_DROPFILES: {
+      EventScope scope(*this);
+      Form_DragDrop(reinterpret_cast<HDROP>(wParam));
+      return 0;
+    }
     case WM_DPICHANGED: {
       Layout(HIWORD(wParam));
       const POINT at{reinterpret_cast<const RECT*>(lParam)->left, reinterpret_cast<const RECT*>(lParam)->top};

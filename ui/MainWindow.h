@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>  // HDROP
 
 #include <array>
 #include <memory>
@@ -62,6 +63,7 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   void KeepFocus();
   void RestoreFocus();
   void TrackPreview(const MSG& msg);
+  void AcceptDrops();
   void ShowPreview(HWND list, int item);
   std::wstring Text(ControlId id) const;
   bool Checked(ControlId id) const;
@@ -91,6 +93,7 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   void Command6_Click();
   void Option9_Click();
   void Option10_Click();
+  void Form_DragDrop(HDROP drop);
 
   // While an event procedure runs (and any prompt it shows), a tool's end waits: its
   // follow-up must not pop up between a request's warnings.
