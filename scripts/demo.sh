@@ -13,6 +13,7 @@ run="$build/wine-run.sh"
 
 # Until Quorvane is handed the caller's display, everything started here is ours to end.
 trap '"$scripts/display.sh" stop "$build"' EXIT
+trap 'exit 130' INT TERM HUP  # through the EXIT trap above
 
 # ImageMagick's own program, whatever else the PATH holds under its name.
 imagemagick() {
@@ -44,7 +45,7 @@ fi
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 && [ ! -f "$build/display/number" ]; then
   echo "demo: starting Quorvane in $demo"
-  trap - EXIT
+  trap - EXIT INT TERM HUP
   cd "$demo" && exec "$run" ./Quorvane.exe
 fi
 
