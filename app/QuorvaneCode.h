@@ -51,9 +51,10 @@ inline constexpr const wchar_t* kDevicePrefixWarning =
     L"You must enter a prefix that is not a device name (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9) in "
     L"order to complete this operation..!";
 
-// The warning for a prefix longer than kLongestPrefix, the same on both pages.
-inline constexpr const wchar_t* kLongPrefixWarning =
-    L"You must enter a prefix of at most 243 characters in order to complete this operation..!";
-static_assert(kLongestPrefix == 243);
+// The warning for a prefix longer than LongestPrefix allows, the same on both pages.
+inline std::wstring LongPrefixWarning(size_t longest) {
+  return L"You must enter a prefix of at most " + std::to_wstring(longest) +
+         L" characters in order to complete this operation..!";
+}
 
 }  // namespace quorvane

@@ -10,10 +10,7 @@
 
 #include "bench/bench.h"
 #include "tests/support/bitmaps.h"
-#include "tests/support/check.h"
-#include "tests/support/ui_driver.h"
-#include "ui/Layout.h"
-#include "ui/MainWindow.h"
+#include "tests/support/main_window.h"
 
 using namespace quorvane;
 using namespace quorvane::ui;
@@ -54,11 +51,8 @@ TEST(preview, moving_across_50_pictures_leaves_the_window_answering) {
     std::swprintf(name, 32, L"\\skin%02d.bmp", i);
     if (!check::FileExists(folder + name)) check::WriteFile(folder + name, picture);
   }
-  Quorvane window;
-  std::wstring error;
-  if (!window.Create(SW_SHOW, error)) check::Abort(__FILE__, __LINE__, "window: " + check::Utf8(error));
-  check::SetMessageFilter([&window](MSG& msg) { return window.PreTranslateMessage(msg); });
-  const HWND dirs = window.Control(kDir1), files = window.Control(kFile1);
+  check::OpenWindow window;
+  const HWND dirs = window[kDir1], files = window[kFile1];
   check::Open(dirs, check::IndexOf(dirs, L"previews"));
   REQUIRE(check::PumpUntil([files] { return SendMessageW(files, LB_GETCOUNT, 0, 0) == kPictures; }));
   SetFocus(files);
@@ -97,5 +91,4 @@ TEST(preview, moving_across_50_pictures_leaves_the_window_answering) {
        " ms timer from the first move until the last picture's preview shows, median of " +
        std::to_string(kRounds) + " rounds (the longest " + bench::Ms(bench::Max(pauses)) +
        "); the last preview showed " + bench::Ms(bench::Median(lasts)) + " after the last move."});
-  check::SetMessageFilter(nullptr);
 }

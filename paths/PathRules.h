@@ -67,8 +67,8 @@ bool IsDeviceName(std::wstring_view name);
 bool PrefixFitsFileName(std::wstring_view prefix);
 // ... nor make that name a device's, ...
 bool PrefixNamesDevice(std::wstring_view prefix);
-// ... nor make it longer than a file system holds: 255 characters for a name, and the longest
-// name made from a prefix adds 12 (".lfemale.bmp").
-inline constexpr size_t kLongestPrefix = 255 - 12;
+// ... nor make a name longer than a file system holds, 255 characters: the longest prefix of a
+// name that goes on with `rest` (".larmor.bmp", ".vol").
+constexpr size_t LongestPrefix(std::wstring_view rest) { return rest.size() < 255 ? 255 - rest.size() : 0; }
 
 }  // namespace quorvane

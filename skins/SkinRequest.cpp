@@ -78,8 +78,9 @@ void SkinRequest::Command1_Click() {
   } else if (PrefixNamesDevice(state_.Prefix)) {
     Warn(kDevicePrefixWarning);
     state_.SkinsOk = kFalse;
-  } else if (state_.Prefix.size() > kLongestPrefix) {
-    Warn(kLongPrefixWarning);
+  } else if (const size_t longest = LongestPrefix(armor ? L"." + state_.ArmorFile : L".vol");
+             state_.Prefix.size() > longest) {
+    Warn(LongPrefixWarning(longest));
     state_.SkinsOk = kFalse;
   }
 

@@ -291,7 +291,7 @@ TEST(skins, device_names_and_overlong_prefixes_are_refused) {
   f.request.Command1_Click();
   CHECK_EQ(f.prompts.shown.size(), 1u);
   CHECK(f.prompts.shown[0].text.find(L"without") != std::wstring::npos);
-  // The longest name made, "P.lfemale.bmp", must fit the file system's 255 characters.
+  // The skin's name, here "P.mfemale.bmp", must fit the file system's 255 characters.
   SkinsFixture fits, tooLong;
   fits.ChooseAll(std::wstring(243, L'x'));
   fits.request.Command1_Click();
@@ -429,6 +429,12 @@ TEST(volumes, prefixes_are_checked_only_for_a_new_volume) {
     CHECK_EQ(f.prompts.shown, (std::vector<Prompt>{Warning(device)}));
     CHECK_EQ(f.state.VolumesOk, kFalse);
   }
+  // "P.vol" must fit the file system's 255 characters.
+  f.prompts.shown.clear();
+  f.page.text = std::wstring(252, L'x');
+  f.request.Command4_Click();
+  CHECK_EQ(f.prompts.shown, (std::vector<Prompt>{Warning(L"You must enter a prefix of at most 251 characters in "
+                                                         L"order to complete this operation..!")}));
   CHECK_EQ(f.launcher.runs.size(), 1u);
 
   // One blank is a prefix; the volume name keeps it, as one argument.

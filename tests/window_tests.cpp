@@ -28,6 +28,70 @@ std::wstring WithoutSlash(std::wstring folder) {
   return folder;
 }
 
+// Every control of the main window as the user must see it, written out here rather than read
+// from the program's layout tables: its page, caption, font (-height at 96 dpi, bold) and its
+// rectangle in the tab strip (left, top, width, height) at 96 and at 144 dpi. The design gives
+// twips from the container's corner; these are those twips added up and turned into pixels,
+// each edge rounded to the nearest pixel.
+struct Shown {
+  ControlId id;
+  int page;
+  const wchar_t* caption;  // nullptr: a list, whose text is not a caption
+  int fontHeight;
+  bool bold;
+  RECT at96, at144;  // {left, top, width, height}
+};
+// clang-format off
+const Shown kShown[] = {
+    {kFrame1,   0, L"Skins",     13, true,  {8, 32, 409, 369},   {12, 48, 614, 554}},
+    {kFrame4,   0, L"Skin File", 11, true,  {160, 56, 249, 337}, {240, 84, 374, 506}},
+    {kDir1,     0, nullptr,      11, false, {176, 80, 217, 141}, {264, 120, 326, 212}},
+    {kFile1,    0, nullptr,      11, false, {176, 232, 217, 149}, {264, 348, 326, 224}},
+    {kFrame3,   0, L"Armor",     11, true,  {24, 168, 121, 161}, {36, 252, 182, 242}},
+    {kOption4,  0, L"larmor",    11, false, {40, 192, 73, 17},   {60, 288, 110, 26}},
+    {kOption5,  0, L"lfemale",   11, false, {40, 216, 81, 17},   {60, 324, 122, 26}},
+    {kOption6,  0, L"marmor",    11, false, {40, 240, 81, 13},   {60, 360, 122, 20}},
+    {kOption7,  0, L"mfemale",   11, false, {40, 264, 81, 17},   {60, 396, 122, 26}},
+    {kOption8,  0, L"harmor",    11, false, {40, 288, 81, 17},   {60, 432, 122, 26}},
+    {kFrame2,   0, L"Palette",   11, true,  {24, 56, 121, 105},  {36, 84, 182, 158}},
+    {kOption1,  0, L"pal1",      11, false, {40, 80, 57, 17},    {60, 120, 86, 26}},
+    {kOption2,  0, L"pal2",      11, false, {40, 104, 57, 17},   {60, 156, 86, 26}},
+    {kOption3,  0, L"pal3",      11, false, {40, 128, 57, 17},   {60, 192, 86, 26}},
+    {kCommand1, 0, L"Continue",  11, false, {328, 416, 81, 25},  {492, 624, 122, 38}},
+    {kCommand2, 0, L"About",     11, false, {16, 416, 81, 25},   {24, 624, 122, 38}},
+    {kCommand3, 0, L"Exit",      11, false, {232, 416, 81, 25},  {348, 624, 122, 38}},
+    {kFrame6,   0, L"Prefix",    11, true,  {24, 336, 121, 57},  {36, 504, 182, 86}},
+    {kText1,    0, L"",          11, false, {40, 360, 89, 19},   {60, 540, 134, 29}},
+    {kFrame5,   1, L"Volumes",   13, true,  {8, 32, 409, 369},   {12, 48, 614, 554}},
+    {kCommand4, 1, L"Continue",  11, false, {328, 416, 81, 25},  {492, 624, 122, 38}},
+    {kCommand5, 1, L"About",     11, false, {16, 416, 81, 25},   {24, 624, 122, 38}},
+    {kCommand6, 1, L"Exit",      11, false, {232, 416, 81, 25},  {348, 624, 122, 38}},
+    {kFrame8,   1, L"Skin File", 11, true,  {216, 56, 193, 337}, {324, 84, 290, 506}},
+    {kDir2,     1, nullptr,      11, false, {232, 80, 161, 141}, {348, 120, 242, 212}},
+    {kFile2,    1, nullptr,      11, false, {232, 232, 161, 149}, {348, 348, 242, 224}},
+    {kFrame7,   1, L"Volumes",   11, true,  {16, 56, 185, 337},  {24, 84, 278, 506}},
+    {kOption9,  1, L"New Volume", 11, false, {32, 80, 105, 17},  {48, 120, 158, 26}},
+    {kOption10, 1, L"Existing Volume", 11, false, {32, 160, 105, 17}, {48, 240, 158, 26}},
+    {kDir3,     1, nullptr,      11, false, {32, 192, 153, 96},  {48, 288, 230, 144}},
+    {kFile3,    1, nullptr,      11, false, {32, 296, 153, 84},  {48, 444, 230, 126}},
+    {kText2,    1, L"",          11, false, {80, 112, 89, 19},   {120, 168, 134, 29}},
+    {kLabel2,   1, L"Prefix:",   11, true,  {32, 112, 37, 13},   {48, 168, 56, 20}},
+};
+// clang-format on
+
+std::string Describe(const RECT& r) {
+  return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
+         std::to_string(r.bottom - r.top);
+}
+
+// Whether `window` sits at {left, top, width, height} in `reference`; a failure names it.
+void CheckPlace(HWND window, HWND reference, const RECT& want, const std::string& what) {
+  const RECT actual = check::RectIn(window, reference);
+  const RECT expected{want.left, want.top, want.left + want.right, want.top + want.bottom};
+  if (!EqualRect(&actual, &expected))
+    check::Fail(__FILE__, __LINE__, what + ": " + Describe(actual) + ", want " + Describe(expected));
+}
+
 }  // namespace
 
 TEST(window, opens_in_its_initial_state) {
@@ -65,13 +129,12 @@ TEST(window, opens_in_its_initial_state) {
   CHECK_EQ(GetFocus(), tab);
 
   // Every control carries its caption; only the Skins page shows.
-  for (auto [table, visible] : {std::pair{SkinsPageControls(), true}, {VolumesPageControls(), false}}) {
-    for (const ControlDef& c : table) {
-      HWND control = w[c.id];
-      REQUIRE(control != nullptr);
-      if (c.kind != Kind::kFolderList && c.kind != Kind::kFileList) CHECK_EQ(check::TextOf(control), c.caption);
-      CHECK_EQ(IsWindowVisible(control) != FALSE, visible);
-    }
+  for (const Shown& c : kShown) {
+    HWND control = w[c.id];
+    if (c.page == 1 && control == nullptr) continue;  // a page may be made when first shown
+    REQUIRE(control != nullptr);
+    if (c.caption != nullptr) CHECK_EQ(check::TextOf(control), std::wstring(c.caption));
+    CHECK_EQ(IsWindowVisible(control) != FALSE, c.page == 0);
   }
   for (ControlId option : {kOption1, kOption2, kOption3, kOption4, kOption5, kOption6, kOption7, kOption8, kOption10})
     CHECK(!w.checked(option));
@@ -142,66 +205,61 @@ TEST(window, pages_keep_their_state_across_tab_switches) {
   CleanGameFolder();
 }
 
-TEST(window, controls_sit_where_the_tables_put_them_at_any_dpi) {
+TEST(window, controls_sit_where_they_must_at_any_dpi) {
   OpenWindow w;
   HWND main = w.hwnd();
-  HWND tab = w[kSSTab1];
   auto checkAt = [&](UINT dpi) {
     RECT client{};
     GetClientRect(main, &client);
-    CHECK_EQ(client.right, Pixels(kMainClient.width, dpi));
-    CHECK_EQ(client.bottom, Pixels(kMainClient.height, dpi));
-    const RECT strip = check::RectIn(tab, main);
-    const RECT expected = Pixels(kTabStrip, dpi);
-    CHECK(EqualRect(&strip, &expected));
-    for (auto table : {SkinsPageControls(), VolumesPageControls()}) {
-      for (const ControlDef& c : table) {
-        const RECT actual = check::RectIn(w[c.id], tab);
-        const RECT want = Pixels(Absolute(table, c), dpi);
-        if (!EqualRect(&actual, &want))
-          check::Fail(__FILE__, __LINE__,
-                      check::Utf8(c.name) + " at " + std::to_string(dpi) + " dpi: " + std::to_string(actual.left) +
-                          "," + std::to_string(actual.top) + " " + std::to_string(actual.right - actual.left) + "x" +
-                          std::to_string(actual.bottom - actual.top) + ", want " + std::to_string(want.left) + "," +
-                          std::to_string(want.top) + " " + std::to_string(want.right - want.left) + "x" +
-                          std::to_string(want.bottom - want.top));
-      }
+    CHECK_EQ(client.right, dpi == 96 ? 442L : 663L);
+    CHECK_EQ(client.bottom, dpi == 96 ? 479L : 719L);
+    const std::string at = " at " + std::to_string(dpi) + " dpi";
+    CheckPlace(w[kSSTab1], main, dpi == 96 ? RECT{8, 8, 427, 465} : RECT{12, 12, 641, 698}, "SSTab1" + at);
+    for (int page : {0, 1}) {
+      w.showPage(page);
+      for (const Shown& c : kShown)
+        if (c.page == page)
+          CheckPlace(w[c.id], w[kSSTab1], dpi == 96 ? c.at96 : c.at144, "control " + std::to_string(c.id) + at);
     }
+    w.showPage(0);
     // The tab headers lie along the strip's top edge, above the page frames.
     RECT header{};
-    TabCtrl_GetItemRect(tab, 1, &header);
-    CHECK(header.top >= 0 && header.bottom <= Pixels(480, dpi));
+    TabCtrl_GetItemRect(w[kSSTab1], 1, &header);
+    CHECK(header.top >= 0 && header.bottom <= (dpi == 96 ? 32 : 48));
   };
   checkAt(96);
-  // Each control has its font: MS Sans Serif, the table's size and weight.
+  // Each control has its font: MS Sans Serif, 8.25 pt (9.75 pt for the page frames), bold
+  // for the frames and the Volumes page's "Prefix:".
   auto fontOf = [](HWND control) {
     LOGFONTW font{};
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
     return font;
   };
-  for (auto table : {SkinsPageControls(), VolumesPageControls()}) {
-    for (const ControlDef& c : table) {
-      const LOGFONTW font = fontOf(w[c.id]);
-      const FontSpec& spec = kFonts[static_cast<size_t>(c.font)];
-      CHECK_EQ(std::wstring(font.lfFaceName), L"MS Sans Serif");
-      if (font.lfHeight != -MulDiv(spec.hundredthsOfPoint, 96, 7200) || (font.lfWeight >= FW_BOLD) != spec.bold)
-        check::Fail(__FILE__, __LINE__, check::Utf8(c.name) + " has the wrong font");
-    }
+  w.showPage(1);
+  for (const Shown& c : kShown) {
+    const LOGFONTW font = fontOf(w[c.id]);
+    CHECK_EQ(std::wstring(font.lfFaceName), L"MS Sans Serif");
+    if (font.lfHeight != -c.fontHeight || (font.lfWeight >= FW_BOLD) != c.bold)
+      check::Fail(__FILE__, __LINE__, "control " + std::to_string(c.id) + " has the wrong font");
   }
-  CHECK_EQ(fontOf(tab).lfHeight, -13L);  // the tab captions: 9.75 pt bold
-  CHECK_EQ(fontOf(tab).lfWeight, static_cast<LONG>(FW_BOLD));
+  w.showPage(0);
+  CHECK_EQ(fontOf(w[kSSTab1]).lfHeight, -13L);  // the tab captions: 9.75 pt bold
+  CHECK_EQ(fontOf(w[kSSTab1]).lfWeight, static_cast<LONG>(FW_BOLD));
   // Captions are seen whole: a label's text fits its width, an option's beside its button.
-  for (auto table : {SkinsPageControls(), VolumesPageControls()}) {
-    for (const ControlDef& c : table) {
-      if (c.kind != Kind::kLabel && c.kind != Kind::kOption) continue;
-      HDC dc = GetDC(w[c.id]);
-      SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(w[c.id], WM_GETFONT, 0, 0)));
-      SIZE text{};
-      GetTextExtentPoint32W(dc, c.caption, lstrlenW(c.caption), &text);
-      ReleaseDC(w[c.id], dc);
-      const int room = Pixels(c.width, 96) - (c.kind == Kind::kOption ? GetSystemMetrics(SM_CXMENUCHECK) + 4 : 0);
-      if (text.cx > room) check::Fail(__FILE__, __LINE__, check::Utf8(c.name) + "'s caption does not fit");
-    }
+  for (const Shown& c : kShown) {
+    const HWND control = w[c.id];
+    wchar_t className[16] = {};
+    GetClassNameW(control, className, 16);
+    const bool option = (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_AUTORADIOBUTTON &&
+                        lstrcmpiW(className, L"Button") == 0;
+    if (c.caption == nullptr || (!option && lstrcmpiW(className, L"Static") != 0)) continue;
+    HDC dc = GetDC(control);
+    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE text{};
+    GetTextExtentPoint32W(dc, c.caption, lstrlenW(c.caption), &text);
+    ReleaseDC(control, dc);
+    const int room = c.at96.right - (option ? GetSystemMetrics(SM_CXMENUCHECK) + 4 : 0);
+    if (text.cx > room) check::Fail(__FILE__, __LINE__, check::Utf8(c.caption) + " does not fit its control");
   }
   for (UINT dpi : {144u, 96u}) {
     RECT suggested{};
@@ -282,7 +340,7 @@ TEST(window, the_focus_comes_back_to_the_control_that_had_it) {
   check::Click(w[kOption10]);
   check::Click(w[kCommand5]);
   check::Pump(50);
-  const HWND about = w.window.About().hwnd(), close = w.window.About().Control(kAboutCommand1);
+  const HWND about = check::AboutShown(), close = check::AboutControl(kAboutCommand1);
   CHECK_EQ(GetFocus(), close);
   SetForegroundWindow(w.window.hwnd());
   check::Pump(50);
@@ -439,11 +497,11 @@ TEST(flow, the_pointer_shows_while_tools_are_at_work) {
   pointAt(w[kFile1]);
   CHECK_EQ(GetCursor(), working);
   check::Click(w[kCommand2]);
-  pointAt(w.window.About().Control(kAboutLabel2));
+  pointAt(check::AboutControl(kAboutLabel2));
   CHECK_EQ(GetCursor(), working);
   w.waitForTools();
   CHECK(GetCursor() != working);  // at once when the last run ends
-  check::Click(w.window.About().Control(kAboutCommand1));
+  check::Click(check::AboutControl(kAboutCommand1));
   CleanGameFolder();
 }
 
@@ -528,7 +586,7 @@ TEST(about, both_buttons_show_one_window_that_reloads_after_close) {
   CHECK(check::AboutShown() == nullptr);
 }
 
-TEST(about, controls_sit_where_the_table_puts_them) {
+TEST(about, controls_sit_where_they_must) {
   OpenWindow w;
   check::Click(w[kCommand2]);
   HWND window = AboutWindows().at(0);
@@ -537,29 +595,35 @@ TEST(about, controls_sit_where_the_table_puts_them) {
   CHECK(SendMessageW(window, WM_GETICON, ICON_BIG, 0) != 0 && SendMessageW(window, WM_GETICON, ICON_SMALL, 0) != 0);
   RECT client{};
   GetClientRect(window, &client);
-  CHECK_EQ(client.right, Pixels(kAboutClient.width, 96));
-  CHECK_EQ(client.bottom, Pixels(kAboutClient.height, 96));
-  for (const ControlDef& c : AboutControls()) {
-    const RECT actual = check::RectIn(check::AboutControl(c.id), window);
-    const RECT want = Pixels(Absolute(AboutControls(), c), 96);
-    if (!EqualRect(&actual, &want)) check::Fail(__FILE__, __LINE__, check::Utf8(c.name) + " misplaced");
+  CHECK_EQ(client.right, 248L);
+  CHECK_EQ(client.bottom, 210L);
+  // At 96 dpi, in the window: {left, top, width, height}; whether the label wraps.
+  const struct {
+    ControlId id;
+    RECT at96;
+    bool wraps;
+  } shown[] = {{kAboutFrame1, {16, 8, 217, 33}, false}, {kAboutLabel1, {48, 16, 156, 20}, false},
+               {kAboutLabel3, {40, 48, 172, 13}, false}, {kAboutLabel4, {16, 72, 217, 41}, true},
+               {kAboutLabel5, {32, 120, 183, 13}, false}, {kAboutLabel2, {8, 152, 238, 13}, false},
+               {kAboutCommand1, {24, 176, 201, 25}, false}};
+  for (const auto& c : shown) {
+    const HWND control = check::AboutControl(c.id);
+    REQUIRE(control != nullptr);
+    CheckPlace(control, window, c.at96, "About control " + std::to_string(c.id));
     // Only "Close" takes the focus.
-    CHECK_EQ((GetWindowLongW(check::AboutControl(c.id), GWL_STYLE) & WS_TABSTOP) != 0, c.id == kAboutCommand1);
-  }
-  // Every text is seen whole: the one-line labels fit their width, the alpha-release text
-  // wraps within its three lines.
-  for (const ControlDef& c : AboutControls()) {
-    if (c.kind != Kind::kLabel && c.kind != Kind::kWrappedLabel) continue;
-    HWND label = check::AboutControl(c.id);
-    HDC dc = GetDC(label);
-    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
-    RECT text{0, 0, Pixels(c.width, 96), 0};
-    const std::wstring words = check::TextOf(label);
-    DrawTextW(dc, words.c_str(), -1, &text,
-              DT_CALCRECT | DT_NOPREFIX | (c.kind == Kind::kWrappedLabel ? DT_WORDBREAK : DT_SINGLELINE));
-    ReleaseDC(label, dc);
-    if (text.right > Pixels(c.width, 96) || text.bottom > Pixels(c.height, 96))
-      check::Fail(__FILE__, __LINE__, check::Utf8(c.name) + " does not show all of " + check::Show(words));
+    CHECK_EQ((GetWindowLongW(control, GWL_STYLE) & WS_TABSTOP) != 0, c.id == kAboutCommand1);
+    // Every text is seen whole: the one-line labels fit their width, the alpha-release text
+    // wraps within its three lines.
+    if (c.id == kAboutFrame1 || c.id == kAboutCommand1) continue;
+    HDC dc = GetDC(control);
+    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT text{0, 0, c.at96.right, 0};
+    const std::wstring words = check::TextOf(control);
+    DrawTextW(dc, words.c_str(), -1, &text, DT_CALCRECT | DT_NOPREFIX | (c.wraps ? DT_WORDBREAK : DT_SINGLELINE));
+    ReleaseDC(control, dc);
+    if (text.right > c.at96.right || text.bottom > c.at96.bottom)
+      check::Fail(__FILE__, __LINE__, "About control " + std::to_string(c.id) + " does not show all of " +
+                                          check::Show(words));
   }
 }
 

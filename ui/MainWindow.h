@@ -44,9 +44,8 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   // window. True when the message was used.
   bool PreTranslateMessage(MSG& msg);
 
-  HWND Control(ControlId id) const;
+  // What the requests and panes have recorded, read-only: the tests' one view inside.
   const QuorvaneCode& State() const { return state_; }
-  AboutWindow& About() { return about_; }
   // True when no tool started by this window is running or waiting to start.
   bool ToolsIdle() const;
 
@@ -54,6 +53,7 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   friend class Window<Quorvane>;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
+  HWND Control(ControlId id) const;
   bool CreateControls(std::wstring& error);
   bool Layout(UINT dpi);
   void ShowPage(int page);

@@ -42,8 +42,8 @@ void VolumeRequest::Command4_Click() {
     } else if (PrefixNamesDevice(prefix)) {
       Warn(kDevicePrefixWarning);
       state_.VolumesOk = kFalse;
-    } else if (prefix.size() > kLongestPrefix) {
-      Warn(kLongPrefixWarning);
+    } else if (prefix.size() > LongestPrefix(L".vol")) {
+      Warn(LongPrefixWarning(LongestPrefix(L".vol")));
       state_.VolumesOk = kFalse;
     }
   }
