@@ -75,6 +75,18 @@ NameList ListSubfolders(const std::wstring& folder);
 // without hidden or system files.
 NameList ListFiles(const std::wstring& folder, const std::wstring& pattern);
 
+// A folder's subfolders and files (as ListSubfolders and ListFiles with "*"), from one read.
+struct FolderContents {
+  NameList folders;
+  NameList files;
+};
+FolderContents ListFolder(const std::wstring& folder);
+
+// Whether a file-name pattern ("*.bmp") admits a name, as the system matches long names.
+bool PatternAdmits(std::wstring_view pattern, std::wstring_view name);
+// The names of `files` that `pattern` admits, in the same order, with the same error.
+NameList Admitted(const NameList& files, std::wstring_view pattern);
+
 // One line of the folder list.
 struct FolderEntry {
   std::wstring text;  // what the line shows: the folder's own name, or the root itself
@@ -94,5 +106,8 @@ struct FolderChain {
 // ancestor (never above `root`). Names along the chain are spelt as on the disk where the disk
 // tells.
 FolderChain ListFolderChain(const std::wstring& wanted, const std::wstring& root);
+// The chain for `current` (which exists) under `root`, with `current`'s subfolders as given,
+// or read here when `subfolders` is null.
+FolderChain ChainWith(const std::wstring& current, const std::wstring& root, const NameList* subfolders);
 
 }  // namespace quorvane
