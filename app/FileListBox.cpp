@@ -67,7 +67,6 @@ DWORD FileListBox::Style() {
 DWORD FileListBox::ExStyle() { return WS_EX_CLIENTEDGE; }
 
 FileListBox::~FileListBox() {
-  watch_.Stop();
   Drop();
   Detach();
 }
@@ -112,7 +111,6 @@ void FileListBox::Drop() {
 
 void FileListBox::SetPath(const std::wstring& folder) {
   Drop();
-  watch_.Stop();
   done_.clear();
   error_ = ERROR_SUCCESS;
   std::wstring full = FullFolderPath(folder);
@@ -123,7 +121,6 @@ void FileListBox::SetPath(const std::wstring& folder) {
     return;
   }
   path_ = std::move(full);
-  if (watching_) watch_.Start(path_, FILE_NOTIFY_CHANGE_FILE_NAME, [this] { Refresh(); });
   if (list_ == nullptr) {
     // No list to fill yet: Attach shows these.
     NameList listed = ListFiles(path_, pattern_);
@@ -138,26 +135,11 @@ void FileListBox::SetPath(const std::wstring& folder) {
 
 void FileListBox::SetListing(const std::wstring& folder, std::vector<std::wstring> names, DWORD error) {
   Drop();
-  watch_.Stop();
   std::wstring full = FullFolderPath(folder);
   path_ = full.empty() ? TrimFolder(folder) : std::move(full);
   done_ = std::move(names);
   error_ = error;
-  if (watching_) watch_.Start(path_, FILE_NOTIFY_CHANGE_FILE_NAME, [this] { Refresh(); });
   ShowAll();
-}
-
-void FileListBox::StartWatching() {
-  if (watching_) return;
-  watching_ = true;
-  if (path_.empty()) return;
-  watch_.Start(path_, FILE_NOTIFY_CHANGE_FILE_NAME, [this] { Refresh(); });
-  Refresh();  // whatever changed while nobody watched
-}
-
-void FileListBox::StopWatching() {
-  watching_ = false;
-  watch_.Stop();
 }
 
 void FileListBox::Refresh() {

@@ -6,9 +6,8 @@
 //
 // A folder is read on a worker and what was read is put in on the interface thread between
 // events, a slice at a time, so that the window goes on answering the user whatever the
-// folder's size. A list that watches its folder reads it again by itself when files in it are
-// created, deleted or renamed; the names that went are taken out and the new ones put in,
-// leaving the scroll position, and the chosen file while it is still there.
+// folder's size. Read again (Refresh), the names that went are taken out and the new ones put
+// in, leaving the scroll position, and the chosen file while it is still there.
 #pragma once
 
 #include <windows.h>
@@ -55,11 +54,8 @@ class FileListBox : public FileListView {
   // The chosen file's name; empty when none is chosen.
   std::wstring FileName() const override;
 
-  // Reading the folder again whenever what it holds changes, until StopWatching. Starting
-  // also reads it again when it may have changed unwatched since it was last read.
-  void StartWatching();
-  void StopWatching();
-  // Reads the folder again, keeping what is shown until the new names come.
+  // Reads the folder again (when its folder list tells it that something in it changed, or
+  // when it comes back into sight), keeping what is shown until the new names come.
   void Refresh();
 
   const std::wstring& Pattern() const { return pattern_; }
@@ -104,8 +100,6 @@ class FileListBox : public FileListView {
   bool reading_ = false;
   bool readAgain_ = false;  // a change came while the folder was being read
   bool continuing_ = false;  // the next slice is on its way
-  bool watching_ = false;
-  FolderWatch watch_;
   int widest_ = 0;  // the widest name in the list, in pixels
   bool narrower_ = false;  // a name as wide as the widest went out
 };

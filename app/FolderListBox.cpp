@@ -134,13 +134,20 @@ void FolderListBox::StartWatching() {
   if (watching_) return;
   watching_ = true;
   if (current_.empty()) return;
-  watch_.Start(current_, FILE_NOTIFY_CHANGE_DIR_NAME, [this] { Refresh(); });
+  Watch();
   Refresh();  // whatever changed while nobody watched
 }
 
 void FolderListBox::StopWatching() {
   watching_ = false;
   watch_.Stop();
+}
+
+void FolderListBox::Watch() {
+  // One watch for the pane: the files in the folder are its file list's, told through
+  // onContentChange.
+  if (!watch_.Start(current_, FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_FILE_NAME, [this] { Refresh(); }))
+    watch_.Stop();  // not watchable (unreadable, say): shown as read, and read again when shown again
 }
 
 void FolderListBox::Refresh() {
@@ -158,29 +165,43 @@ void FolderListBox::Read(const std::wstring& wanted, bool opening) {
   opening_ = opening;
   readAgain_ = false;
   const auto pending = std::make_shared<PendingWork>();
-  const bool started =
-      ResultWindow() != nullptr && RunOnWorker([token = token_, wanted, root = root_, opening, pending] {
-        FolderChain chain = ListFolderChain(wanted, root);
-        PostToInterface([token, wanted, opening, pending = pending, chain = std::move(chain)]() mutable {
-          pending.reset();  // in: whatever the list does with it is the list's own work
-          if (token->box != nullptr) token->box->Opened(std::move(chain), wanted, opening);
-        });
-      });
-  if (!started) Opened(ListFolderChain(wanted, root_), wanted, opening);  // read here, as a slower list would
+  auto read = [wanted, root = root_] {
+    Reading reading;
+    reading.chain = ListFolderChain(wanted, root);
+    reading.empty = reading.chain.currentIndex + 1 == reading.chain.entries.size() &&
+                    reading.chain.error == ERROR_SUCCESS && FolderIsEmpty(reading.chain.current);
+    return reading;
+  };
+  const bool started = ResultWindow() != nullptr && RunOnWorker([token = token_, wanted, opening, pending, read] {
+                         PostToInterface([token, wanted, opening, pending = pending, reading = read()]() mutable {
+                           pending.reset();  // in: whatever the list does with it is the list's own work
+                           if (token->box != nullptr) token->box->Opened(std::move(reading), wanted, opening);
+                         });
+                       });
+  if (!started) Opened(read(), wanted, opening);  // read here, as a slower list would
 }
 
-void FolderListBox::Opened(FolderChain chain, const std::wstring& wanted, bool opening) {
+void FolderListBox::Opened(Reading reading, const std::wstring& wanted, bool opening) {
   token_.reset();
+  FolderChain& chain = reading.chain;
   const bool there = SameRoot(chain.current, TrimFolder(wanted));  // the same path, whatever its capitals
   if (opening && there && chain.error != ERROR_SUCCESS) {
     // Cannot be read: the list stays where it was, its highlight back on the current folder.
     if (list_ != nullptr && currentIndex_ < entries_.size())
       SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(currentIndex_), 0);
     if (onOpenFailed) onOpenFailed(TrimFolder(wanted), chain.error);
+  } else if (!opening && there && reading.empty && watch_.Watching()) {
+    // A folder is emptied before it is deleted, and where a deleted folder lasts as long as
+    // anyone has it open, the watch would keep it: let go of it, then look again.
+    watch_.Stop();
+    Read(current_, false);
+    return;
   } else {
     const bool moved = opening || !SameRoot(chain.current, current_);
     Show(std::move(chain), !moved);
+    if (watching_ && !watch_.Watching()) Watch();
     if (moved && onChange) onChange();
+    if (!moved && onContentChange) onContentChange();
   }
   if (readAgain_ && token_ == nullptr) Refresh();
 }
@@ -208,12 +229,12 @@ void FolderListBox::Show(FolderChain chain, bool keepView) {
       highlighted = entries_[static_cast<size_t>(selected)].path;
   }
   const bool moved = !SameRoot(chain.current, current_);
-  if (moved && watching_) watch_.Stop();
+  if (moved) watch_.Stop();
   current_ = std::move(chain.current);
   entries_ = std::move(chain.entries);
   currentIndex_ = chain.currentIndex;
   error_ = chain.error;
-  if (moved && watching_) watch_.Start(current_, FILE_NOTIFY_CHANGE_DIR_NAME, [this] { Refresh(); });
+  if (moved && watching_) Watch();
   size_t select = currentIndex_;
   if (!highlighted.empty()) {
     for (size_t i = 0; i < entries_.size(); ++i)

@@ -10,8 +10,9 @@
 // A folder the user opens is read on a worker and shown when the read comes back; a folder
 // that cannot be read is reported through onOpenFailed and the list stays where it was. A list
 // that watches its folder shows new and vanished subfolders by itself, keeping its scroll
-// position and highlight; when the folder itself vanishes (it, or a folder above it, deleted
-// or renamed) the list moves to the nearest folder above it that is still there.
+// position and highlight, and tells its file list of changed files; when the folder itself
+// vanishes (it, or a folder above it, deleted or renamed) the list moves to the nearest folder
+// above it that is still there, as if the user had opened that.
 #pragma once
 
 #include <windows.h>
@@ -69,8 +70,9 @@ class FolderListBox : public FolderListView {
   // read; until then the list shows the folder it showed.
   void Open(size_t index);
 
-  // Reading the folder again whenever its subfolders change or it vanishes, until
-  // StopWatching. Starting also reads it again, for what changed while nobody watched.
+  // Reading the folder again whenever its subfolders or files change or it vanishes, until
+  // StopWatching; a change of files is passed on through onContentChange. Starting also reads
+  // it again, for what changed while nobody watched.
   void StartWatching();
   void StopWatching();
   // Reads the current folder again, keeping what is shown until the new lines come.
@@ -81,6 +83,8 @@ class FolderListBox : public FolderListView {
   void OnDrawItem(const DRAWITEMSTRUCT& item) const;
 
   std::function<void()> onChange;  // the current folder was set or opened (DirN_Change)
+  // The current folder was read again and is still current: its files may have changed.
+  std::function<void()> onContentChange;
   // A folder the user opened could not be read: its path, and the system's reason.
   std::function<void(const std::wstring& folder, DWORD error)> onOpenFailed;
 
@@ -91,8 +95,13 @@ class FolderListBox : public FolderListView {
   void OpenSelected();
   struct Token;
   bool SetRoot(const std::wstring& full);
+  struct Reading {
+    FolderChain chain;
+    bool empty = false;  // the folder holds nothing at all
+  };
+  void Watch();
   void Read(const std::wstring& wanted, bool opening);
-  void Opened(FolderChain chain, const std::wstring& wanted, bool opening);
+  void Opened(Reading reading, const std::wstring& wanted, bool opening);
   void Show(FolderChain chain, bool keepView = false);
   void Fill(size_t select = static_cast<size_t>(-1), LRESULT top = -1);
   void UpdateMetrics();

@@ -253,6 +253,17 @@ std::wstring FullFolderPath(const std::wstring& folder) {
   return full;
 }
 
+bool FolderIsEmpty(const std::wstring& folder) {
+  WIN32_FIND_DATAW data;
+  UniqueFind find(FindFirst(JoinPath(SystemForm(folder, 2), L"*"), data));
+  if (!find) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  do {
+    const std::wstring_view name = data.cFileName;
+    if (name != L"." && name != L"..") return false;
+  } while (FindNextFileW(find.get(), &data));
+  return GetLastError() == ERROR_NO_MORE_FILES;
+}
+
 bool FolderExists(const std::wstring& folder) {
   const DWORD attributes = GetFileAttributesW(SystemForm(folder).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

@@ -54,6 +54,9 @@ bool NameLess(const std::wstring& a, const std::wstring& b);
 // system cannot make one (the reason is then in GetLastError).
 std::wstring FullFolderPath(const std::wstring& folder);
 
+// Whether a folder holds nothing at all, hidden or not; false when it cannot be read.
+bool FolderIsEmpty(const std::wstring& folder);
+
 // Whether a folder is there. A folder that is there but cannot be read still counts.
 bool FolderExists(const std::wstring& folder);
 

@@ -167,6 +167,11 @@ bool Quorvane::CreateControls(std::wstring& error) {
   }
   for (FolderListBox* list : {&Dir1_, &Dir2_, &Dir3_})
     list->onOpenFailed = [this](const std::wstring& folder, DWORD reason) { FolderUnreadable(folder, reason); };
+  // A file list reads its folder again when its folder list has seen its files change: the
+  // pick it recorded stays, and no click is raised.
+  Dir1_.onContentChange = [this] { File1_.Refresh(); };
+  Dir2_.onContentChange = [this] { File2_.Refresh(); };
+  Dir3_.onContentChange = [this] { File3_.Refresh(); };
   Dir1_.onChange = [this] { Dir1_Change(); };
   Dir2_.onChange = [this] { Dir2_Change(); };
   Dir3_.onChange = [this] { Dir3_Change(); };
@@ -240,16 +245,12 @@ void Quorvane::ShowPage(int page) {
 }
 
 void Quorvane::WatchPage(int page, bool watch) {
-  const std::pair<FolderListBox*, FileListBox*> panes[] = {{&Dir1_, &File1_}, {&Dir2_, &File2_}, {&Dir3_, &File3_}};
+  const std::array<FolderListBox*, 3> dirs{&Dir1_, &Dir2_, &Dir3_};
   for (size_t i = page == 0 ? 0 : 1; i < (page == 0 ? 1 : 3); ++i) {
-    auto [dir, files] = panes[i];
-    if (watch) {
-      dir->StartWatching();
-      files->StartWatching();
-    } else {
-      dir->StopWatching();
-      files->StopWatching();
-    }
+    if (watch)
+      dirs[i]->StartWatching();
+    else
+      dirs[i]->StopWatching();
   }
 }
 

@@ -60,6 +60,7 @@ PaneWindow::PaneWindow() {
       if (settle) Settle();
     };
     pane.files.onClick = [&files = pane.files, &recorded = pane.recorded] { FileClicked(files, recorded); };
+    pane.dir.onContentChange = [&files = pane.files] { files.Refresh(); };
     if (!pane.dir.Attach(MakeList(hwnd, pane.dirId, FolderListBox::ExStyle(), FolderListBox::Style(), x, 10)))
       throw std::runtime_error("cannot attach a folder list");
     if (!pane.files.Attach(MakeList(hwnd, pane.dirId + 1, FileListBox::ExStyle(), FileListBox::Style(), x, 180)))
