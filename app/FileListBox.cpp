@@ -1,28 +1,19 @@
 #include "app/FileListBox.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "app/FolderListing.h"
-#include "services/Handles.h"
+#include "services/ResultWindow.h"
 
 namespace quorvane {
 namespace {
 
-// The timer that looks for the end of a read and then puts the names in, a slice at a time.
-// It goes straight to FileListBox::OnTimer, not through the list box: a subclassed list box
-// (under Wine, where each message then looks up the subclass through the server) takes
-// fifty times as long to take in a name.
-constexpr UINT_PTR kFillTimer = 0x51F1;  // any number the list box does not use itself
-
-// Up to this many names read within the wait go in at once, without slices (a few
-// milliseconds' work): a folder of ordinary size is then complete when SetPath returns.
-constexpr size_t kAtOnce = 5000;
-// A slice looks at the clock after this many names.
+// How long one slice of names may keep the interface thread; a slice looks at the clock after
+// every kSliceStep names. A tenth of a second is the longest the window may go unanswered.
+constexpr ULONGLONG kSliceMs = 15;
 constexpr size_t kSliceStep = 64;
-
-// The lists of this thread, for their timer: it names only the list box.
-thread_local std::vector<std::pair<HWND, FileListBox*>> t_lists;
 
 // Measures names in the list's font, for its horizontal extent.
 class TextMeter {
@@ -61,21 +52,10 @@ class TextMeter {
 
 }  // namespace
 
-// One read of a folder, shared by the list and the worker that reads it: the worker writes
-// `result`, then sets `done` and touches nothing more. A list that has moved on to another
-// folder just lets go of it.
-struct FileListBox::Reading {
-  std::wstring folder;
-  std::wstring pattern;
-  UniqueHandle done;
-  NameList result;
-
-  static void CALLBACK Run(PTP_CALLBACK_INSTANCE, void* context) {
-    const std::unique_ptr<std::shared_ptr<Reading>> owned(static_cast<std::shared_ptr<Reading>*>(context));
-    Reading& reading = **owned;
-    reading.result = ListFiles(reading.folder, reading.pattern);
-    SetEvent(reading.done.get());
-  }
+// The reads and slices of one folder: they do something only while their list still has them.
+// Touched on the interface thread only.
+struct FileListBox::Token {
+  FileListBox* box = nullptr;
 };
 
 DWORD FileListBox::Style() {
@@ -87,173 +67,211 @@ DWORD FileListBox::Style() {
 DWORD FileListBox::ExStyle() { return WS_EX_CLIENTEDGE; }
 
 FileListBox::~FileListBox() {
-  StopFilling();
+  Drop();
   Detach();
 }
 
 bool FileListBox::Attach(HWND list) {
-  const bool reread = Filling();  // what was being read for the old list is read again
-  StopFilling();
+  const bool reread = reading_;  // what was being read for the old list is read again
+  Drop();
   Detach();
   if (!IsWindow(list)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return false;
   }
-  // A list that had this handle before has been destroyed: its box must not touch the new one.
-  for (auto& [hwnd, box] : t_lists)
-    if (hwnd == list) box->list_ = nullptr;
-  std::erase_if(t_lists, [list](const auto& entry) { return entry.first == list; });
+  // Without the results window the folders are read here, as a slower list would.
+  std::wstring ignored;
+  MakeResultWindow(ignored);
   list_ = list;
-  t_lists.emplace_back(list, this);
-  Fill();
-  if (reread) SetPath(std::wstring(path_));
+  ShowAll();
+  if (reread) Read();
   return true;
 }
 
-void FileListBox::Detach() {
-  std::erase_if(t_lists, [this](const auto& entry) { return entry.second == this; });
-  list_ = nullptr;
-}
+void FileListBox::Detach() { list_ = nullptr; }
 
 void FileListBox::SetFont(HFONT font) {
   font_ = font;
   if (list_ == nullptr) return;
   SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-  widest_ = 0;
-  MeasureNames(0);
+  MeasureNames();
 }
 
-bool FileListBox::Filling() const { return reading_ != nullptr || next_ < waiting_.size(); }
-
-void FileListBox::StopFilling() {
-  reading_.reset();  // its worker finishes on its own, and its names are dropped
-  waiting_.clear();
+void FileListBox::Drop() {
+  if (token_ != nullptr) token_->box = nullptr;  // its read and its next slice come to nothing
+  token_.reset();
+  reading_ = readAgain_ = continuing_ = false;
+  // The list shows done_ and then rest_ backwards: one list again.
+  done_.insert(done_.end(), std::make_move_iterator(rest_.rbegin()), std::make_move_iterator(rest_.rend()));
+  rest_.clear();
+  target_.clear();
   next_ = 0;
-  if (list_ != nullptr && IsWindow(list_)) KillTimer(list_, kFillTimer);
+  filling_.reset();
 }
 
 void FileListBox::SetPath(const std::wstring& folder) {
-  StopFilling();
+  Drop();
+  done_.clear();
   pending_.clear();
-  names_.clear();
   error_ = ERROR_SUCCESS;
   std::wstring full = FullFolderPath(folder);
   if (full.empty()) {
     error_ = GetLastError();
     path_ = TrimFolder(folder);
-    Fill();
+    ShowAll();
     return;
   }
   path_ = std::move(full);
   if (list_ == nullptr) {
     // No list to fill yet: Attach shows these.
     NameList listed = ListFiles(path_, pattern_);
-    names_ = std::move(listed.names);
+    done_ = std::move(listed.names);
     error_ = listed.error;
     return;
   }
   // The old names go at once: a click must never pick one of them in the new folder.
-  Fill();
-
-  auto reading = std::make_shared<Reading>();
-  reading->folder = path_;
-  reading->pattern = pattern_;
-  reading->done.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  auto* context = new std::shared_ptr<Reading>(reading);
-  if (!reading->done || !TrySubmitThreadpoolCallback(&Reading::Run, context, nullptr)) {
-    delete context;
-    // No worker to be had: read here, as a slower list would.
-    NameList listed = ListFiles(path_, pattern_);
-    Listed(std::move(listed.names), listed.error, true);
-    return;
-  }
-  // No wait at all means always in the background, however quick the read.
-  if (pacing_.waitMs > 0 && WaitForSingleObject(reading->done.get(), pacing_.waitMs) == WAIT_OBJECT_0) {
-    Listed(std::move(reading->result.names), reading->result.error, true);
-    return;
-  }
-  reading_ = std::move(reading);
-  // The timer looks for the end of the read; no timer, no window that answers: wait for it.
-  if (SetTimer(list_, kFillTimer, USER_TIMER_MINIMUM, &FileListBox::OnTimer) == 0) {
-    WaitForSingleObject(reading_->done.get(), INFINITE);
-    Tick();
-  }
+  ShowAll();
+  Read();
 }
 
-void FileListBox::Tick() {
-  if (reading_ != nullptr) {
-    if (WaitForSingleObject(reading_->done.get(), 0) != WAIT_OBJECT_0) return;  // still reading
-    const std::shared_ptr<Reading> reading = std::move(reading_);
-    Listed(std::move(reading->result.names), reading->result.error, false);
-    return;
-  }
-  AddSlice(false);
-}
-
-void CALLBACK FileListBox::OnTimer(HWND hwnd, UINT, UINT_PTR id, DWORD) {
-  const auto found =
-      std::find_if(t_lists.begin(), t_lists.end(), [hwnd](const auto& entry) { return entry.first == hwnd; });
-  if (found == t_lists.end()) {
-    KillTimer(hwnd, id);  // its list has gone
-    return;
-  }
-  found->second->Tick();
-}
-
-void FileListBox::Listed(std::vector<std::wstring> names, DWORD error, bool inTime) {
+void FileListBox::SetListing(const std::wstring& folder, std::vector<std::wstring> names, DWORD error) {
+  Drop();
+  pending_.clear();
+  std::wstring full = FullFolderPath(folder);
+  path_ = full.empty() ? TrimFolder(folder) : std::move(full);
+  done_ = std::move(names);
   error_ = error;
-  Queue(std::move(names));
-  AddSlice(inTime && waiting_.size() <= kAtOnce);
+  ShowAll();
 }
 
-void FileListBox::Queue(std::vector<std::wstring> names) {
-  waiting_ = std::move(names);
+void FileListBox::Refresh() {
+  if (list_ != nullptr && !path_.empty()) Read();
+}
+
+void FileListBox::Read() {
+  if (reading_) {
+    readAgain_ = true;  // once this read is in: it may have missed the change
+    return;
+  }
+  if (token_ == nullptr) token_ = std::make_shared<Token>(Token{this});
+  reading_ = true;
+  readAgain_ = false;
+  const auto pending = std::make_shared<PendingWork>();
+  const bool started = ResultWindow() != nullptr &&
+                       RunOnWorker([token = token_, folder = path_, pattern = pattern_, pending] {
+                         NameList listed = ListFiles(folder, pattern);
+                         PostToInterface([token, pending = pending, listed = std::move(listed)]() mutable {
+                           pending.reset();  // in: putting it in counts as the list's own work
+                           if (token->box != nullptr) token->box->Listed(std::move(listed.names), listed.error);
+                         });
+                       });
+  if (!started) {
+    // No worker or no results window to be had: read here, as a slower list would.
+    NameList listed = ListFiles(path_, pattern_);
+    Listed(std::move(listed.names), listed.error);
+  }
+}
+
+void FileListBox::Listed(std::vector<std::wstring> names, DWORD error) {
+  reading_ = false;
+  error_ = error;
+  // Matched afresh against whatever the list shows now, even half-way through the last names.
+  rest_.insert(rest_.end(), std::make_move_iterator(done_.rbegin()), std::make_move_iterator(done_.rend()));
+  done_.clear();
+  target_ = std::move(names);
   next_ = 0;
-  if (list_ == nullptr || waiting_.empty()) return;
-  size_t bytes = 0;
-  for (const std::wstring& name : waiting_) bytes += (name.size() + 1) * sizeof(wchar_t);
-  // Only a hint for the allocation: the items are added whether or not it could be taken.
-  SendMessageW(list_, LB_INITSTORAGE, waiting_.size(), static_cast<LPARAM>(bytes));
+  if (filling_ == nullptr) filling_ = std::make_unique<PendingWork>();
+  if (list_ != nullptr && rest_.empty() && !target_.empty()) {
+    size_t bytes = 0;
+    for (const std::wstring& name : target_) bytes += (name.size() + 1) * sizeof(wchar_t);
+    // Only a hint for the allocation: the items are added whether or not it could be taken.
+    SendMessageW(list_, LB_INITSTORAGE, target_.size(), static_cast<LPARAM>(bytes));
+  }
+  if (!continuing_) AddSlice(false);
+  if (readAgain_) Read();
 }
 
+// Matches the names shown with those read, in their common order: a name read and not shown
+// goes in, a name shown and no longer read goes out, and every other stays untouched.
 void FileListBox::AddSlice(bool all) {
-  if (list_ == nullptr) return;
+  if (list_ == nullptr || !IsWindow(list_)) {
+    Drop();  // no list to fill: the names are kept for the next one
+    return;
+  }
   const ULONGLONG start = GetTickCount64();
+  const LRESULT top = SendMessageW(list_, LB_GETTOPINDEX, 0, 0);
+  const LRESULT selected = SendMessageW(list_, LB_GETCURSEL, 0, 0);
+  const std::wstring chosen =
+      selected >= 0 && static_cast<size_t>(selected) < Count() ? NameAt(static_cast<size_t>(selected)) : L"";
   const int widest = widest_;
+  bool changed = false;
   SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
   {
     const TextMeter meter(list_, font_);
-    while (next_ < waiting_.size()) {
-      const LRESULT added =
-          SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(waiting_[next_].c_str()));
-      if (added < 0) {
-        // Out of memory: keep the names that made it, so the indices still match.
-        error_ = ERROR_NOT_ENOUGH_MEMORY;
-        waiting_.clear();
-        next_ = 0;
-        break;
+    size_t steps = 0;
+    while (next_ < target_.size() || !rest_.empty()) {
+      const auto at = static_cast<WPARAM>(done_.size());
+      if (!rest_.empty() && (next_ == target_.size() || NameLess(rest_.back(), target_[next_]))) {
+        if (meter.Width(rest_.back()) >= widest_) narrower_ = true;
+        SendMessageW(list_, LB_DELETESTRING, at, 0);
+        rest_.pop_back();
+        changed = true;
+      } else if (!rest_.empty() && rest_.back() == target_[next_]) {
+        done_.push_back(std::move(rest_.back()));
+        rest_.pop_back();
+        ++next_;
+      } else {
+        const LRESULT added =
+            SendMessageW(list_, LB_INSERTSTRING, at, reinterpret_cast<LPARAM>(target_[next_].c_str()));
+        if (added < 0) {
+          // Out of memory: keep the names that made it, so the indices still match.
+          error_ = ERROR_NOT_ENOUGH_MEMORY;
+          target_.clear();
+          next_ = 0;
+          break;
+        }
+        // Long names scroll sideways rather than being cut off.
+        widest_ = std::max(widest_, meter.Width(target_[next_]));
+        done_.push_back(std::move(target_[next_++]));
+        changed = true;
       }
-      // Long names scroll sideways rather than being cut off.
-      widest_ = std::max(widest_, meter.Width(waiting_[next_]));
-      names_.push_back(std::move(waiting_[next_++]));
-      if (!all && next_ % kSliceStep == 0 && GetTickCount64() - start >= pacing_.sliceMs) break;
+      if (!all && ++steps % kSliceStep == 0 && GetTickCount64() - start >= kSliceMs) break;
     }
-    if (widest_ != widest || names_.empty())
-      SendMessageW(list_, LB_SETHORIZONTALEXTENT,
-                   static_cast<WPARAM>(widest_ > 0 ? widest_ + meter.Margin() : 0), 0);
+    if (narrower_ && rest_.empty()) {
+      narrower_ = false;
+      widest_ = 0;
+      for (size_t i = 0; i < Count(); ++i) widest_ = std::max(widest_, meter.Width(NameAt(i)));
+    }
+    if (widest_ != widest || Count() == 0)
+      SendMessageW(list_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest_ > 0 ? widest_ + meter.Margin() : 0),
+                   0);
+  }
+  if (changed && top >= 0) {
+    // The chosen file stays chosen while it is there, and the list stays scrolled where it was.
+    if (!chosen.empty()) {
+      size_t low = 0, high = Count();
+      while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        if (NameLess(NameAt(middle), chosen))
+          low = middle + 1;
+        else
+          high = middle;
+      }
+      const bool there = low < Count() && NameAt(low) == chosen;
+      SendMessageW(list_, LB_SETCURSEL, there ? static_cast<WPARAM>(low) : static_cast<WPARAM>(-1), 0);
+    }
+    SendMessageW(list_, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
   }
   SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list_, nullptr, TRUE);
-  if (next_ < waiting_.size()) {
-    // The rest after whatever the user does meanwhile: a timer comes after input and painting.
-    if (SetTimer(list_, kFillTimer, USER_TIMER_MINIMUM, &FileListBox::OnTimer) == 0)
-      AddSlice(true);  // no timer: all now
+  if (next_ < target_.size() || !rest_.empty()) {
+    ContinueLater();
     return;
   }
-  waiting_.clear();
-  waiting_.shrink_to_fit();
+  target_.clear();
+  target_.shrink_to_fit();
   next_ = 0;
-  KillTimer(list_, kFillTimer);
+  filling_.reset();
   ChoosePending();
 }
 
@@ -266,31 +284,62 @@ void FileListBox::ChoosePending() {
   if (pending_.empty() || list_ == nullptr) return;
   const std::wstring name = std::move(pending_);
   pending_.clear();
-  // The name as the list spells it: the disk's, which may differ in case from what was asked.
-  auto found = std::find(names_.begin(), names_.end(), name);
-  if (found == names_.end())
-    found = std::find_if(names_.begin(), names_.end(), [&](const std::wstring& n) { return SamePath(n, name); });
-  if (found == names_.end()) return;
-  SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(found - names_.begin()), 0);
+  // The name as the list spells it, the disk's, which may differ in case from what was asked.
+  const std::vector<std::wstring> names = Names();
+  auto found = std::find(names.begin(), names.end(), name);
+  if (found == names.end())
+    found = std::find_if(names.begin(), names.end(), [&](const std::wstring& n) { return SamePath(n, name); });
+  if (found == names.end()) return;
+  SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(found - names.begin()), 0);
   if (onClick) onClick();
 }
 
-// The list made to show names_ again from the start (after Attach, or with no names at all),
-// all at once as it always was.
-void FileListBox::Fill() {
+void FileListBox::ContinueLater() {
+  if (continuing_) return;
+  if (token_ == nullptr) token_ = std::make_shared<Token>(Token{this});
+  continuing_ = true;
+  auto next = [token = token_] {
+    if (token->box == nullptr) return;
+    token->box->continuing_ = false;
+    token->box->AddSlice(false);
+  };
+  // A posted message comes before input, painting and timers: with any of those waiting, the
+  // next slice is posted a moment later, so that they go first.
+  const bool waiting = HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT | QS_TIMER | QS_HOTKEY)) != 0;
+  if (!PostToInterface(next, waiting ? 1 : 0)) {
+    continuing_ = false;
+    AddSlice(true);  // no way to come back: all now
+  }
+}
+
+// The list made to show the names again from the start (after Attach, or a new folder), all
+// at once.
+void FileListBox::ShowAll() {
   if (list_ == nullptr) return;
   SendMessageW(list_, LB_RESETCONTENT, 0, 0);
   widest_ = 0;
-  std::vector<std::wstring> names = std::move(names_);
-  names_.clear();
-  Queue(std::move(names));
+  narrower_ = false;
+  target_ = std::move(done_);
+  done_.clear();
+  next_ = 0;
   AddSlice(true);
 }
 
-void FileListBox::MeasureNames(size_t from) {
+const std::wstring& FileListBox::NameAt(size_t index) const {
+  return index < done_.size() ? done_[index] : rest_[rest_.size() - 1 - (index - done_.size())];
+}
+
+std::vector<std::wstring> FileListBox::Names() const {
+  std::vector<std::wstring> names = done_;
+  names.insert(names.end(), rest_.rbegin(), rest_.rend());
+  return names;
+}
+
+void FileListBox::MeasureNames() {
   if (list_ == nullptr) return;
   const TextMeter meter(list_, font_);
-  for (size_t i = from; i < names_.size(); ++i) widest_ = std::max(widest_, meter.Width(names_[i]));
+  widest_ = 0;
+  for (size_t i = 0; i < Count(); ++i) widest_ = std::max(widest_, meter.Width(NameAt(i)));
   SendMessageW(list_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest_ > 0 ? widest_ + meter.Margin() : 0),
                0);
 }
@@ -298,8 +347,8 @@ void FileListBox::MeasureNames(size_t from) {
 std::wstring FileListBox::FileName() const {
   if (list_ == nullptr) return {};
   const LRESULT selected = SendMessageW(list_, LB_GETCURSEL, 0, 0);
-  if (selected < 0 || static_cast<size_t>(selected) >= names_.size()) return {};
-  return names_[static_cast<size_t>(selected)];
+  if (selected < 0 || static_cast<size_t>(selected) >= Count()) return {};
+  return NameAt(static_cast<size_t>(selected));
 }
 
 void FileListBox::OnCommand(WORD notificationCode) {

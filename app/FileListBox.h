@@ -4,10 +4,10 @@
 // The window creates the control (CreateWindowExW with ExStyle() and Style()), hands it to
 // Attach, and forwards the control's WM_COMMAND here.
 //
-// A folder is read on a worker thread. One read within a few tens of milliseconds (any folder
-// of ordinary size) is shown before SetPath returns, as if it had been read in place; a larger
-// folder fills the list while the window goes on answering the user: its names go in, in
-// order, a slice at a time, and Filling() holds until the last is in.
+// A folder is read on a worker and what was read is put in on the interface thread between
+// events, a slice at a time, so that the window goes on answering the user whatever the
+// folder's size. Read again (Refresh), the names that went are taken out and the new ones put
+// in, leaving the scroll position, and the chosen file while it is still there.
 #pragma once
 
 #include <windows.h>
@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Background.h"
 #include "app/Panes.h"
 
 namespace quorvane {
@@ -40,65 +41,72 @@ class FileListBox : public FileListView {
   // The font the list shows its names in (not owned; it must outlive its use).
   void SetFont(HFONT font);
 
-  // Lists `folder`'s matching files, sorted, none chosen. A folder that cannot be read gives
-  // an empty (or partial) list and ListingError() says why. Whatever an earlier call was still
-  // filling in is dropped. Path() is the new folder at once, even while it fills.
+  // Lists `folder`'s matching files, sorted, none chosen: the old names go at once, the new
+  // ones come from a worker. A folder that cannot be read gives an empty (or partial) list and
+  // ListingError() says why. Whatever an earlier call was still reading or filling in is
+  // dropped. Path() is the new folder at once, even while it fills. Without a list box yet, the
+  // folder is read here, for Attach to show.
   void SetPath(const std::wstring& folder) override;
+  // Shows `names` (read from `folder` by the caller, sorted by NameLess) as if SetPath had
+  // read them, at once: for lists that share one read of a folder.
+  void SetListing(const std::wstring& folder, std::vector<std::wstring> names, DWORD error);
   std::wstring Path() const override { return path_; }
   // The chosen file's name; empty when none is chosen.
   std::wstring FileName() const override;
   // Chooses `name` as a click on it would (onClick runs) once the list holds it: at once, or
   // when the folder being read is in. Nothing is chosen when the folder does not hold it, or
-  // when SetPath moves the list on first.
+  // when the list moves to another folder first.
   void ChooseWhenListed(const std::wstring& name);
 
+  // Reads the folder again (when its folder list tells it that something in it changed, or
+  // when it comes back into sight), keeping what is shown until the new names come.
+  void Refresh();
+
   const std::wstring& Pattern() const { return pattern_; }
-  // The names in the list, in its order; while it fills, those put in so far.
-  const std::vector<std::wstring>& Names() const { return names_; }
+  // The names in the list, in its order.
+  std::vector<std::wstring> Names() const;
   // Why the folder could not all be read; ERROR_SUCCESS while it is still being read.
   DWORD ListingError() const { return error_; }
-  // True while a large folder is still being read or put into the list.
-  bool Filling() const;
-
-  // How a large folder fills: how long SetPath waits for the read before letting it finish in
-  // the background, and how long one slice of names may keep the interface thread (a slice
-  // always takes at least a few dozen names). The defaults keep the window answering within a
-  // tenth of a second; tests make them small to see a fill in progress (no wait: every
-  // folder fills in the background).
-  struct Pacing {
-    DWORD waitMs = 30;
-    DWORD sliceMs = 15;
-  };
-  void SetPacing(Pacing pacing) { pacing_ = pacing; }
+  // True while the folder is being read or what was read is being put in.
+  bool Filling() const { return reading_ || next_ < target_.size(); }
 
   void OnCommand(WORD notificationCode);
 
   std::function<void()> onClick;  // a file was chosen (FileN_Click)
 
  private:
-  struct Reading;
-  static void CALLBACK OnTimer(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
-  void Tick();
+  struct Token;
   void Detach();
-  void StopFilling();
-  void Listed(std::vector<std::wstring> names, DWORD error, bool inTime);
-  void Queue(std::vector<std::wstring> names);
+  void Drop();
+  void Read();
+  void Listed(std::vector<std::wstring> names, DWORD error);
   void AddSlice(bool all);
-  void Fill();
-  void MeasureNames(size_t from);
+  void ContinueLater();
+  void ShowAll();
+  size_t Count() const { return done_.size() + rest_.size(); }
+  const std::wstring& NameAt(size_t index) const;
+  void MeasureNames();
   void ChoosePending();
 
   HWND list_ = nullptr;
   HFONT font_ = nullptr;
   std::wstring pattern_;
   std::wstring path_;
-  std::vector<std::wstring> names_;
-  DWORD error_ = ERROR_SUCCESS;
-  std::shared_ptr<Reading> reading_;   // the read going on, if any
-  std::vector<std::wstring> waiting_;  // read, sorted, not in the list yet (from `next_` on)
+  // The list's names, in its order: done_, then rest_ from its back to its front. While new
+  // names go in, done_ holds those already matched with them and rest_ the old ones still to
+  // match; otherwise rest_ is empty.
+  std::vector<std::wstring> done_;
+  std::vector<std::wstring> rest_;
+  std::vector<std::wstring> target_;  // what the list is to show, from `next_` on still to put in
   size_t next_ = 0;
+  std::unique_ptr<PendingWork> filling_;  // while target_ is being put in
+  DWORD error_ = ERROR_SUCCESS;
+  std::shared_ptr<Token> token_;  // this folder's reads and slices; gone with the folder
+  bool reading_ = false;
+  bool readAgain_ = false;  // a change came while the folder was being read
+  bool continuing_ = false;  // the next slice is on its way
   int widest_ = 0;  // the widest name in the list, in pixels
-  Pacing pacing_;
+  bool narrower_ = false;  // a name as wide as the widest went out
   std::wstring pending_;  // to be chosen once listed
 };
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "services/ResultWindow.h"
+
 namespace quorvane {
 namespace {
 
@@ -34,7 +36,17 @@ DWORD FolderListBox::Style() {
 
 DWORD FolderListBox::ExStyle() { return WS_EX_CLIENTEDGE; }
 
-FolderListBox::~FolderListBox() { Detach(); }
+// One read of a folder: it comes to something only while the list still waits for it.
+// Touched on the interface thread only.
+struct FolderListBox::Token {
+  FolderListBox* box = nullptr;
+};
+
+FolderListBox::~FolderListBox() {
+  watch_.Stop();
+  if (token_ != nullptr) token_->box = nullptr;
+  Detach();
+}
 
 bool FolderListBox::Attach(HWND list) {
   Detach();
@@ -53,8 +65,10 @@ bool FolderListBox::Attach(HWND list) {
     if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
   }
+  std::wstring ignored;
+  MakeResultWindow(ignored);  // without it, folders are read here
   list_ = list;
-  Fill();  // what SetPath listed before the control existed, with metrics for its font
+  Fill(currentIndex_);  // what SetPath listed before the control existed, with metrics for its font
   return true;
 }
 
@@ -72,9 +86,7 @@ void FolderListBox::SetFont(HFONT font) {
   InvalidateRect(list_, nullptr, TRUE);
 }
 
-bool FolderListBox::SetPath(const std::wstring& folder) {
-  const std::wstring full = FullFolderPath(folder);
-  if (full.empty()) return false;
+bool FolderListBox::SetRoot(const std::wstring& full) {
   const std::wstring root = RootOf(full);
   if (root_.empty()) {
     if (!FolderExists(root)) {
@@ -86,8 +98,28 @@ bool FolderListBox::SetPath(const std::wstring& folder) {
     SetLastError(ERROR_NOT_SAME_DEVICE);
     return false;
   }
+  return true;
+}
+
+bool FolderListBox::SetPath(const std::wstring& folder) {
+  const std::wstring full = FullFolderPath(folder);
+  if (full.empty() || !SetRoot(full)) return false;
+  if (token_ != nullptr) token_->box = nullptr;  // an older read never overrides this
+  token_.reset();
   Show(ListFolderChain(full, root_));
   if (onChange) onChange();
+  return true;
+}
+
+bool FolderListBox::SetListing(const std::wstring& folder, const NameList& subfolders) {
+  const std::wstring full = FullFolderPath(folder);
+  if (full.empty() || !SetRoot(full)) return false;
+  if (token_ != nullptr) token_->box = nullptr;
+  token_.reset();
+  if (FolderExists(full))
+    Show(ChainWith(full, root_, &subfolders));
+  else
+    Show(ListFolderChain(full, root_));
   return true;
 }
 
@@ -95,9 +127,83 @@ void FolderListBox::Open(size_t index) {
   if (index >= entries_.size()) return;
   // The line's folder may have been deleted since it was listed: the chain then stops at the
   // nearest folder still there, and never above the root.
-  const std::wstring wanted = entries_[index].path;
-  Show(ListFolderChain(wanted, root_));
-  if (onChange) onChange();
+  Read(entries_[index].path, true);
+}
+
+void FolderListBox::StartWatching() {
+  if (watching_) return;
+  watching_ = true;
+  if (current_.empty()) return;
+  Watch();
+  Refresh();  // whatever changed while nobody watched
+}
+
+void FolderListBox::StopWatching() {
+  watching_ = false;
+  watch_.Stop();
+}
+
+void FolderListBox::Watch() {
+  // One watch for the pane: the files in the folder are its file list's, told through
+  // onContentChange.
+  if (!watch_.Start(current_, FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_FILE_NAME, [this] { Refresh(); }))
+    watch_.Stop();  // not watchable (unreadable, say): shown as read, and read again when shown again
+}
+
+void FolderListBox::Refresh() {
+  if (current_.empty()) return;
+  if (token_ != nullptr) {
+    readAgain_ = true;  // once this read is in: it may have missed the change
+    return;
+  }
+  Read(current_, false);
+}
+
+void FolderListBox::Read(const std::wstring& wanted, bool opening) {
+  if (token_ != nullptr) token_->box = nullptr;  // the newest read wins
+  token_ = std::make_shared<Token>(Token{this});
+  opening_ = opening;
+  readAgain_ = false;
+  const auto pending = std::make_shared<PendingWork>();
+  auto read = [wanted, root = root_] {
+    Reading reading;
+    reading.chain = ListFolderChain(wanted, root);
+    reading.empty = reading.chain.currentIndex + 1 == reading.chain.entries.size() &&
+                    reading.chain.error == ERROR_SUCCESS && FolderIsEmpty(reading.chain.current);
+    return reading;
+  };
+  const bool started = ResultWindow() != nullptr && RunOnWorker([token = token_, wanted, opening, pending, read] {
+                         PostToInterface([token, wanted, opening, pending = pending, reading = read()]() mutable {
+                           pending.reset();  // in: whatever the list does with it is the list's own work
+                           if (token->box != nullptr) token->box->Opened(std::move(reading), wanted, opening);
+                         });
+                       });
+  if (!started) Opened(read(), wanted, opening);  // read here, as a slower list would
+}
+
+void FolderListBox::Opened(Reading reading, const std::wstring& wanted, bool opening) {
+  token_.reset();
+  FolderChain& chain = reading.chain;
+  const bool there = SamePath(chain.current, TrimFolder(wanted));  // the same path, whatever its capitals
+  if (opening && there && chain.error != ERROR_SUCCESS) {
+    // Cannot be read: the list stays where it was, its highlight back on the current folder.
+    if (list_ != nullptr && currentIndex_ < entries_.size())
+      SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(currentIndex_), 0);
+    if (onOpenFailed) onOpenFailed(TrimFolder(wanted), chain.error);
+  } else if (!opening && there && reading.empty && watch_.Watching()) {
+    // A folder is emptied before it is deleted, and where a deleted folder lasts as long as
+    // anyone has it open, the watch would keep it: let go of it, then look again.
+    watch_.Stop();
+    Read(current_, false);
+    return;
+  } else {
+    const bool moved = opening || !SamePath(chain.current, current_);
+    Show(std::move(chain), !moved);
+    if (watching_ && !watch_.Watching()) Watch();
+    if (moved && onChange) onChange();
+    if (!moved && onContentChange) onContentChange();
+  }
+  if (readAgain_ && token_ == nullptr) Refresh();
 }
 
 void FolderListBox::OpenSelected() {
@@ -112,15 +218,32 @@ void FolderListBox::OnCommand(WORD notificationCode) {
   if (notificationCode == LBN_DBLCLK) OpenSelected();
 }
 
-void FolderListBox::Show(FolderChain chain) {
+void FolderListBox::Show(FolderChain chain, bool keepView) {
+  // A list read again keeps its scroll position and the line the user highlighted.
+  LRESULT top = -1;
+  std::wstring highlighted;
+  if (keepView && list_ != nullptr) {
+    top = SendMessageW(list_, LB_GETTOPINDEX, 0, 0);
+    const LRESULT selected = SendMessageW(list_, LB_GETCURSEL, 0, 0);
+    if (selected >= 0 && static_cast<size_t>(selected) < entries_.size())
+      highlighted = entries_[static_cast<size_t>(selected)].path;
+  }
+  const bool moved = !SamePath(chain.current, current_);
+  if (moved) watch_.Stop();
   current_ = std::move(chain.current);
   entries_ = std::move(chain.entries);
   currentIndex_ = chain.currentIndex;
   error_ = chain.error;
-  Fill();
+  if (moved && watching_) Watch();
+  size_t select = currentIndex_;
+  if (!highlighted.empty()) {
+    for (size_t i = 0; i < entries_.size(); ++i)
+      if (entries_[i].path == highlighted) select = i;
+  }
+  Fill(select, top);
 }
 
-void FolderListBox::Fill() {
+void FolderListBox::Fill(size_t select, LRESULT top) {
   if (list_ == nullptr) return;
   SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
   SendMessageW(list_, LB_RESETCONTENT, 0, 0);
@@ -138,8 +261,8 @@ void FolderListBox::Fill() {
       break;
     }
   }
-  if (currentIndex_ < entries_.size())
-    SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(currentIndex_), 0);
+  if (select < entries_.size()) SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(select), 0);
+  if (top >= 0) SendMessageW(list_, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
   UpdateMetrics();
   SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list_, nullptr, TRUE);

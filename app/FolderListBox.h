@@ -6,14 +6,23 @@
 // The window creates the control (CreateWindowExW with ExStyle() and Style()), hands it to
 // Attach, and forwards the control's WM_COMMAND, WM_MEASUREITEM and WM_DRAWITEM here.
 // WM_MEASUREITEM arrives while the control is being created, before Attach.
+//
+// A folder the user opens is read on a worker and shown when the read comes back; a folder
+// that cannot be read is reported through onOpenFailed and the list stays where it was. A list
+// that watches its folder shows new and vanished subfolders by itself, keeping its scroll
+// position and highlight, and tells its file list of changed files; when the folder itself
+// vanishes (it, or a folder above it, deleted or renamed) the list moves to the nearest folder
+// above it that is still there, as if the user had opened that.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/Background.h"
 #include "app/FolderListing.h"
 #include "app/Panes.h"
 
@@ -43,6 +52,9 @@ class FolderListBox : public FolderListView {
   // refused (false, ERROR_NOT_SAME_DEVICE), as is one whose root is not there. False leaves
   // the list as it was, with the reason in GetLastError.
   bool SetPath(const std::wstring& folder);
+  // As SetPath, showing `subfolders` (read from `folder` by the caller) without reading again,
+  // and without calling onChange: the caller fills the file list from the same read.
+  bool SetListing(const std::wstring& folder, const NameList& subfolders);
 
   // The current folder, without trailing "\" unless it is a root; empty before SetPath.
   std::wstring Path() const override { return current_; }
@@ -54,22 +66,44 @@ class FolderListBox : public FolderListView {
   // Why the current folder's subfolders could not all be listed; ERROR_SUCCESS when they were.
   DWORD ListingError() const { return error_; }
 
-  // Makes the folder on line `index` current, as a double-click on it does.
+  // Makes the folder on line `index` current, as a double-click on it does, once it has been
+  // read; until then the list shows the folder it showed.
   void Open(size_t index);
+
+  // Reading the folder again whenever its subfolders or files change or it vanishes, until
+  // StopWatching; a change of files is passed on through onContentChange. Starting also reads
+  // it again, for what changed while nobody watched.
+  void StartWatching();
+  void StopWatching();
+  // Reads the current folder again, keeping what is shown until the new lines come.
+  void Refresh();
 
   void OnCommand(WORD notificationCode);
   void OnMeasureItem(MEASUREITEMSTRUCT& item) const;
   void OnDrawItem(const DRAWITEMSTRUCT& item) const;
 
   std::function<void()> onChange;  // the current folder was set or opened (DirN_Change)
+  // The current folder was read again and is still current: its files may have changed.
+  std::function<void()> onContentChange;
+  // A folder the user opened could not be read: its path, and the system's reason.
+  std::function<void(const std::wstring& folder, DWORD error)> onOpenFailed;
 
  private:
   static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                        UINT_PTR id, DWORD_PTR self);
   void Detach();
   void OpenSelected();
-  void Show(FolderChain chain);
-  void Fill();
+  struct Token;
+  bool SetRoot(const std::wstring& full);
+  struct Reading {
+    FolderChain chain;
+    bool empty = false;  // the folder holds nothing at all
+  };
+  void Watch();
+  void Read(const std::wstring& wanted, bool opening);
+  void Opened(Reading reading, const std::wstring& wanted, bool opening);
+  void Show(FolderChain chain, bool keepView = false);
+  void Fill(size_t select = static_cast<size_t>(-1), LRESULT top = -1);
   void UpdateMetrics();
   HFONT DrawingFont() const;
 
@@ -82,6 +116,11 @@ class FolderListBox : public FolderListView {
   DWORD error_ = ERROR_SUCCESS;
   int indent_ = 16;  // pixels per level, from the font
   int padding_ = 2;
+  std::shared_ptr<Token> token_;  // the read going on, if any
+  bool opening_ = false;          // that read is the user's opening of a folder
+  bool readAgain_ = false;        // a change came while the folder was being read
+  bool watching_ = false;
+  FolderWatch watch_;
 };
 
 }  // namespace quorvane

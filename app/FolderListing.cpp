@@ -32,33 +32,49 @@ HANDLE FindFirst(const std::wstring& search, WIN32_FIND_DATAW& data) {
   return find;
 }
 
-NameList ReadFolder(const std::wstring& folder, const std::wstring& pattern, bool wantFolders) {
-  NameList out;
+// Reads `folder`'s names that `pattern` admits, into `folders` and `files` (either may be
+// null: those are not wanted). The error is ERROR_SUCCESS when the whole folder was read.
+DWORD ReadFolder(const std::wstring& folder, const std::wstring& pattern, NameList* folders, NameList* files) {
   const std::wstring search = JoinPath(SystemForm(folder, 1 + pattern.size()), pattern);
   WIN32_FIND_DATAW data;
   UniqueFind find(FindFirst(search, data));
+  DWORD error = ERROR_SUCCESS;
   if (!find) {
-    const DWORD error = GetLastError();
+    error = GetLastError();
     // Nothing matched: an empty list, not a fault.
-    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) out.error = error;
-    return out;
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) error = ERROR_SUCCESS;
+  } else {
+    constexpr DWORD kUnwanted = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    do {
+      const std::wstring_view name = data.cFileName;
+      if (name.empty() || name == L"." || name == L"..") continue;
+      if (data.dwFileAttributes & kUnwanted) continue;
+      NameList* into = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? folders : files;
+      if (into != nullptr) into->names.emplace_back(name);
+    } while (FindNextFileW(find.get(), &data));
+    error = GetLastError();
+    if (error == ERROR_NO_MORE_FILES) error = ERROR_SUCCESS;
   }
-  constexpr DWORD kUnwanted = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  do {
-    const std::wstring_view name = data.cFileName;
-    if (name.empty() || name == L"." || name == L"..") continue;
-    if (data.dwFileAttributes & kUnwanted) continue;
-    const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (isFolder != wantFolders) continue;
-    out.names.emplace_back(name);
-  } while (FindNextFileW(find.get(), &data));
-  const DWORD error = GetLastError();
-  if (error != ERROR_NO_MORE_FILES) out.error = error;
-  std::sort(out.names.begin(), out.names.end(), NameLess);
-  return out;
+  for (NameList* list : {folders, files}) {
+    if (list == nullptr) continue;
+    list->error = error;
+    std::sort(list->names.begin(), list->names.end(), NameLess);
+  }
+  return error;
 }
 
 }  // namespace
+
+bool FolderIsEmpty(const std::wstring& folder) {
+  WIN32_FIND_DATAW data;
+  UniqueFind find(FindFirst(JoinPath(SystemForm(folder, 2), L"*"), data));
+  if (!find) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  do {
+    const std::wstring_view name = data.cFileName;
+    if (name != L"." && name != L"..") return false;
+  } while (FindNextFileW(find.get(), &data));
+  return GetLastError() == ERROR_NO_MORE_FILES;
+}
 
 bool FolderExists(const std::wstring& folder) {
   const DWORD attributes = GetFileAttributesW(SystemForm(folder).c_str());
@@ -77,15 +93,38 @@ std::wstring NearestExistingFolder(const std::wstring& folder, const std::wstrin
   return root;
 }
 
-NameList ListSubfolders(const std::wstring& folder) { return ReadFolder(folder, L"*", true); }
+NameList ListSubfolders(const std::wstring& folder) {
+  NameList folders;
+  ReadFolder(folder, L"*", &folders, nullptr);
+  return folders;
+}
 
 NameList ListFiles(const std::wstring& folder, const std::wstring& pattern) {
-  return ReadFolder(folder, pattern, false);
+  NameList files;
+  ReadFolder(folder, pattern, nullptr, &files);
+  return files;
+}
+
+FolderContents ListFolder(const std::wstring& folder) {
+  FolderContents contents;
+  ReadFolder(folder, L"*", &contents.folders, &contents.files);
+  return contents;
+}
+
+NameList Admitted(const NameList& files, std::wstring_view pattern) {
+  NameList admitted;
+  admitted.error = files.error;
+  for (const std::wstring& name : files.names)
+    if (PatternAdmits(pattern, name)) admitted.names.push_back(name);
+  return admitted;
 }
 
 FolderChain ListFolderChain(const std::wstring& wanted, const std::wstring& root) {
+  return ChainWith(NearestExistingFolder(wanted, root), root, nullptr);
+}
+
+FolderChain ChainWith(const std::wstring& current, const std::wstring& root, const NameList* subfolders) {
   FolderChain chain;
-  const std::wstring current = NearestExistingFolder(wanted, root);
   chain.entries.push_back({root, root, 0});
   std::wstring path = root;
   int level = 0;
@@ -96,13 +135,15 @@ FolderChain ListFolderChain(const std::wstring& wanted, const std::wstring& root
   }
   chain.current = path;
   chain.currentIndex = chain.entries.size() - 1;
-  NameList subfolders = ListSubfolders(path);
-  chain.error = subfolders.error;
-  chain.entries.reserve(chain.entries.size() + subfolders.names.size());
-  for (std::wstring& name : subfolders.names) {
-    std::wstring child = JoinPath(path, name);
-    chain.entries.push_back({std::move(name), std::move(child), level + 1});
+  NameList read;
+  if (subfolders == nullptr) {
+    read = ListSubfolders(path);
+    subfolders = &read;
   }
+  chain.error = subfolders->error;
+  chain.entries.reserve(chain.entries.size() + subfolders->names.size());
+  for (const std::wstring& name : subfolders->names)
+    chain.entries.push_back({name, JoinPath(path, name), level + 1});
   return chain;
 }
 

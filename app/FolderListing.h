@@ -12,6 +12,9 @@
 
 namespace quorvane {
 
+// Whether a folder holds nothing at all, hidden or not; false when it cannot be read.
+bool FolderIsEmpty(const std::wstring& folder);
+
 // Whether a folder is there. A folder that is there but cannot be read still counts.
 bool FolderExists(const std::wstring& folder);
 
@@ -33,6 +36,16 @@ NameList ListSubfolders(const std::wstring& folder);
 // without hidden or system files.
 NameList ListFiles(const std::wstring& folder, const std::wstring& pattern);
 
+// A folder's subfolders and files (as ListSubfolders and ListFiles with "*"), from one read.
+struct FolderContents {
+  NameList folders;
+  NameList files;
+};
+FolderContents ListFolder(const std::wstring& folder);
+
+// The names of `files` that `pattern` admits, in the same order, with the same error.
+NameList Admitted(const NameList& files, std::wstring_view pattern);
+
 // One line of the folder list.
 struct FolderEntry {
   std::wstring text;  // what the line shows: the folder's own name, or the root itself
@@ -52,5 +65,8 @@ struct FolderChain {
 // ancestor (never above `root`). Names along the chain are spelt as on the disk where the disk
 // tells.
 FolderChain ListFolderChain(const std::wstring& wanted, const std::wstring& root);
+// The chain for `current` (which exists) under `root`, with `current`'s subfolders as given,
+// or read here when `subfolders` is null.
+FolderChain ChainWith(const std::wstring& current, const std::wstring& root, const NameList* subfolders);
 
 }  // namespace quorvane

@@ -149,6 +149,27 @@ std::vector<std::wstring> NamesBelowRoot(std::wstring_view path) {
 
 bool SamePath(std::wstring_view a, std::wstring_view b) { return EqualIgnoringCase(a, b); }
 
+bool PatternAdmits(std::wstring_view pattern, std::wstring_view name) {
+  // Star matches any run of characters, "?" any one; the rest compare without regard to case.
+  size_t p = 0, n = 0, star = std::wstring_view::npos, resume = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == L'*') {
+      star = p++;
+      resume = n;
+    } else if (p < pattern.size() && (pattern[p] == L'?' || SamePath(pattern.substr(p, 1), name.substr(n, 1)))) {
+      ++p;
+      ++n;
+    } else if (star != std::wstring_view::npos) {
+      p = star + 1;
+      n = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == L'*') ++p;
+  return p == pattern.size();
+}
+
 bool NameLess(const std::wstring& a, const std::wstring& b) {
   const int order = CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
                                          static_cast<int>(b.size()), TRUE);

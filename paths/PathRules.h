@@ -40,6 +40,9 @@ std::vector<std::wstring> NamesBelowRoot(std::wstring_view path);
 // to case, the same way whatever the user's locale ("C:\" and "c:\").
 bool SamePath(std::wstring_view a, std::wstring_view b);
 
+// Whether a file-name pattern ("*.bmp") admits a name, as the system matches long names.
+bool PatternAdmits(std::wstring_view pattern, std::wstring_view name);
+
 // The order of names in both lists: ordinal without regard to case, and names that differ
 // only in case (possible in case-sensitive folders) in a fixed order after that.
 bool NameLess(const std::wstring& a, const std::wstring& b);

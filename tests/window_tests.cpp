@@ -530,6 +530,36 @@ TEST(flow, folders_are_opened_and_files_picked_through_the_panes) {
   check::RemoveTree(check::ProgramFolder() + L"scratch");
 }
 
+TEST(flow, the_lists_of_the_page_shown_follow_the_disk) {
+  CleanGameFolder();
+  check::WriteFile(kFolder + L"red.bmp", "BM red picture");
+  OpenWindow w;
+  check::MessageBoxAnswerer boxes;
+  boxes.answers = {IDYES};
+  check::Click(w[kOption1]);
+  check::Click(w[kOption4]);
+  check::Choose(w[kFile1], check::IndexOf(w[kFile1], L"red.bmp"));
+  check::Type(w[kText1], L"team");
+  check::Click(w[kCommand1]);
+  w.waitForTools();
+  // The skin that Continue made shows in the Skins page's list by itself...
+  REQUIRE(check::PumpUntil([&] { return check::IndexOf(w[kFile1], L"team.larmor.bmp") >= 0; }));
+  CHECK_EQ(SendMessageW(w[kFile1], LB_GETCURSEL, 0, 0), check::IndexOf(w[kFile1], L"red.bmp"));
+  // ...not in the hidden page's lists, which nothing watches, until that page shows again.
+  check::Pump(600);
+  CHECK_EQ(check::IndexOf(w[kFile2], L"team.larmor.bmp"), -1);
+  CHECK_EQ(check::IndexOf(w[kFile3], L"team.vol"), -1);
+  w.showPage(1);
+  REQUIRE(check::PumpUntil([&] {
+    return check::IndexOf(w[kFile2], L"team.larmor.bmp") >= 0 && check::IndexOf(w[kFile3], L"team.vol") >= 0;
+  }));
+  // Updates choose and record nothing.
+  CHECK_EQ(w.state().SkinFile, kFolder + L"red.bmp");
+  CHECK(w.state().VolumeSkinFile.empty() && w.state().VolumeFile.empty());
+  CHECK_EQ(SendMessageW(w[kFile2], LB_GETCURSEL, 0, 0), LB_ERR);
+  CleanGameFolder();
+}
+
 namespace {
 
 std::vector<HWND> AboutWindows() {

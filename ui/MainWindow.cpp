@@ -178,6 +178,13 @@ bool Quorvane::CreateControls(std::wstring& error) {
       return false;
     }
   }
+  for (FolderListBox* list : {&Dir1_, &Dir2_, &Dir3_})
+    list->onOpenFailed = [this](const std::wstring& folder, DWORD reason) { FolderUnreadable(folder, reason); };
+  // A file list reads its folder again when its folder list has seen its files change: the
+  // pick it recorded stays, and no click is raised.
+  Dir1_.onContentChange = [this] { File1_.Refresh(); };
+  Dir2_.onContentChange = [this] { File2_.Refresh(); };
+  Dir3_.onContentChange = [this] { File3_.Refresh(); };
   Dir1_.onChange = [this] { Dir1_Change(); };
   Dir2_.onChange = [this] { Dir2_Change(); };
   Dir3_.onChange = [this] { Dir3_Change(); };
@@ -243,6 +250,9 @@ void Quorvane::ShowPage(int page) {
   preview_.Hide();
   const HWND focus = GetFocus();
   for (int i = 0; i < 2; ++i) ShowWindow(pages_[static_cast<size_t>(i)], i == page ? SW_SHOW : SW_HIDE);
+  // Only the lists in sight follow the disk; the others are read again when they come back.
+  WatchPage(page == 0 ? 1 : 0, false);
+  WatchPage(page, true);
   if (TabCtrl_GetCurSel(tab_) != page) TabCtrl_SetCurSel(tab_, page);
   // The focus never stays on a control that has just been hidden.
   if (focus != nullptr && IsChild(hwnd_, focus) && !IsWindowVisible(focus)) SetFocus(tab_);
@@ -260,6 +270,16 @@ void Quorvane::RestoreFocus() {
   if (target == nullptr || !IsChild(hwnd_, target) || !IsWindowVisible(target) || !IsWindowEnabled(target))
     target = tab_;
   SetFocus(target);
+}
+
+void Quorvane::WatchPage(int page, bool watch) {
+  const std::array<FolderListBox*, 3> dirs{&Dir1_, &Dir2_, &Dir3_};
+  for (size_t i = page == 0 ? 0 : 1; i < (page == 0 ? 1 : 3); ++i) {
+    if (watch)
+      dirs[i]->StartWatching();
+    else
+      dirs[i]->StopWatching();
+  }
 }
 
 // Tab enters an option group at one stop: the selected option, as in the system's dialogs.
@@ -468,10 +488,22 @@ void Quorvane::EnableVolumePane(bool enabled) {
 
 bool Quorvane::Form_Load() {
   if (!ResolveAppDir(state_)) return false;
-  // Each folder list raises its change, which points its file list at the same folder. A
-  // folder list that cannot show the program folder stays empty and usable.
-  for (FolderListBox* list : {&Dir1_, &Dir2_, &Dir3_}) list->SetPath(state_.AppDir);
+  // Every pane starts in the program folder, all from one read of it, before the window
+  // shows: each file list shows what its folder list's change would have read. A folder list
+  // that cannot show the program folder stays empty and usable.
+  const FolderContents contents = ListFolder(state_.AppDir);
+  const std::pair<FolderListBox*, FileListBox*> panes[] = {{&Dir1_, &File1_}, {&Dir2_, &File2_}, {&Dir3_, &File3_}};
+  for (auto [dir, files] : panes) {
+    if (!dir->SetListing(state_.AppDir, contents.folders)) continue;
+    files->SetListing(dir->Path(), Admitted(contents.files, files->Pattern()).names, contents.files.error);
+  }
   return true;
+}
+
+void Quorvane::FolderUnreadable(const std::wstring& folder, DWORD reason) {
+  EventScope scope(*this);
+  state_.Answer = static_cast<std::int16_t>(
+      prompts_->ShowPrompt(L"Unable to open " + folder + L": " + SystemMessage(reason) + L"..!", kOops, kWarning));
 }
 
 void Quorvane::Dir1_Change() { FolderChanged(Dir1_, File1_); }

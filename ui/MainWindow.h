@@ -57,6 +57,8 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   bool CreateControls(std::wstring& error);
   bool Layout(UINT dpi);
   void ShowPage(int page);
+  void WatchPage(int page, bool watch);
+  void FolderUnreadable(const std::wstring& folder, DWORD reason);
   void OnCommand(int id, int code);
   void ToolExitedNotice(WPARAM id);
   void KeepTabStopOnSelection(ControlId option);

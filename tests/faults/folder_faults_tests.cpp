@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "services/WinError.h"
 #include "tests/support/main_window.h"
 #include "tests/support/ui_driver.h"
 
@@ -79,17 +80,15 @@ TEST(folders, a_folder_deleted_while_shown_leaves_the_lists_usable) {
   const Args doomedFiles{L"x.bmp"};
   CHECK_EQ(LinesOnceFilled(w[kFile1], doomedFiles), doomedFiles);
 
-  check::RemoveTree(doomed);
-  REQUIRE(!Exists(doomed));
-  // Its picture, still listed, is clicked: recorded as the user picked it.
+  // Its picture is picked, then the folder is deleted from outside while shown: the pane moves
+  // by itself to the nearest folder still there, and the pick stays as the user made it.
   w.choose(kFile1, L"x.bmp");
   CHECK_EQ(w.state().SkinFile, doomed + L"\\x.bmp");
-  // Opening the vanished folder lands on the nearest folder still there.
-  w.open(kDir1, L"doomed");
-  CHECK_EQ(CurrentLine(w[kDir1]), L"scratch");
+  check::RemoveTree(doomed);
+  REQUIRE(check::PumpUntil([&] { return CurrentLine(w[kDir1]) == L"scratch" && check::Items(w[kFile1]).empty(); }));
+  CHECK(!Exists(doomed));
   CHECK_EQ(check::IndexOf(w[kDir1], L"doomed"), -1);
   CHECK_EQ(check::IndexOf(w[kDir1], L"inner"), -1);
-  CHECK(check::Items(w[kFile1]).empty());
   CHECK_EQ(w.state().SkinFile, doomed + L"\\x.bmp");
   CHECK(IsWindow(w.window.hwnd()) && !QuitPosted());
 
@@ -159,7 +158,7 @@ TEST(folders, a_picked_file_deleted_before_continue_is_told_about) {
   CleanGameFolder();
 }
 
-TEST(folders, an_unreadable_folder_shows_empty_and_the_lists_go_on) {
+TEST(folders, an_unreadable_folder_is_told_about_and_the_pane_stays) {
   CleanGameFolder();
   const std::wstring tree = ScratchFolder(L"locked tree"), locked = tree + L"\\locked";
   REQUIRE(MakeFolder(locked));
@@ -175,16 +174,18 @@ TEST(folders, an_unreadable_folder_shows_empty_and_the_lists_go_on) {
     return;
   }
   OpenWindow w;
-  OpenDown(w, kDir1, {L"scratch", L"locked tree", L"locked"});
-  // Shown as current, with nothing below it and no files; clicking the empty list picks nothing.
-  const int current = static_cast<int>(SendMessageW(w[kDir1], LB_GETCURSEL, 0, 0));
-  CHECK_EQ(SendMessageW(w[kDir1], LB_GETCOUNT, 0, 0), static_cast<LRESULT>(current + 1));
-  CHECK(check::Items(w[kFile1]).empty());
-  check::Choose(w[kFile1], 0);
-  CHECK(w.state().SkinFile.empty());
-  // Up again, and the rest of the disk is as usable as before.
-  w.open(kDir1, L"locked tree");
-  CHECK(check::IndexOf(w[kDir1], L"locked") >= 0);
+  check::MessageBoxAnswerer boxes;
+  OpenDown(w, kDir1, {L"scratch", L"locked tree"});
+  const std::vector<std::wstring> before = check::Items(w[kFile1]);
+  check::Open(w[kDir1], check::IndexOf(w[kDir1], L"locked"));
+  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{Warning(L"Unable to open " + locked + L": " +
+                                                     quorvane::SystemMessage(ERROR_ACCESS_DENIED) + L"..!")}));
+  CHECK_EQ(w.state().Answer, IDOK);
+  // The pane stays where it was, and the rest of the disk is as usable as before.
+  CHECK_EQ(CurrentLine(w[kDir1]), L"locked tree");
+  CHECK_EQ(check::Items(w[kFile1]), before);
+  w.open(kDir1, L"scratch");
+  CHECK(check::IndexOf(w[kDir1], L"locked tree") >= 0);
   CHECK(IsWindow(w.window.hwnd()) && !QuitPosted());
 }
 

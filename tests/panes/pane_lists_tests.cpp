@@ -224,6 +224,7 @@ TEST(folderlist, a_deleted_folder_opens_its_nearest_existing_ancestor) {
 
   // The file list told to show a folder that vanished stays empty and usable.
   w.file1.SetPath(tree + L"\\gone");
+  Settle();
   CHECK(w.file1.Names().empty());
   CHECK_EQ(Texts(w.file1.Handle()).size(), size_t{0});
   CHECK(w.file1.ListingError() != static_cast<DWORD>(ERROR_SUCCESS));

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "app/Background.h"
 #include "app/Panes.h"
 #include "tests/support/check.h"
 
@@ -54,8 +55,12 @@ PaneWindow::PaneWindow() {
   int x = 10;
   for (Pane& pane : panes) {
     // Wired as the main window wires its panes.
-    pane.dir.onChange = [&dir = pane.dir, &files = pane.files] { FolderChanged(dir, files); };
+    pane.dir.onChange = [this, &dir = pane.dir, &files = pane.files] {
+      FolderChanged(dir, files);
+      if (settle) Settle();
+    };
     pane.files.onClick = [&files = pane.files, &recorded = pane.recorded] { FileClicked(files, recorded); };
+    pane.dir.onContentChange = [&files = pane.files] { files.Refresh(); };
     if (!pane.dir.Attach(MakeList(hwnd, pane.dirId, FolderListBox::ExStyle(), FolderListBox::Style(), x, 10)))
       throw std::runtime_error("cannot attach a folder list");
     if (!pane.files.Attach(MakeList(hwnd, pane.dirId + 1, FileListBox::ExStyle(), FileListBox::Style(), x, 180)))
@@ -118,7 +123,10 @@ LRESULT PaneWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         ++okPresses;
         return 0;
       }
-      if (auto* dir = FolderFor(id)) dir->OnCommand(code);
+      if (auto* dir = FolderFor(id)) {
+        dir->OnCommand(code);
+        if (settle) Settle();
+      }
       if (auto* files = FilesFor(id)) files->OnCommand(code);
       return 0;
     }
@@ -169,7 +177,10 @@ void PaneWindow::PressEnter(HWND list) {
     DispatchMessageW(&msg);
   }
   check::Pump(0);
+  if (settle) Settle();
 }
+
+void Settle() { check::PumpUntil([] { return ListsSettled(); }); }
 
 std::vector<std::wstring> Texts(HWND list) {
   std::vector<std::wstring> texts;

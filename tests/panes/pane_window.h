@@ -27,6 +27,9 @@ class PaneWindow {
   quorvane::QuorvaneCode state;
   quorvane::FolderListBox dir1, dir2, dir3;
   quorvane::FileListBox file1{L"*.bmp"}, file2{L"*.bmp"}, file3{L"*.vol"};
+  // Whether opening a folder (or setting one) waits until both lists have read it, as a user
+  // who looks at them would; off to see them read in the background.
+  bool settle = true;
   int okPresses = 0;    // the default button was pressed
   int dir1Changes = 0;  // onChange calls of dir1
 
@@ -42,6 +45,9 @@ class PaneWindow {
   quorvane::FolderListBox* FolderFor(int id);
   quorvane::FileListBox* FilesFor(int id);
 };
+
+// Handles this thread's messages until no list is reading or filling.
+void Settle();
 
 // Every line's text, as LB_GETTEXT gives it (what type-ahead and screen readers see).
 std::vector<std::wstring> Texts(HWND list);

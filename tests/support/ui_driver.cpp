@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "app/Background.h"
 #include "tests/support/check.h"
 
 namespace check {
@@ -91,6 +92,8 @@ void Choose(HWND list, int index) {
 void Open(HWND list, int index) {
   SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
   Notify(list, LBN_DBLCLK);
+  // The folder is read in the background: the user sees it once it is in.
+  PumpUntil([] { return quorvane::ListsSettled(); });
 }
 
 void Key(HWND target, UINT key) {

@@ -39,7 +39,7 @@ class MessageBoxAnswerer {
 void Click(HWND button);                               // BM_CLICK
 void Type(HWND edit, const std::wstring& text);        // replaces the text; EN_CHANGE follows
 void Choose(HWND list, int index);                     // selects an item: LBN_SELCHANGE
-void Open(HWND list, int index);                       // double-clicks an item: LBN_DBLCLK
+void Open(HWND list, int index);  // double-clicks an item: LBN_DBLCLK; waits for the lists to read
 void Key(HWND target, UINT key);                       // WM_KEYDOWN/WM_KEYUP posted to target
 int IndexOf(HWND list, const std::wstring& text);      // LB_FINDSTRINGEXACT, -1 when absent
 void Drop(HWND window, const std::vector<std::wstring>& paths);  // WM_DROPFILES, as Explorer sends it

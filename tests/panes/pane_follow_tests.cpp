@@ -1,0 +1,125 @@
+// The panes following the disk: files and folders made, deleted and renamed from outside show
+// in a watched pane by themselves, leaving the scroll position, the highlight and the pick as
+// they were; a vanished folder moves its pane up; an unwatched pane reads nothing until it is
+// watched again.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/FolderListing.h"
+#include "tests/panes/pane_window.h"
+#include "tests/support/check.h"
+
+using namespace quorvane;
+using namespace panes_test;
+
+namespace {
+
+bool Has(const std::vector<std::wstring>& names, const std::wstring& name) {
+  for (const std::wstring& n : names)
+    if (n == name) return true;
+  return false;
+}
+
+bool Shows(HWND list, const std::wstring& name) { return Has(Texts(list), name); }
+
+LRESULT Top(HWND list) { return SendMessageW(list, LB_GETTOPINDEX, 0, 0); }
+
+std::wstring Selected(HWND list) {
+  const int i = Selection(list);
+  const std::vector<std::wstring> texts = Texts(list);
+  return i >= 0 && static_cast<size_t>(i) < texts.size() ? texts[static_cast<size_t>(i)] : L"";
+}
+
+}  // namespace
+
+TEST(follow, files_and_folders_changed_outside_show_without_moving_the_view_or_the_pick) {
+  const std::wstring tree = check::ScratchFolder(L"follow");
+  for (int i = 10; i < 50; ++i) check::WriteFile(tree + L"\\pic" + std::to_wstring(i) + L".bmp", "BM");
+  PaneWindow w;
+  HWND files = w.file1.Handle(), dir = w.dir1.Handle();
+  REQUIRE(w.dir1.SetPath(tree));
+  w.dir1.StartWatching();
+  REQUIRE(w.file1.Names().size() == size_t{40});
+  SendMessageW(files, LB_SETTOPINDEX, 10, 0);
+  w.Choose(files, 20);
+  const LRESULT top = Top(files);
+  const std::wstring chosen = Selected(files), picked = w.state.SkinFile;
+  REQUIRE(top > 0 && chosen == L"pic30.bmp" && picked == tree + L"\\pic30.bmp");
+
+  // Made, deleted and renamed before the view and after it, by someone else.
+  check::WriteFile(tree + L"\\aaa made.bmp", "BM");
+  check::WriteFile(tree + L"\\not a picture.txt", "");
+  REQUIRE(DeleteFileW((tree + L"\\pic11.bmp").c_str()));
+  REQUIRE(MoveFileW((tree + L"\\pic12.bmp").c_str(), (tree + L"\\zzz renamed.bmp").c_str()));
+  REQUIRE(CreateDirectoryW((tree + L"\\new folder").c_str(), nullptr));
+  REQUIRE(check::PumpUntil([&] {
+    return Shows(files, L"aaa made.bmp") && !Shows(files, L"pic11.bmp") && !Shows(files, L"pic12.bmp") &&
+           Shows(files, L"zzz renamed.bmp") && Shows(dir, L"new folder");
+  }));
+  CHECK(!Shows(files, L"not a picture.txt"));
+  CHECK_EQ(Texts(files), w.file1.Names());
+  CHECK_EQ(w.file1.Names().size(), size_t{40});
+  CHECK_EQ(Top(files), top);
+  CHECK_EQ(Selected(files), chosen);
+  CHECK_EQ(w.file1.FileName(), chosen);
+  CHECK_EQ(w.state.SkinFile, picked);
+  CHECK_EQ(w.dir1Changes, 1);  // only SetPath's: an update is not a change of folder
+
+  // The chosen file itself deleted: nothing is chosen, and the pick stays as it was made.
+  REQUIRE(DeleteFileW((tree + L"\\" + chosen).c_str()));
+  REQUIRE(RemoveDirectoryW((tree + L"\\new folder").c_str()));
+  REQUIRE(check::PumpUntil([&] { return !Shows(files, chosen) && !Shows(dir, L"new folder"); }));
+  CHECK_EQ(Selection(files), -1);
+  CHECK_EQ(Top(files), top);
+  CHECK_EQ(w.state.SkinFile, picked);
+  CHECK_EQ(w.dir1.Path(), tree);
+  check::RemoveTree(tree);
+}
+
+TEST(follow, a_vanished_folder_moves_the_pane_to_the_nearest_one_above) {
+  const std::wstring tree = check::ScratchFolder(L"vanish");
+  const std::wstring a = tree + L"\\a", b = a + L"\\b";
+  REQUIRE(CreateDirectoryW(a.c_str(), nullptr) && CreateDirectoryW(b.c_str(), nullptr));
+  check::WriteFile(b + L"\\in b.bmp", "BM");
+  check::WriteFile(tree + L"\\in tree.bmp", "BM");
+  PaneWindow w;
+  REQUIRE(w.dir1.SetPath(b));
+  w.dir1.StartWatching();
+  w.Choose(w.file1.Handle(), 0);
+  const std::wstring picked = w.state.SkinFile;
+  REQUIRE(picked == b + L"\\in b.bmp");
+  const int changes = w.dir1Changes;
+
+  // A folder above the shown one renamed: the shown one is gone from where it was.
+  REQUIRE(MoveFileW(a.c_str(), (tree + L"\\renamed").c_str()));
+  REQUIRE(check::PumpUntil([&] { return w.dir1.Path() == tree; }));
+  REQUIRE(check::PumpUntil([&] { return w.file1.Path() == tree && Shows(w.file1.Handle(), L"in tree.bmp"); }));
+  CHECK_EQ(w.dir1Changes, changes + 1);  // moving raises the change, so the file list follows
+  CHECK(Shows(w.dir1.Handle(), L"renamed"));
+  CHECK_EQ(w.state.SkinFile, picked);
+
+  // The shown folder itself deleted, by this program's own calls.
+  REQUIRE(w.dir1.SetPath(tree + L"\\renamed\\b"));
+  check::RemoveTree(tree + L"\\renamed\\b");
+  REQUIRE(check::PumpUntil([&] { return w.dir1.Path() == tree + L"\\renamed"; }));
+  CHECK(!check::FileExists(tree + L"\\renamed\\b"));
+  check::RemoveTree(tree);
+}
+
+TEST(follow, an_unwatched_pane_reads_its_folder_again_only_when_watched_again) {
+  const std::wstring tree = check::ScratchFolder(L"unwatched");
+  PaneWindow w;
+  REQUIRE(w.dir1.SetPath(tree));
+  w.dir1.StartWatching();
+  Settle();  // its read on starting, done before anything changes
+  w.dir1.StopWatching();
+  check::WriteFile(tree + L"\\while away.bmp", "BM");
+  REQUIRE(CreateDirectoryW((tree + L"\\away").c_str(), nullptr));
+  check::Pump(600);  // several times the time a watched pane takes to show it
+  CHECK(w.file1.Names().empty());
+  CHECK(!Shows(w.dir1.Handle(), L"away"));
+  w.dir1.StartWatching();
+  REQUIRE(check::PumpUntil([&] { return Shows(w.file1.Handle(), L"while away.bmp") && Shows(w.dir1.Handle(), L"away"); }));
+  check::RemoveTree(tree);
+}
