@@ -77,16 +77,9 @@ struct FolderWatch::Shared {
   std::atomic<bool> stopping{false};
   std::atomic<bool> noticed{false};  // a re-read is already on its way
   PTP_TIMER settle = nullptr;
+  std::vector<Dir*> dirs;  // the watch's, set before the first is armed
 
-  static void CALLBACK Settled(PTP_CALLBACK_INSTANCE, void* context, PTP_TIMER) {
-    auto* self = static_cast<std::shared_ptr<Shared>*>(context);
-    const std::shared_ptr<Shared> shared = *self;
-    shared->noticed = false;
-    if (shared->stopping) return;
-    PostToInterface([shared] {
-      if (!shared->stopped && shared->onChange) shared->onChange();
-    });
-  }
+  static void CALLBACK Settled(PTP_CALLBACK_INSTANCE, void* context, PTP_TIMER);
 
   void Notice() {
     if (stopping || noticed.exchange(true)) return;
@@ -129,11 +122,26 @@ struct FolderWatch::Dir {
     const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
     dir->armed = false;
     if (dir->shared->stopping || error == ERROR_OPERATION_ABORTED) return;
-    // A change, too many changes to list, or the folder gone: each means "read it again".
+    // A change, too many changes to list, or the folder gone: each means "read it again". The
+    // folder is watched again once the burst has settled, not at each change: a burst of
+    // thousands would otherwise keep the system busy re-arming the watch, and the interface
+    // waiting for it.
     dir->shared->Notice();
-    dir->Arm();  // when it cannot be watched again it is most likely gone, and that is noticed
   }
 };
+
+void CALLBACK FolderWatch::Shared::Settled(PTP_CALLBACK_INSTANCE, void* context, PTP_TIMER) {
+  auto* self = static_cast<std::shared_ptr<Shared>*>(context);
+  const std::shared_ptr<Shared> shared = *self;
+  shared->noticed = false;
+  if (shared->stopping) return;
+  // Watched again before the folder is read again: whatever changes from now on is seen.
+  for (Dir* dir : shared->dirs)
+    if (!dir->armed) dir->Arm();
+  PostToInterface([shared] {
+    if (!shared->stopped && shared->onChange) shared->onChange();
+  });
+}
 
 FolderWatch::FolderWatch() = default;
 FolderWatch::~FolderWatch() { Stop(); }
@@ -174,6 +182,7 @@ bool FolderWatch::Start(const std::wstring& folder, DWORD what, std::function<vo
     filter = FILE_NOTIFY_CHANGE_DIR_NAME;
     path = parent;
   }
+  for (auto& dir : dirs) shared->dirs.push_back(dir.get());
   shared_ = shared;
   settleContext_ = std::move(context);
   dirs_ = std::move(dirs);
@@ -190,6 +199,9 @@ void FolderWatch::Stop() {
   if (shared_ == nullptr) return;
   shared_->stopping = true;
   shared_->stopped = true;  // a call already posted does nothing
+  // The settling timer first: once it is done, it arms nothing more.
+  SetThreadpoolTimer(shared_->settle, nullptr, 0, 0);
+  WaitForThreadpoolTimerCallbacks(shared_->settle, TRUE);
   for (auto& dir : dirs_) {
     // A callback running now sees `stopping` and arms nothing more; then none can come.
     SetThreadpoolWait(dir->wait, nullptr, nullptr);
@@ -204,8 +216,6 @@ void FolderWatch::Stop() {
     CloseThreadpoolWait(dir->wait);
   }
   dirs_.clear();
-  SetThreadpoolTimer(shared_->settle, nullptr, 0, 0);
-  WaitForThreadpoolTimerCallbacks(shared_->settle, TRUE);
   CloseThreadpoolTimer(shared_->settle);
   settleContext_.reset();
   shared_.reset();

@@ -229,6 +229,11 @@ void FolderListBox::Show(FolderChain chain, bool keepView) {
       highlighted = entries_[static_cast<size_t>(selected)].path;
   }
   const bool moved = !SamePath(chain.current, current_);
+  if (keepView && !moved && chain.entries == entries_) {
+    // Read again and the same (a file came or went): the list stays as it is, untouched.
+    error_ = chain.error;
+    return;
+  }
   if (moved) watch_.Stop();
   current_ = std::move(chain.current);
   entries_ = std::move(chain.entries);

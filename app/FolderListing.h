@@ -51,6 +51,7 @@ struct FolderEntry {
   std::wstring text;  // what the line shows: the folder's own name, or the root itself
   std::wstring path;  // the folder's full path, trimmed
   int level = 0;      // 0 for the root, one more for each folder below it
+  bool operator==(const FolderEntry&) const = default;
 };
 
 // Everything the folder list shows for one current folder.
