@@ -35,6 +35,15 @@ INT_PTR CALLBACK PageProcedure(HWND page, UINT message, WPARAM wParam, LPARAM lP
   }
 }
 
+// The tab captions' font. The strip sizes each tab to its caption, so only the height of the
+// headers, which must stay above the pages' frames, can call for a smaller size; both
+// captions have the same height.
+HFONT TabFont(FontSet& fonts) {
+  const UINT dpi = fonts.Dpi();
+  return fonts.Fitting(FontId::kLargeBold, Kind::kLabel, L"Volumes",
+                       SIZE{Pixels(kTabStrip.width, dpi) / 2, Pixels(480, dpi) - 8});
+}
+
 bool IsPushButton(HWND window) {
   wchar_t name[16] = {};
   if (window == nullptr || GetClassNameW(window, name, 16) == 0 || lstrcmpiW(name, L"Button") != 0) return false;
@@ -102,45 +111,22 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
 }
 
 bool Quorvane::CreateControls(std::wstring& error) {
-  // The pages are made before the tab strip: the focus goes round the controls in the order
-  // they were made, and the strip, last in that order, is also where it starts, so the
-  // round is the strip, the Skins page's controls, the Volumes page's, and back. Made
-  // first, the pages also lie above the strip, which (clipping its siblings) never paints
-  // over them.
-  for (size_t i = 0; i < pages_.size(); ++i) {
-    pages_[i] = CreatePage(hwnd_, &PageProcedure);
-    if (pages_[i] == nullptr) {
-      error = LastErrorText(L"Quorvane cannot make its pages");
-      return false;
-    }
-    for (const ControlDef& def : kPages[i]()) {
-      DWORD style = 0, exStyle = 0;
-      if (def.kind == Kind::kFolderList) {
-        style = FolderListBox::Style();
-        exStyle = FolderListBox::ExStyle();
-      } else if (def.kind == Kind::kFileList) {
-        style = FileListBox::Style();
-        exStyle = FileListBox::ExStyle();
-      } else if (def.id == kCommand1) {
-        style = BS_DEFPUSHBUTTON;  // Enter presses "Continue" while the Skins page shows
-      }
-      HWND control = CreateControl(pages_[i], kPages[i](), def, def.caption, style, exStyle);
-      if (control == nullptr) {
-        error = LastErrorText(std::wstring(L"Quorvane cannot make its control ") + def.name);
-        return false;
-      }
-      controls_[def.id - kSSTab1] = control;
-    }
+  fonts_ = FontSet::For(dpi_);
+  if (fonts_ == nullptr) {
+    error = LastErrorText(L"Quorvane cannot make its fonts");
+    return false;
   }
-  tab_ = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS, 0, 0, 0,
-                         0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSSTab1)),
-                         GetModuleHandleW(nullptr), nullptr);
+  const RECT strip = Pixels(kTabStrip, dpi_);
+  tab_ = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS, strip.left,
+                         strip.top, strip.right - strip.left, strip.bottom - strip.top, hwnd_,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSSTab1)), GetModuleHandleW(nullptr), nullptr);
   if (tab_ == nullptr) {
     error = LastErrorText(L"Quorvane cannot make its tab strip");
     return false;
   }
   controls_[0] = tab_;
   const wchar_t* captions[] = {L"Skins", L"Volumes"};
+  SendMessageW(tab_, WM_SETFONT, reinterpret_cast<WPARAM>(TabFont(*fonts_)), FALSE);
   for (int i = 0; i < 2; ++i) {
     TCITEMW item{};
     item.mask = TCIF_TEXT;
@@ -150,83 +136,148 @@ bool Quorvane::CreateControls(std::wstring& error) {
       return false;
     }
   }
+  // The pages cover the strip's body, below its tabs.
+  body_ = RECT{0, 0, strip.right - strip.left, strip.bottom - strip.top};
+  TabCtrl_AdjustRect(tab_, FALSE, &body_);
+  OffsetRect(&body_, strip.left, strip.top);
 
-  const std::pair<FolderListBox*, ControlId> folders[] = {{&Dir1_, kDir1}, {&Dir2_, kDir2}, {&Dir3_, kDir3}};
-  const std::pair<FileListBox*, ControlId> files[] = {{&File1_, kFile1}, {&File2_, kFile2}, {&File3_, kFile3}};
-  for (auto [list, id] : folders) {
-    if (!list->Attach(Control(id))) {
-      error = LastErrorText(L"Quorvane cannot set up its folder lists");
-      return false;
-    }
+  // Only the Skins page now: the Volumes page waits until it is first needed (VolumesPage).
+  if (!MakePage(0, error)) return false;
+  if (!Dir1_.Attach(Made(kDir1)) || !File1_.Attach(Made(kFile1))) {
+    error = LastErrorText(L"Quorvane cannot set up its lists");
+    return false;
   }
-  for (auto [list, id] : files) {
-    if (!list->Attach(Control(id))) {
-      error = LastErrorText(L"Quorvane cannot set up its file lists");
-      return false;
-    }
-  }
+  Dir1_.SetFont((*fonts_)[FontId::kRegular]);
+  File1_.SetFont((*fonts_)[FontId::kRegular]);
   Dir1_.onChange = [this] { Dir1_Change(); };
   Dir2_.onChange = [this] { Dir2_Change(); };
   Dir3_.onChange = [this] { Dir3_Change(); };
   File1_.onClick = [this] { File1_Click(); };
   File2_.onClick = [this] { File2_Click(); };
   File3_.onClick = [this] { File3_Click(); };
-
-  if (!Layout(dpi_)) {
-    error = LastErrorText(L"Quorvane cannot make its fonts");
-    return false;
-  }
-  // The initial state: no palette or armor chosen; "New Volume" with its prefix box.
-  SendMessageW(Control(kOption9), BM_SETCHECK, BST_CHECKED, 0);
-  KeepTabStopOnSelection(kOption9);
-  EnablePrefix(true);
-  EnableVolumePane(false);
+  // No palette or armor chosen at first.
   ShowPage(0);
   return true;
 }
 
+bool Quorvane::MakePage(size_t i, std::wstring& error) {
+  HWND page = CreatePage(hwnd_, &PageProcedure);
+  if (page == nullptr) {
+    error = LastErrorText(L"Quorvane cannot make its pages");
+    return false;
+  }
+  // The focus goes round the window's children in their order: the Skins page, the Volumes
+  // page, then the tab strip, which is also where the round starts, so the round is the strip,
+  // the Skins page's controls, the Volumes page's and back. Ahead of the strip, the pages also
+  // lie above it, and it (clipping its siblings) never paints over them.
+  SetWindowPos(page, i == 0 ? HWND_TOP : pages_[0], body_.left, body_.top, body_.right - body_.left,
+               body_.bottom - body_.top, SWP_NOACTIVATE);
+  pages_[i] = page;
+  // The tables place controls relative to the whole strip; the page starts at its body.
+  const RECT strip = Pixels(kTabStrip, dpi_);
+  const POINT origin{strip.left - body_.left, strip.top - body_.top};
+  for (const ControlDef& def : kPages[i]()) {
+    DWORD style = 0, exStyle = 0;
+    if (def.kind == Kind::kFolderList) {
+      style = FolderListBox::Style();
+      exStyle = FolderListBox::ExStyle();
+    } else if (def.kind == Kind::kFileList) {
+      style = FileListBox::Style();
+      exStyle = FileListBox::ExStyle();
+    } else if (def.id == kCommand1) {
+      style = BS_DEFPUSHBUTTON;  // Enter presses "Continue" while the Skins page shows
+    }
+    HWND control = CreateControl(page, kPages[i](), def, def.caption, origin, *fonts_, style, exStyle);
+    if (control == nullptr) {
+      error = LastErrorText(std::wstring(L"Quorvane cannot make its control ") + def.name);
+      return false;
+    }
+    controls_[def.id - kSSTab1] = control;
+  }
+  return true;
+}
+
+bool Quorvane::VolumesPage() {
+  if (pages_[1] != nullptr) return true;
+  if (hwnd_ == nullptr) return false;
+  std::wstring error;
+  bool made = MakePage(1, error);
+  if (made) {
+    made = Dir2_.Attach(Made(kDir2)) && Dir3_.Attach(Made(kDir3)) && File2_.Attach(Made(kFile2)) &&
+           File3_.Attach(Made(kFile3));
+    if (!made) error = LastErrorText(L"Quorvane cannot set up its lists");
+  }
+  if (!made) {
+    if (pages_[1] != nullptr) DestroyWindow(pages_[1]);
+    pages_[1] = nullptr;
+    for (const ControlDef& def : VolumesPageControls()) controls_[def.id - kSSTab1] = nullptr;
+    if (prompts_ != nullptr) prompts_->ShowPrompt(error + L"..!", kOops, kWarning);
+    return false;
+  }
+  for (FolderListBox* list : {&Dir2_, &Dir3_}) list->SetFont((*fonts_)[FontId::kRegular]);
+  for (FileListBox* list : {&File2_, &File3_}) list->SetFont((*fonts_)[FontId::kRegular]);
+  // Its initial state, as the window had it from the start: "New Volume" with its prefix
+  // box, and both panes at the program folder, read now, so that a skin made meanwhile shows.
+  SendMessageW(Made(kOption9), BM_SETCHECK, BST_CHECKED, 0);
+  KeepTabStopOnSelection(kOption9);
+  EnablePrefix(true);
+  EnableVolumePane(false);
+  for (FolderListBox* list : {&Dir2_, &Dir3_}) list->SetPath(state_.AppDir);
+  return true;
+}
+
 bool Quorvane::Layout(UINT dpi) {
-  if (!fonts_.Create(dpi)) return false;
+  FontSet* fonts = FontSet::For(dpi);
+  if (fonts == nullptr) return false;
+  fonts_ = fonts;
   dpi_ = dpi;
-  SendMessageW(tab_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[FontId::kLargeBold]), FALSE);
+  SendMessageW(tab_, WM_SETFONT, reinterpret_cast<WPARAM>(TabFont(*fonts_)), FALSE);
   const RECT strip = Pixels(kTabStrip, dpi);
   SetWindowPos(tab_, nullptr, strip.left, strip.top, strip.right - strip.left, strip.bottom - strip.top,
                SWP_NOZORDER | SWP_NOACTIVATE);
-  // The pages cover the strip's body, below its tabs; the tables place controls relative to
-  // the whole strip, so the body's offset is taken off again.
-  RECT body{0, 0, strip.right - strip.left, strip.bottom - strip.top};
-  TabCtrl_AdjustRect(tab_, FALSE, &body);
+  body_ = RECT{0, 0, strip.right - strip.left, strip.bottom - strip.top};
+  TabCtrl_AdjustRect(tab_, FALSE, &body_);
+  OffsetRect(&body_, strip.left, strip.top);
+  const POINT origin{strip.left - body_.left, strip.top - body_.top};
   for (size_t i = 0; i < pages_.size(); ++i) {
-    SetWindowPos(pages_[i], nullptr, strip.left + body.left, strip.top + body.top, body.right - body.left,
-                 body.bottom - body.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    for (const ControlDef& def : kPages[i]())
-      PlaceControl(Control(def.id), kPages[i](), def, POINT{-body.left, -body.top}, dpi, fonts_);
+    if (pages_[i] == nullptr) continue;
+    SetWindowPos(pages_[i], nullptr, body_.left, body_.top, body_.right - body_.left, body_.bottom - body_.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    for (const ControlDef& def : kPages[i]()) PlaceControl(Made(def.id), kPages[i](), def, origin, *fonts_);
   }
-  for (FolderListBox* list : {&Dir1_, &Dir2_, &Dir3_}) list->SetFont(fonts_[FontId::kRegular]);
-  for (FileListBox* list : {&File1_, &File2_, &File3_}) list->SetFont(fonts_[FontId::kRegular]);
+  for (FolderListBox* list : {&Dir1_, &Dir2_, &Dir3_}) list->SetFont((*fonts_)[FontId::kRegular]);
+  for (FileListBox* list : {&File1_, &File2_, &File3_}) list->SetFont((*fonts_)[FontId::kRegular]);
   InvalidateRect(hwnd_, nullptr, TRUE);
   return true;
 }
 
-HWND Quorvane::Control(ControlId id) const {
+HWND Quorvane::Made(ControlId id) const {
   const int index = id - kSSTab1;
   return index >= 0 && index < static_cast<int>(controls_.size()) ? controls_[static_cast<size_t>(index)] : nullptr;
+}
+
+HWND Quorvane::Control(ControlId id) const {
+  // Making the page changes nothing anyone can read: to the caller it has always been there.
+  for (const ControlDef& def : VolumesPageControls())
+    if (def.id == id && !const_cast<Quorvane*>(this)->VolumesPage()) return nullptr;
+  return Made(id);
 }
 
 bool Quorvane::ToolsIdle() const { return launcher_ == nullptr || launcher_->Idle(); }
 
 std::wstring Quorvane::Text(ControlId id) const {
-  HWND control = Control(id);
+  HWND control = Made(id);
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
   text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
   return text;
 }
 
 bool Quorvane::Checked(ControlId id) const {
-  return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return SendMessageW(Made(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void Quorvane::ShowPage(int page) {
+  if (page == 1 && !VolumesPage()) page = 0;
   const HWND focus = GetFocus();
   for (int i = 0; i < 2; ++i) ShowWindow(pages_[static_cast<size_t>(i)], i == page ? SW_SHOW : SW_HIDE);
   if (TabCtrl_GetCurSel(tab_) != page) TabCtrl_SetCurSel(tab_, page);
@@ -245,7 +296,7 @@ void Quorvane::KeepTabStopOnSelection(ControlId option) {
       for (size_t j = first; j < table.size() && table[j].kind == Kind::kOption &&
                              (j == first || !StartsOptionGroup(table, table[j]));
            ++j) {
-        HWND button = Control(table[j].id);
+        HWND button = Made(table[j].id);
         LONG style = GetWindowLongW(button, GWL_STYLE);
         style = table[j].id == option ? style | WS_TABSTOP : style & ~WS_TABSTOP;
         SetWindowLongW(button, GWL_STYLE, style);
@@ -350,9 +401,10 @@ void Quorvane::OnToolExited(WPARAM id) {
 }
 
 bool Quorvane::OptionSelected(int n) const { return Checked(static_cast<ControlId>(kOption1 + n - 1)); }
-bool Quorvane::NewVolumeSelected() const { return Checked(kOption9); }
-bool Quorvane::ExistingVolumeSelected() const { return Checked(kOption10); }
-std::wstring Quorvane::PrefixText() const { return Text(kText2); }
+// The Volumes page's state as it starts while the page is not made yet.
+bool Quorvane::NewVolumeSelected() const { return pages_[1] == nullptr || Checked(kOption9); }
+bool Quorvane::ExistingVolumeSelected() const { return pages_[1] != nullptr && Checked(kOption10); }
+std::wstring Quorvane::PrefixText() const { return pages_[1] != nullptr ? Text(kText2) : std::wstring(); }
 void Quorvane::EnablePrefix(bool enabled) { EnableWindow(Control(kText2), enabled); }
 void Quorvane::EnableVolumePane(bool enabled) {
   EnableWindow(Control(kDir3), enabled);
@@ -362,8 +414,9 @@ void Quorvane::EnableVolumePane(bool enabled) {
 bool Quorvane::Form_Load() {
   if (!ResolveAppDir(state_)) return false;
   // Each folder list raises its change, which points its file list at the same folder. A
-  // folder list that cannot show the program folder stays empty and usable.
-  for (FolderListBox* list : {&Dir1_, &Dir2_, &Dir3_}) list->SetPath(state_.AppDir);
+  // folder list that cannot show the program folder stays empty and usable. Dir2 and Dir3
+  // are set when the Volumes page is made (VolumesPage).
+  Dir1_.SetPath(state_.AppDir);
   return true;
 }
 

@@ -42,6 +42,8 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   // window. True when the message was used.
   bool PreTranslateMessage(MSG& msg);
 
+  // A control of either page. The Volumes page is made the first time anything needs it, so
+  // asking for one of its controls makes it; null when it cannot be made.
   HWND Control(ControlId id) const;
   const QuorvaneCode& State() const { return state_; }
   AboutWindow& About() { return about_; }
@@ -53,6 +55,9 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
   bool CreateControls(std::wstring& error);
+  bool MakePage(size_t page, std::wstring& error);
+  bool VolumesPage();  // makes the Volumes page when it is not yet made; false (told) when it cannot be
+  HWND Made(ControlId id) const;  // null for a control not made yet
   bool Layout(UINT dpi);
   void ShowPage(int page);
   void OnCommand(int id, int code);
@@ -95,7 +100,8 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
 
   QuorvaneCode state_;
   UINT dpi_ = 96;
-  FontSet fonts_;
+  FontSet* fonts_ = nullptr;
+  RECT body_{};  // the pages' place: the tab strip's body, in the window's client area
   HWND tab_ = nullptr;
   std::array<HWND, 2> pages_{};
   std::array<HWND, kCommand6 - kSSTab1 + 1> controls_{};
