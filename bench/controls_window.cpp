@@ -1,7 +1,7 @@
-// A second start-up reference: Quorvane's window with nothing of Quorvane's work. The same
-// tab strip, the same two pages and every control of the layout tables, made, placed and
-// given their fonts by the program's own code (ui/Controls.h), but no icon, no folder read,
-// no list filled. What Quorvane takes beyond this is what it does; what this takes beyond the
+// A second start-up reference: Quorvane's first view with nothing of Quorvane's work. The same
+// tab strip, the Skins page and its controls (the Volumes page is made only when first
+// needed), made, placed and given their fonts by the program's own code (ui/Controls.h), but
+// no icon, no folder read, no list filled. What Quorvane takes beyond this is what it does; what this takes beyond the
 // bare window is the cost of the controls themselves on this system.
 #include <windows.h>
 
@@ -59,11 +59,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   RECT body{0, 0, strip.right - strip.left, strip.bottom - strip.top};
   TabCtrl_AdjustRect(tab, FALSE, &body);
 
-  const std::array<std::span<const ControlDef>, 2> tables{SkinsPageControls(), VolumesPageControls()};
-  std::array<HWND, 2> pages{};
+  const std::array<std::span<const ControlDef>, 1> tables{SkinsPageControls()};
+  std::array<HWND, 1> pages{};
   for (size_t i = 0; i < pages.size(); ++i) {
     if ((pages[i] = CreatePage(window, &PageProcedure)) == nullptr) return 1;
-    SetWindowPos(pages[i], i == 0 ? HWND_TOP : pages[0], strip.left + body.left, strip.top + body.top,
+    SetWindowPos(pages[i], HWND_TOP, strip.left + body.left, strip.top + body.top,
                  body.right - body.left, body.bottom - body.top, SWP_NOACTIVATE);
     for (const ControlDef& def : tables[i]) {
       DWORD style = 0;

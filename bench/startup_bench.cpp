@@ -14,7 +14,6 @@
 #include "ui/Layout.h"
 
 using quorvane::ui::SkinsPageControls;
-using quorvane::ui::VolumesPageControls;
 
 namespace {
 
@@ -177,13 +176,13 @@ TEST(startup, to_an_idle_window_and_memory_against_a_bare_window) {
        "tools, five BMPs, one volume). Median of " +
            std::to_string(kStarts) +
            " starts each, taking turns; a ratio is the median of each round's ratio.",
-       "Where start-up goes: Quorvane's window alone (its tab strip, two pages and " +
-           std::to_string(SkinsPageControls().size() + VolumesPageControls().size()) +
+       "Where start-up goes: Quorvane's first view alone (its tab strip, the Skins page and its " +
+           std::to_string(SkinsPageControls().size()) +
            " controls made by the program's own code, nothing read or filled; bench/controls_window.cpp) "
            "starts in " +
            bench::Ms(tControls) + ", " + bench::Fixed(controlsToBare, 2) +
-           " times the bare window; Quorvane's own work (icon, reading its folder into six lists, the "
-           "requests) "
+           " times the bare window; Quorvane's own work (icon, font choice, reading its folder into its "
+           "lists, the requests) "
            "adds " +
            bench::Ms(t - tControls) + " to that (" + bench::Fixed(toControls, 2) + " times).",
        "Private bytes: PrivateUsage, or where the system leaves it empty (Wine) the commit charge "
