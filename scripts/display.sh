@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # display.sh start|stop BUILD_DIR
+# display.sh start-nofonts|stop-nofonts BUILD_DIR: the same for a second prefix, without Wine's
+# fonts (BUILD_DIR/wineprefix-nofonts), on the display already started.
 # Brings up what the window tests need: a ready Wine prefix inside the build folder, a
 # virtual X display with a small window manager on it (without one, Wine waits about two
 # seconds on every window it destroys) and a persistent wineserver. "stop" takes it down.
@@ -21,6 +23,18 @@ stop() {
 }
 
 case "$cmd" in
+  start-nofonts)
+    export WINEPREFIX="$build/wineprefix-nofonts"
+    "$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX" --no-fonts
+    DISPLAY=":$(cat "$state/number")"
+    export DISPLAY
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+    echo "display: prefix without Wine's fonts ready"
+    ;;
+  stop-nofonts)
+    WINEPREFIX="$build/wineprefix-nofonts" wineserver -k 2>/dev/null || true
+    ;;
   start)
     stop
     "$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX"

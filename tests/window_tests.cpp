@@ -6,6 +6,9 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <map>
 #include <memory>
 
 #include "tests/support/check.h"
@@ -208,36 +211,6 @@ TEST(window, controls_sit_where_the_tables_put_them_at_any_dpi) {
     CHECK(header.top >= 0 && header.bottom <= Pixels(480, dpi));
   };
   checkAt(96);
-  // Each control has its font: MS Sans Serif, the table's size and weight.
-  auto fontOf = [](HWND control) {
-    LOGFONTW font{};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
-    return font;
-  };
-  for (auto table : {SkinsPageControls(), VolumesPageControls()}) {
-    for (const ControlDef& c : table) {
-      const LOGFONTW font = fontOf(w[c.id]);
-      const FontSpec& spec = kFonts[static_cast<size_t>(c.font)];
-      CHECK_EQ(std::wstring(font.lfFaceName), L"MS Sans Serif");
-      if (font.lfHeight != -MulDiv(spec.hundredthsOfPoint, 96, 7200) || (font.lfWeight >= FW_BOLD) != spec.bold)
-        check::Fail(__FILE__, __LINE__, check::Utf8(c.name) + " has the wrong font");
-    }
-  }
-  CHECK_EQ(fontOf(tab).lfHeight, -13L);  // the tab captions: 9.75 pt bold
-  CHECK_EQ(fontOf(tab).lfWeight, static_cast<LONG>(FW_BOLD));
-  // Captions are seen whole: a label's text fits its width, an option's beside its button.
-  for (auto table : {SkinsPageControls(), VolumesPageControls()}) {
-    for (const ControlDef& c : table) {
-      if (c.kind != Kind::kLabel && c.kind != Kind::kOption) continue;
-      HDC dc = GetDC(w[c.id]);
-      SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(w[c.id], WM_GETFONT, 0, 0)));
-      SIZE text{};
-      GetTextExtentPoint32W(dc, c.caption, lstrlenW(c.caption), &text);
-      ReleaseDC(w[c.id], dc);
-      const int room = Pixels(c.width, 96) - (c.kind == Kind::kOption ? GetSystemMetrics(SM_CXMENUCHECK) + 4 : 0);
-      if (text.cx > room) check::Fail(__FILE__, __LINE__, check::Utf8(c.name) + "'s caption does not fit");
-    }
-  }
   for (UINT dpi : {144u, 96u}) {
     RECT suggested{};
     GetWindowRect(main, &suggested);
@@ -614,4 +587,133 @@ TEST(flow, volumes_are_packed_by_the_real_tool) {
   check::Click(w[kOption9]);
   CHECK_EQ(w.state().VolumeFile, kFolder + L"team.vol");
   CleanGameFolder();
+}
+
+TEST(window, the_volumes_page_made_on_first_use_starts_as_if_made_with_the_window) {
+  CleanGameFolder();
+  check::WriteFile(kFolder + L"red.bmp", "BM");
+  OpenWindow w;
+  check::Choose(w[kFile1], check::IndexOf(w[kFile1], L"red.bmp"));
+  check::Type(w[kText1], L"red");
+  const QuorvaneCode before = w.state();
+  auto made = [&](ControlId id) {
+    std::pair<int, bool> found{id, false};
+    EnumChildWindows(
+        w.window.hwnd(),
+        [](HWND child, LPARAM param) {
+          auto* f = reinterpret_cast<std::pair<int, bool>*>(param);
+          f->second = f->second || GetDlgCtrlID(child) == f->first;
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found.second;
+  };
+  CHECK(made(kCommand1) && !made(kCommand4));
+  // A skin and a volume made while the window is open, before the page is first shown.
+  check::WriteFile(kFolder + L"new.bmp", "BM");
+  check::WriteFile(kFolder + L"team.vol", "");
+
+  // Ctrl+Tab, as a player switches pages: the window reads Ctrl from the key state.
+  check::MessageBoxAnswerer boxes;
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] |= 0x80;
+  SetKeyboardState(keys);
+  SetFocus(w[kSSTab1]);
+  check::Key(w[kSSTab1], VK_TAB);
+  check::Pump(20);
+  keys[VK_CONTROL] &= 0x7F;
+  SetKeyboardState(keys);
+  CHECK_EQ(TabCtrl_GetCurSel(w[kSSTab1]), 1);
+  CHECK(IsWindowVisible(w[kCommand4]) && !IsWindowVisible(w[kCommand1]));
+  CHECK(w.checked(kOption9) && !w.checked(kOption10));
+  CHECK(IsWindowEnabled(w[kText2]) && !IsWindowEnabled(w[kDir3]) && !IsWindowEnabled(w[kFile3]));
+  CHECK_EQ(check::Items(w[kFile2]), (Args{L"new.bmp", L"red.bmp"}));
+  CHECK_EQ(check::Items(w[kFile3]), (Args{L"team.vol"}));
+  CHECK_EQ(check::TextOf(w[kText2]), L"");
+  CHECK(boxes.seen.empty());
+  const QuorvaneCode& after = w.state();
+  CHECK(after.SkinFile == before.SkinFile && after.Prefix == before.Prefix && after.AppDir == before.AppDir);
+  CHECK(after.VolumeSkinFile.empty() && after.VolumeFile.empty() && after.Answer == 0);
+
+  // Its first request: the new-volume checks, then the tool.
+  check::Click(w[kCommand4]);
+  CHECK_EQ(boxes.seen.size(), 2u);  // no prefix, no skin
+  check::Choose(w[kFile2], check::IndexOf(w[kFile2], L"new.bmp"));
+  check::Type(w[kText2], L"late");
+  check::Click(w[kCommand4]);
+  w.waitForTools();
+  const auto runs = check::ReadStandinLog(kFolder + L"vt.log");
+  REQUIRE(runs.size() == 1);
+  CHECK_EQ(runs[0].crtArgs, (Args{kFolder + L"vt.exe", L"-sp", kFolder + L"late.vol", kFolder + L"new.bmp"}));
+  CleanGameFolder();
+}
+
+// Every caption whole, at its size and weight, at each DPI, whatever fonts the system has
+// (run in the build's prefix, which has Wine's bitmap fonts, and in one without them).
+TEST(fonts, every_caption_shows_whole_at_its_size_and_weight) {
+  OpenWindow w;
+  check::Click(w[kCommand2]);
+  AboutWindow& about = w.window.About();
+  REQUIRE(about.IsOpen());
+  struct Window {
+    HWND hwnd;
+    std::span<const ControlDef> table;
+    std::function<HWND(ControlId)> control;
+  };
+  const Window windows[] = {{w.window.hwnd(), SkinsPageControls(), [&](ControlId id) { return w[id]; }},
+                            {w.window.hwnd(), VolumesPageControls(), [&](ControlId id) { return w[id]; }},
+                            {about.hwnd(), AboutControls(), [&](ControlId id) { return about.Control(id); }}};
+  for (UINT dpi : {96u, 144u, 192u}) {
+    for (HWND top : {w.window.hwnd(), about.hwnd()}) {
+      RECT suggested{};
+      GetWindowRect(top, &suggested);
+      SendMessageW(top, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    }
+    std::map<std::string, int> seen;  // what each table size came out as, for the log
+    auto checkFont = [&](HWND control, const std::string& name, Kind kind, FontId id, const std::wstring& text,
+                         SIZE room) {
+      const FontSpec& spec = kFonts[static_cast<size_t>(id)];
+      const auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+      LOGFONTW asked{};
+      REQUIRE(GetObjectW(font, sizeof asked, &asked) != 0);
+      const int height = -asked.lfHeight, full = CharHeight(spec.hundredthsOfPoint, dpi);
+      const RealisedFont got = Realise(font);
+      HDC dc = GetDC(control);
+      const HGDIOBJ before = SelectObject(dc, font);
+      const bool fits = TextFits(dc, kind, text, room, dpi);
+      SelectObject(dc, before);
+      ReleaseDC(control, dc);
+      const std::string where = name + " at " + std::to_string(dpi) + " dpi";
+      if (!fits) check::Fail(__FILE__, __LINE__, where + ": " + check::Show(text) + " is cut off");
+      if (height > full || height < CharHeight(kSmallestHundredths, dpi))
+        check::Fail(__FILE__, __LINE__, where + ": asked for " + std::to_string(height) + " px");
+      if (std::abs(got.charHeight - height) > 1)
+        check::Fail(__FILE__, __LINE__, where + ": " + std::to_string(got.charHeight) + " px for " +
+                                            std::to_string(height) + " px of " + check::Utf8(got.face));
+      if ((got.weight >= FW_SEMIBOLD) != spec.bold)
+        check::Fail(__FILE__, __LINE__, where + ": weight " + std::to_string(got.weight));
+      ++seen[check::Utf8(got.face) + " " + std::to_string(got.charHeight) + " px" + (spec.bold ? " bold" : "") +
+             (height < full ? " for " + name : "")];
+    };
+    for (const Window& window : windows) {
+      for (const ControlDef& c : window.table) {
+        if (c.kind == Kind::kFolderList || c.kind == Kind::kFileList || c.kind == Kind::kTextBox) continue;
+        const RECT r = Pixels(Absolute(window.table, c), dpi);
+        HWND control = window.control(c.id);
+        checkFont(control, check::Utf8(c.name), c.kind, c.font, check::TextOf(control),
+                  SIZE{r.right - r.left, r.bottom - r.top});
+      }
+    }
+    // The tab captions: their headers stay above the pages' frames.
+    HWND tab = w[kSSTab1];
+    RECT header{};
+    TabCtrl_GetItemRect(tab, 1, &header);
+    CHECK(header.bottom <= Pixels(480, dpi));
+    checkFont(tab, "SSTab1", Kind::kLabel, FontId::kLargeBold, L"Volumes",
+              SIZE{header.right - header.left, header.bottom - header.top});
+    std::printf("  %u dpi:", dpi);
+    for (const auto& [font, count] : seen) std::printf(" %s x%d;", font.c_str(), count);
+    std::printf("\n");
+  }
 }
