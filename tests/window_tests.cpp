@@ -11,55 +11,19 @@
 #include <map>
 #include <memory>
 
-#include "tests/support/check.h"
-#include "tests/support/standin_log.h"
-#include "tests/support/ui_driver.h"
-#include "ui/Layout.h"
-#include "ui/MainWindow.h"
+#include "tests/support/main_window.h"
 
 using namespace quorvane;
 using namespace quorvane::ui;
+using check::Args;
+using check::CleanGameFolder;
+using check::OpenWindow;
+using check::QuitPosted;
 using check::SeenBox;
-using Args = std::vector<std::wstring>;
 
 namespace {
 
-const std::wstring kFolder = check::ProgramFolder();
-
-// One main window for a test case, its keyboard handled as the program's message loop does.
-struct OpenWindow {
-  Quorvane window;
-  OpenWindow() {
-    std::wstring error;
-    if (!window.Create(SW_SHOW, error)) check::Abort(__FILE__, __LINE__, "window: " + check::Utf8(error));
-    check::SetMessageFilter([this](MSG& msg) { return window.PreTranslateMessage(msg); });
-    check::Pump(50);
-  }
-  ~OpenWindow() { check::SetMessageFilter(nullptr); }
-  HWND operator[](ControlId id) const { return window.Control(id); }
-  const QuorvaneCode& state() const { return window.State(); }
-  bool checked(ControlId id) const { return SendMessageW(window.Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-  void showPage(int page) {
-    TabCtrl_SetCurFocus(window.Control(kSSTab1), page);
-    check::Pump(20);
-  }
-  // Runs until every tool started has ended and its report has been handled.
-  void waitForTools() { REQUIRE(check::PumpUntil([this] { return window.ToolsIdle(); }, 30000)); }
-};
-
-// Leaves the program folder as the suite found it: the stand-ins, no logs, skins or volumes.
-void CleanGameFolder() {
-  for (const wchar_t* pattern : {L"*.log", L"*.vol", L"*.bmp"}) {
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((kFolder + pattern).c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) continue;
-    do DeleteFileW((kFolder + data.cFileName).c_str());
-    while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
-  SetEnvironmentVariableW(L"MAKESKIN_FAULT", nullptr);
-  SetEnvironmentVariableW(L"VT_FAULT", nullptr);
-}
+const std::wstring kFolder = check::GameFolder();
 
 std::wstring WithoutSlash(std::wstring folder) {
   if (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
@@ -73,7 +37,7 @@ TEST(window, opens_in_its_initial_state) {
   check::WriteFile(kFolder + L"red.bmp", "BM");
   check::WriteFile(kFolder + L"team.vol", "");
   OpenWindow w;
-  HWND main = w.window.hwnd();
+  HWND main = w.hwnd();
 
   CHECK_EQ(check::TextOf(main), L"Quorvane");
   const LONG style = GetWindowLongW(main, GWL_STYLE);
@@ -102,15 +66,21 @@ TEST(window, opens_in_its_initial_state) {
   }
   CHECK_EQ(GetFocus(), tab);
 
-  // Every control carries its caption; only the Skins page shows.
-  for (auto [table, visible] : {std::pair{SkinsPageControls(), true}, {VolumesPageControls(), false}}) {
-    for (const ControlDef& c : table) {
-      HWND control = w[c.id];
-      REQUIRE(control != nullptr);
-      if (c.kind != Kind::kFolderList && c.kind != Kind::kFileList) CHECK_EQ(check::TextOf(control), c.caption);
-      CHECK_EQ(IsWindowVisible(control) != FALSE, visible);
+  // Every control carries its caption; only the shown page's show. The Volumes page is made
+  // when it is first shown.
+  auto pages = [&](bool skins) {
+    for (auto [table, visible] : {std::pair{SkinsPageControls(), skins}, {VolumesPageControls(), !skins}}) {
+      for (const ControlDef& c : table) {
+        HWND control = w[c.id];
+        REQUIRE(control != nullptr);
+        if (c.kind != Kind::kFolderList && c.kind != Kind::kFileList) CHECK_EQ(check::TextOf(control), c.caption);
+        CHECK_EQ(IsWindowVisible(control) != FALSE, visible);
+      }
     }
-  }
+  };
+  CHECK(w[kFrame5] == nullptr);
+  w.showPage(1);
+  pages(false);
   for (ControlId option : {kOption1, kOption2, kOption3, kOption4, kOption5, kOption6, kOption7, kOption8, kOption10})
     CHECK(!w.checked(option));
   CHECK(w.checked(kOption9));
@@ -182,7 +152,8 @@ TEST(window, pages_keep_their_state_across_tab_switches) {
 
 TEST(window, controls_sit_where_the_tables_put_them_at_any_dpi) {
   OpenWindow w;
-  HWND main = w.window.hwnd();
+  w.showPage(1);
+  HWND main = w.hwnd();
   HWND tab = w[kSSTab1];
   auto checkAt = [&](UINT dpi) {
     RECT client{};
@@ -359,7 +330,7 @@ TEST(flow, tool_failures_are_told_and_nothing_is_lost) {
   REQUIRE(boxes.seen.size() == 1);
   CHECK(boxes.seen[0].text.starts_with(L"Unable to start " + tool + L": "));
   CHECK(boxes.seen[0].text.ends_with(L"..!"));
-  CHECK(IsWindow(w.window.hwnd()));
+  CHECK(IsWindow(w.hwnd()));
   CHECK_EQ(w.state().Prefix, L"red");
   CHECK_EQ(w.state().SkinFile, kFolder + L"red.bmp");
   CHECK(w.checked(kOption1) && w.checked(kOption4));
@@ -418,28 +389,22 @@ std::vector<HWND> AboutWindows() {
   return found;
 }
 
-bool QuitPosted() {
-  MSG msg;
-  return PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
-}
-
 }  // namespace
 
 TEST(about, both_buttons_show_one_window_that_reloads_after_close) {
   OpenWindow w;
-  AboutWindow& about = w.window.About();
   check::Click(w[kCommand2]);
-  REQUIRE(about.IsOpen());
+  REQUIRE(check::AboutShown() != nullptr);
   const std::vector<HWND> first = AboutWindows();
   REQUIRE(first.size() == 1);
   CHECK_EQ(check::TextOf(first[0]), L"About");
   CHECK(GetWindow(first[0], GW_OWNER) == nullptr);
-  CHECK_EQ(GetFocus(), about.Control(kAboutCommand1));
-  CHECK_EQ(check::TextOf(about.Control(kAboutLabel1)), L"Quorvane");
-  const std::wstring alpha = check::TextOf(about.Control(kAboutLabel4));
+  CHECK_EQ(GetFocus(), check::AboutControl(kAboutCommand1));
+  CHECK_EQ(check::TextOf(check::AboutControl(kAboutLabel1)), L"Quorvane");
+  const std::wstring alpha = check::TextOf(check::AboutControl(kAboutLabel4));
   CHECK(alpha.starts_with(L"Quorvane ALPHA Release. Please report bugs, suggestions, comments, and/or complaints to "));
   CHECK(alpha.ends_with(L"@quorvane.invalid"));
-  CHECK_EQ(check::TextOf(about.Control(kAboutCommand1)), L"Close");
+  CHECK_EQ(check::TextOf(check::AboutControl(kAboutCommand1)), L"Close");
 
   // The main window stays usable, and its other "About" shows the same window.
   check::Type(w[kText1], L"still typing");
@@ -449,23 +414,22 @@ TEST(about, both_buttons_show_one_window_that_reloads_after_close) {
   CHECK_EQ(AboutWindows(), first);
 
   // "Close" unloads it; the next request loads it afresh, focus on "Close" again.
-  check::Click(about.Control(kAboutCommand1));
-  CHECK(!about.IsOpen());
+  check::Click(check::AboutControl(kAboutCommand1));
+  CHECK(check::AboutShown() == nullptr);
   CHECK(AboutWindows().empty());
   check::Click(w[kCommand5]);
-  REQUIRE(about.IsOpen());
+  REQUIRE(check::AboutShown() != nullptr);
   CHECK_EQ(AboutWindows().size(), 1u);
-  CHECK_EQ(GetFocus(), about.Control(kAboutCommand1));
-  CHECK_EQ(check::TextOf(about.Control(kAboutLabel4)), alpha);
+  CHECK_EQ(GetFocus(), check::AboutControl(kAboutCommand1));
+  CHECK_EQ(check::TextOf(check::AboutControl(kAboutLabel4)), alpha);
   // Enter presses "Close", its default button.
-  check::Key(about.Control(kAboutCommand1), VK_RETURN);
+  check::Key(check::AboutControl(kAboutCommand1), VK_RETURN);
   check::Pump(50);
-  CHECK(!about.IsOpen());
+  CHECK(check::AboutShown() == nullptr);
 }
 
 TEST(about, controls_sit_where_the_table_puts_them) {
   OpenWindow w;
-  AboutWindow& about = w.window.About();
   check::Click(w[kCommand2]);
   HWND window = AboutWindows().at(0);
   const LONG style = GetWindowLongW(window, GWL_STYLE);
@@ -476,17 +440,17 @@ TEST(about, controls_sit_where_the_table_puts_them) {
   CHECK_EQ(client.right, Pixels(kAboutClient.width, 96));
   CHECK_EQ(client.bottom, Pixels(kAboutClient.height, 96));
   for (const ControlDef& c : AboutControls()) {
-    const RECT actual = check::RectIn(about.Control(c.id), window);
+    const RECT actual = check::RectIn(check::AboutControl(c.id), window);
     const RECT want = Pixels(Absolute(AboutControls(), c), 96);
     if (!EqualRect(&actual, &want)) check::Fail(__FILE__, __LINE__, check::Utf8(c.name) + " misplaced");
     // Only "Close" takes the focus.
-    CHECK_EQ((GetWindowLongW(about.Control(c.id), GWL_STYLE) & WS_TABSTOP) != 0, c.id == kAboutCommand1);
+    CHECK_EQ((GetWindowLongW(check::AboutControl(c.id), GWL_STYLE) & WS_TABSTOP) != 0, c.id == kAboutCommand1);
   }
   // Every text is seen whole: the one-line labels fit their width, the alpha-release text
   // wraps within its three lines.
   for (const ControlDef& c : AboutControls()) {
     if (c.kind != Kind::kLabel && c.kind != Kind::kWrappedLabel) continue;
-    HWND label = about.Control(c.id);
+    HWND label = check::AboutControl(c.id);
     HDC dc = GetDC(label);
     SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
     RECT text{0, 0, Pixels(c.width, 96), 0};
@@ -502,11 +466,11 @@ TEST(about, controls_sit_where_the_table_puts_them) {
 TEST(about, outlives_the_main_window) {
   auto w = std::make_unique<OpenWindow>();
   check::Click((*w)[kCommand2]);
-  SendMessageW(w->window.hwnd(), WM_CLOSE, 0, 0);
-  CHECK(!IsWindow(w->window.hwnd()) || w->window.hwnd() == nullptr);
-  CHECK(w->window.About().IsOpen());
+  SendMessageW(w->hwnd(), WM_CLOSE, 0, 0);
+  CHECK(!IsWindow(w->hwnd()) || w->hwnd() == nullptr);
+  CHECK(check::AboutShown() != nullptr);
   CHECK(!QuitPosted());  // the program goes on while a window is open
-  check::Click(w->window.About().Control(kAboutCommand1));
+  check::Click(check::AboutControl(kAboutCommand1));
   CHECK(QuitPosted());  // and ends with its last window
 }
 
@@ -515,13 +479,13 @@ TEST(exit, no_keeps_everything_and_yes_closes) {
   check::MessageBoxAnswerer boxes;
   check::Type(w[kText1], L"red");
   check::Click(w[kOption2]);
-  const SeenBox question{L"Are you sure you wish to exit?", L"Confirm Exit", MB_YESNO | MB_ICONQUESTION};
+  const SeenBox question = check::ExitQuestion();
 
   boxes.answers = {IDNO};
   check::Click(w[kCommand3]);
   CHECK_EQ(boxes.seen, (std::vector<SeenBox>{question}));
   CHECK_EQ(w.state().Answer, 7);
-  CHECK(IsWindow(w.window.hwnd()));
+  CHECK(IsWindow(w.hwnd()));
   CHECK_EQ(check::TextOf(w[kText1]), L"red");
   CHECK(w.checked(kOption2));
 
@@ -529,12 +493,12 @@ TEST(exit, no_keeps_everything_and_yes_closes) {
   check::Click(w[kCommand2]);
   w.showPage(1);
   boxes.answers = {IDYES};
-  HWND main = w.window.hwnd();
+  HWND main = w.hwnd();
   check::Click(w[kCommand6]);
   CHECK_EQ(boxes.seen.size(), 2u);
   CHECK(!IsWindow(main));
-  CHECK(w.window.About().IsOpen());
-  check::Click(w.window.About().Control(kAboutCommand1));
+  CHECK(check::AboutShown() != nullptr);
+  check::Click(check::AboutControl(kAboutCommand1));
   CHECK(QuitPosted());
 }
 
@@ -543,7 +507,7 @@ TEST(exit, the_close_box_asks_nothing) {
   check::MessageBoxAnswerer boxes;
   check::Click(w[kCommand1]);  // four warnings: Answer becomes 1
   boxes.seen.clear();
-  HWND main = w.window.hwnd();
+  HWND main = w.hwnd();
   SendMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
   CHECK(!IsWindow(main));
   CHECK(boxes.seen.empty());
@@ -596,19 +560,7 @@ TEST(window, the_volumes_page_made_on_first_use_starts_as_if_made_with_the_windo
   check::Choose(w[kFile1], check::IndexOf(w[kFile1], L"red.bmp"));
   check::Type(w[kText1], L"red");
   const QuorvaneCode before = w.state();
-  auto made = [&](ControlId id) {
-    std::pair<int, bool> found{id, false};
-    EnumChildWindows(
-        w.window.hwnd(),
-        [](HWND child, LPARAM param) {
-          auto* f = reinterpret_cast<std::pair<int, bool>*>(param);
-          f->second = f->second || GetDlgCtrlID(child) == f->first;
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found.second;
-  };
-  CHECK(made(kCommand1) && !made(kCommand4));
+  CHECK(w[kCommand1] != nullptr && w[kCommand4] == nullptr);  // not made yet
   // A skin and a volume made while the window is open, before the page is first shown.
   check::WriteFile(kFolder + L"new.bmp", "BM");
   check::WriteFile(kFolder + L"team.vol", "");
@@ -653,7 +605,8 @@ TEST(window, the_volumes_page_made_on_first_use_starts_as_if_made_with_the_windo
 // (run in the build's prefix, which has Wine's bitmap fonts, and in one without them).
 TEST(fonts, every_caption_shows_whole_at_its_size_and_weight) {
   OpenWindow w;
-  check::Click(w[kCommand2]);
+  w.showPage(1);
+  check::Click(w[kCommand5]);
   AboutWindow& about = w.window.About();
   REQUIRE(about.IsOpen());
   struct Window {

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/faults/fault_window.h"
+#include "tests/support/main_window.h"
 #include "tests/support/ui_driver.h"
 
-using namespace faults;
+using namespace check;
 using namespace quorvane::ui;
 using check::SeenBox;
 
@@ -33,7 +33,7 @@ std::wstring CurrentLine(HWND dir) {
 
 // The program folder's own line in a folder list: its last name.
 std::wstring ProgramFolderLine() {
-  const std::wstring folder = Folder().substr(0, Folder().size() - 1);
+  const std::wstring folder = GameFolder().substr(0, GameFolder().size() - 1);
   return folder.substr(folder.find_last_of(L'\\') + 1);
 }
 
@@ -70,9 +70,9 @@ std::string VolumeLine(const std::wstring& file, size_t size) {
 
 TEST(folders, a_folder_deleted_while_shown_leaves_the_lists_usable) {
   CleanGameFolder();
-  const std::wstring doomed = Scratch(L"doomed");
-  MakeFolder(doomed + L"\\inner");
-  MakeFile(doomed + L"\\x.bmp");
+  const std::wstring doomed = ScratchFolder(L"doomed");
+  REQUIRE(MakeFolder(doomed + L"\\inner"));
+  REQUIRE(MakeFile(doomed + L"\\x.bmp"));
   OpenWindow w;
   check::MessageBoxAnswerer boxes;
   OpenDown(w, kDir1, {L"scratch", L"doomed"});
@@ -94,9 +94,9 @@ TEST(folders, a_folder_deleted_while_shown_leaves_the_lists_usable) {
   CHECK(IsWindow(w.window.hwnd()) && !QuitPosted());
 
   // The lists go on: a new folder is opened and its picture made into a skin.
-  const std::wstring after = Folder() + L"scratch\\after";
-  MakeFolder(after);
-  MakeFile(after + L"\\y.bmp", "BM y");
+  const std::wstring after = GameFolder() + L"scratch\\after";
+  REQUIRE(MakeFolder(after));
+  REQUIRE(MakeFile(after + L"\\y.bmp", "BM y"));
   w.open(kDir1, L"scratch");  // read afresh
   OpenDown(w, kDir1, {L"after"});
   w.choose(kFile1, L"y.bmp");
@@ -106,50 +106,50 @@ TEST(folders, a_folder_deleted_while_shown_leaves_the_lists_usable) {
   check::Click(w[kCommand1]);
   w.waitForTools();
   CHECK_EQ(boxes.seen, (std::vector<SeenBox>{Question(L"after")}));
-  CHECK_EQ(check::ReadAll(Folder() + L"after.larmor.bmp"), std::string("BM y"));
+  CHECK_EQ(check::ReadAll(GameFolder() + L"after.larmor.bmp"), std::string("BM y"));
   CleanGameFolder();
 }
 
 TEST(folders, a_picked_file_deleted_before_continue_is_told_about) {
   CleanGameFolder();
-  MakeFile(Folder() + L"red.bmp", "BM red");
-  MakeFile(Folder() + L"blue.bmp", "BM blue");
+  REQUIRE(MakeFile(GameFolder() + L"red.bmp", "BM red"));
+  REQUIRE(MakeFile(GameFolder() + L"blue.bmp", "BM blue"));
   OpenWindow w;
   check::MessageBoxAnswerer boxes;
   ReadySkinsOptions(w, L"gone");
   w.choose(kFile1, L"red.bmp");
-  REQUIRE(DeleteFileW((Folder() + L"red.bmp").c_str()));
+  REQUIRE(DeleteFileW((GameFolder() + L"red.bmp").c_str()));
   check::Click(w[kCommand1]);
   w.waitForTools();
   // The request still ran, with the picked path; the skin maker could not read it.
   const auto makers = ToolLog(L"makeskin");
   REQUIRE(makers.size() == 1u);
   CHECK_EQ(makers[0].crtArgs,
-           (Args{Folder() + L"makeskin.exe", L"pal1", Folder() + L"red.bmp", Folder() + L"gone.larmor.bmp"}));
+           (Args{GameFolder() + L"makeskin.exe", L"pal1", GameFolder() + L"red.bmp", GameFolder() + L"gone.larmor.bmp"}));
   CHECK_EQ(makers[0].exitCode, 2);
   CHECK_EQ(
       boxes.seen,
-      (std::vector<SeenBox>{Warning(L"The skin " + Folder() +
+      (std::vector<SeenBox>{Warning(L"The skin " + GameFolder() +
                                     L"gone.larmor.bmp was not made: makeskin.exe ended with code 2..!")}));
-  CHECK(!Exists(Folder() + L"gone.larmor.bmp"));
+  CHECK(!Exists(GameFolder() + L"gone.larmor.bmp"));
 
   // The same on the Volumes page: the volume tool cannot find the picture.
   boxes.seen.clear();
   w.showPage(1);
   w.choose(kFile2, L"blue.bmp");
   check::Type(w[kText2], L"gone");
-  REQUIRE(DeleteFileW((Folder() + L"blue.bmp").c_str()));
+  REQUIRE(DeleteFileW((GameFolder() + L"blue.bmp").c_str()));
   check::Click(w[kCommand4]);
   w.waitForTools();
-  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{Warning(L"The file " + Folder() + L"blue.bmp was not added to " +
-                                                     Folder() + L"gone.vol: vt.exe ended with code 2..!")}));
-  CHECK(!Exists(Folder() + L"gone.vol"));
+  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{Warning(L"The file " + GameFolder() + L"blue.bmp was not added to " +
+                                                     GameFolder() + L"gone.vol: vt.exe ended with code 2..!")}));
+  CHECK(!Exists(GameFolder() + L"gone.vol"));
   CHECK(IsWindow(w.window.hwnd()) && !QuitPosted());
 
   // Both picks stay as they were, and a picture put back is made into a skin.
-  CHECK_EQ(w.state().SkinFile, Folder() + L"red.bmp");
-  CHECK_EQ(w.state().VolumeSkinFile, Folder() + L"blue.bmp");
-  MakeFile(Folder() + L"red.bmp", "BM red again");
+  CHECK_EQ(w.state().SkinFile, GameFolder() + L"red.bmp");
+  CHECK_EQ(w.state().VolumeSkinFile, GameFolder() + L"blue.bmp");
+  REQUIRE(MakeFile(GameFolder() + L"red.bmp", "BM red again"));
   boxes.seen.clear();
   boxes.answers = {IDNO};
   w.showPage(0);
@@ -161,10 +161,10 @@ TEST(folders, a_picked_file_deleted_before_continue_is_told_about) {
 
 TEST(folders, an_unreadable_folder_shows_empty_and_the_lists_go_on) {
   CleanGameFolder();
-  const std::wstring tree = Scratch(L"locked tree"), locked = tree + L"\\locked";
-  MakeFolder(locked);
-  MakeFolder(locked + L"\\inside");
-  MakeFile(locked + L"\\red.bmp");
+  const std::wstring tree = ScratchFolder(L"locked tree"), locked = tree + L"\\locked";
+  REQUIRE(MakeFolder(locked));
+  REQUIRE(MakeFolder(locked + L"\\inside"));
+  REQUIRE(MakeFile(locked + L"\\red.bmp"));
   struct Clean {
     ~Clean() { CleanGameFolder(); }
   } clean;
@@ -191,7 +191,7 @@ TEST(folders, an_unreadable_folder_shows_empty_and_the_lists_go_on) {
 TEST(folders, a_folder_of_100000_pictures_lists_and_picks_right) {
   constexpr int kFiles = 100000;
   CleanGameFolder();
-  const std::wstring big = Folder() + L"100000 files";
+  const std::wstring big = GameFolder() + L"100000 files";
   if (!check::FileExists(big + L".made"))
     check::Abort(__FILE__, __LINE__,
                  "the folder of 100,000 pictures is missing: CTest makes it (faults_tests.bigfolder), or run "
@@ -247,7 +247,7 @@ TEST(folders, a_folder_of_100000_pictures_lists_and_picks_right) {
   check::Click(w[kCommand1]);
   w.waitForTools();
   CHECK_EQ(boxes.seen, (std::vector<SeenBox>{Question(L"big")}));
-  CHECK_EQ(check::ReadAll(Folder() + L"big.larmor.bmp"), std::string("BM picture 77000\n"));
+  CHECK_EQ(check::ReadAll(GameFolder() + L"big.larmor.bmp"), std::string("BM picture 77000\n"));
 
   // Leaving it is as quick as any folder.
   start = GetTickCount64();
@@ -269,10 +269,10 @@ TEST(folders, names_of_255_characters_are_picked_and_passed_whole) {
   const std::wstring pictureName = NameOf(255, L"a picture with a long name ", L".bmp");
   const std::wstring volumeName = NameOf(255, L"a volume with a long name ", L".vol");
   const std::wstring prefix = NameOf(244, L"prefix ", L"");  // the skin's name: 255 characters
-  const std::wstring folder = Scratch(L"names") + L"\\" + folderName;
-  MakeFolder(folder);
-  MakeFile(folder + L"\\" + pictureName, "BM long");
-  MakeFile(folder + L"\\" + volumeName, "");
+  const std::wstring folder = ScratchFolder(L"names") + L"\\" + folderName;
+  REQUIRE(MakeFolder(folder));
+  REQUIRE(MakeFile(folder + L"\\" + pictureName, "BM long"));
+  REQUIRE(MakeFile(folder + L"\\" + volumeName, ""));
   const std::wstring picture = folder + L"\\" + pictureName, volume = folder + L"\\" + volumeName;
 
   OpenWindow w;
@@ -292,12 +292,12 @@ TEST(folders, names_of_255_characters_are_picked_and_passed_whole) {
   CHECK_EQ(boxes.seen, (std::vector<SeenBox>{Question(prefix)}));
   const auto makers = ToolLog(L"makeskin");
   REQUIRE(makers.size() == 1u);
-  CHECK_EQ(makers[0].crtArgs, (Args{Folder() + L"makeskin.exe", L"pal1", picture, Folder() + skinName}));
-  CHECK_EQ(check::ReadAll(Folder() + skinName), std::string("BM long"));
+  CHECK_EQ(makers[0].crtArgs, (Args{GameFolder() + L"makeskin.exe", L"pal1", picture, GameFolder() + skinName}));
+  CHECK_EQ(check::ReadAll(GameFolder() + skinName), std::string("BM long"));
   auto packs = ToolLog(L"vt");
   REQUIRE(packs.size() == 1u);
-  CHECK_EQ(packs[0].crtArgs, (Args{Folder() + L"vt.exe", L"-sp", Folder() + prefix + L".vol", skinName}));
-  CHECK_EQ(check::ReadAll(Folder() + prefix + L".vol"), VolumeLine(Folder() + skinName, 7));
+  CHECK_EQ(packs[0].crtArgs, (Args{GameFolder() + L"vt.exe", L"-sp", GameFolder() + prefix + L".vol", skinName}));
+  CHECK_EQ(check::ReadAll(GameFolder() + prefix + L".vol"), VolumeLine(GameFolder() + skinName, 7));
 
   // The Volumes page packs the long-named picture into the long-named volume beside it.
   boxes.seen.clear();
@@ -313,14 +313,14 @@ TEST(folders, names_of_255_characters_are_picked_and_passed_whole) {
   CHECK(boxes.seen.empty());
   packs = ToolLog(L"vt");
   REQUIRE(packs.size() == 2u);
-  CHECK_EQ(packs[1].crtArgs, (Args{Folder() + L"vt.exe", L"-sp", volume, picture}));
+  CHECK_EQ(packs[1].crtArgs, (Args{GameFolder() + L"vt.exe", L"-sp", volume, picture}));
   CHECK_EQ(check::ReadAll(volume), VolumeLine(picture, 7));
   CleanGameFolder();
 }
 
 TEST(folders, a_chain_deeper_than_max_path_is_opened_picked_and_passed_whole) {
   CleanGameFolder();
-  std::wstring deep = Scratch(L"deep");
+  std::wstring deep = ScratchFolder(L"deep");
   std::vector<std::wstring> chain;
   size_t crossedAt = 0;
   for (int level = 1; level <= 16; ++level) {
@@ -328,13 +328,13 @@ TEST(folders, a_chain_deeper_than_max_path_is_opened_picked_and_passed_whole) {
     std::swprintf(name, 64, L"level %02d of a chain of folders", level);
     chain.push_back(name);
     deep += L"\\" + chain.back();
-    MakeFolder(deep);
+    REQUIRE(MakeFolder(deep));
     std::swprintf(name, 64, L"\\picture %02d.bmp", level);
-    MakeFile(deep + name, "BM deep");
+    REQUIRE(MakeFile(deep + name, "BM deep"));
     if (crossedAt == 0 && deep.size() + 20 >= MAX_PATH) crossedAt = static_cast<size_t>(level);
   }
   const std::wstring picture = deep + L"\\picture 16.bmp", volume = deep + L"\\deep.vol";
-  MakeFile(volume, "");
+  REQUIRE(MakeFile(volume, ""));
   REQUIRE(picture.size() > 2 * MAX_PATH);
   std::printf(
       "  note: the chain passes MAX_PATH at level %zu; the deepest picture's path has %zu characters\n",
@@ -360,9 +360,9 @@ TEST(folders, a_chain_deeper_than_max_path_is_opened_picked_and_passed_whole) {
   const auto makers = ToolLog(L"makeskin");
   REQUIRE(makers.size() == 1u);
   CHECK_EQ(makers[0].crtArgs,
-           (Args{Folder() + L"makeskin.exe", L"pal1", picture, Folder() + L"deep.larmor.bmp"}));
+           (Args{GameFolder() + L"makeskin.exe", L"pal1", picture, GameFolder() + L"deep.larmor.bmp"}));
   CHECK_EQ(makers[0].shellArgs, makers[0].crtArgs);
-  CHECK_EQ(check::ReadAll(Folder() + L"deep.larmor.bmp"), std::string("BM deep"));
+  CHECK_EQ(check::ReadAll(GameFolder() + L"deep.larmor.bmp"), std::string("BM deep"));
 
   // Packed from the Volumes page into a volume at the bottom of the chain.
   boxes.seen.clear();
@@ -380,7 +380,7 @@ TEST(folders, a_chain_deeper_than_max_path_is_opened_picked_and_passed_whole) {
   CHECK(boxes.seen.empty());
   const auto packs = ToolLog(L"vt");
   REQUIRE(packs.size() == 2u);
-  CHECK_EQ(packs[1].crtArgs, (Args{Folder() + L"vt.exe", L"-sp", volume, picture}));
+  CHECK_EQ(packs[1].crtArgs, (Args{GameFolder() + L"vt.exe", L"-sp", volume, picture}));
   CHECK_EQ(check::ReadAll(volume), VolumeLine(picture, 7));
   CleanGameFolder();
 }

@@ -9,10 +9,10 @@
 #include <memory>
 #include <thread>
 
-#include "tests/faults/fault_window.h"
+#include "tests/support/main_window.h"
 #include "tests/support/ui_driver.h"
 
-using namespace faults;
+using namespace check;
 using namespace quorvane::ui;
 using check::SeenBox;
 
@@ -46,8 +46,8 @@ void CheckNothingLost(OpenWindow& w, const std::wstring& skinsPrefix, const std:
   CHECK_EQ(check::TextOf(w[kText1]), skinsPrefix);
   CHECK_EQ(w.state().Prefix, skinsPrefix);
   CHECK_EQ(check::TextOf(w[kText2]), volumesPrefix);
-  CHECK_EQ(w.state().SkinFile, Folder() + L"red.bmp");
-  CHECK_EQ(w.state().VolumeSkinFile, Folder() + L"blue.bmp");
+  CHECK_EQ(w.state().SkinFile, GameFolder() + L"red.bmp");
+  CHECK_EQ(w.state().VolumeSkinFile, GameFolder() + L"blue.bmp");
   CHECK_EQ(SendMessageW(w[kFile1], LB_GETCURSEL, 0, 0), check::IndexOf(w[kFile1], L"red.bmp"));
   CHECK_EQ(SendMessageW(w[kFile2], LB_GETCURSEL, 0, 0), check::IndexOf(w[kFile2], L"blue.bmp"));
 }
@@ -56,11 +56,11 @@ void CheckNothingLost(OpenWindow& w, const std::wstring& skinsPrefix, const std:
 
 TEST(tools, every_tool_fault_is_told_once_and_every_choice_stays) {
   CleanGameFolder();
-  MakeFile(Folder() + L"red.bmp", "BM red");
-  MakeFile(Folder() + L"blue.bmp", "BM blue");
-  const std::wstring skin = Folder() + L"red.larmor.bmp", volume = Folder() + L"red.vol";
-  const std::wstring teamVolume = Folder() + L"team.vol", blue = Folder() + L"blue.bmp";
-  const std::wstring makeskin = Folder() + L"makeskin.exe", vt = Folder() + L"vt.exe";
+  REQUIRE(MakeFile(GameFolder() + L"red.bmp", "BM red"));
+  REQUIRE(MakeFile(GameFolder() + L"blue.bmp", "BM blue"));
+  const std::wstring skin = GameFolder() + L"red.larmor.bmp", volume = GameFolder() + L"red.vol";
+  const std::wstring teamVolume = GameFolder() + L"team.vol", blue = GameFolder() + L"blue.bmp";
+  const std::wstring makeskin = GameFolder() + L"makeskin.exe", vt = GameFolder() + L"vt.exe";
   const char* note = "These are the notes for the skins, saved under the wrong name.\r\n";
   // The system's reason for a file that is not a program names the file where it has "%1".
   auto notAProgram = [](const std::wstring& tool) {
@@ -120,8 +120,8 @@ TEST(tools, every_tool_fault_is_told_once_and_every_choice_stays) {
   ReadyVolumes(w, L"team");
   for (const Case& c : cases) {
     std::printf("  case: %s\n", c.what);
-    DeleteFileW((Folder() + L"makeskin.log").c_str());
-    DeleteFileW((Folder() + L"vt.log").c_str());
+    DeleteFileW((GameFolder() + L"makeskin.log").c_str());
+    DeleteFileW((GameFolder() + L"vt.log").c_str());
     DeleteFileW(skin.c_str());
     DeleteFileW(volume.c_str());
     DeleteFileW(teamVolume.c_str());
@@ -180,9 +180,9 @@ TEST(tools, a_hung_skin_maker_holds_up_only_the_runs_on_its_own_skin) {
     ~EndHung() { EndStandins(1); }
   } endHung;
   CleanGameFolder();
-  MakeFile(Folder() + L"red.bmp", "BM red");
-  MakeFile(Folder() + L"blue.bmp", "BM blue");
-  const std::wstring stuck = Folder() + L"stuck.larmor.bmp", freeSkin = Folder() + L"free.larmor.bmp";
+  REQUIRE(MakeFile(GameFolder() + L"red.bmp", "BM red"));
+  REQUIRE(MakeFile(GameFolder() + L"blue.bmp", "BM blue"));
+  const std::wstring stuck = GameFolder() + L"stuck.larmor.bmp", freeSkin = GameFolder() + L"free.larmor.bmp";
   OpenWindow w;
   check::MessageBoxAnswerer boxes;
   const HWND main = w.window.hwnd();
@@ -225,7 +225,7 @@ TEST(tools, a_hung_skin_maker_holds_up_only_the_runs_on_its_own_skin) {
   REQUIRE(check::PumpUntil([&] { return ToolLog(L"vt").size() == 1; }, 15000));
   check::Pump(300);  // its end reported and handled
   CHECK_EQ(ToolLog(L"vt")[0].exitCode, 0);
-  CHECK(Exists(Folder() + L"team.vol"));
+  CHECK(Exists(GameFolder() + L"team.vol"));
 
   // A second request for the hung skin waits for its turn, and nothing is said about the hang.
   w.showPage(0);

@@ -14,8 +14,6 @@ using namespace quorvane::ui;
 namespace reliability {
 namespace {
 
-constexpr const wchar_t* kOopsTitle = L"Oops..!";
-constexpr UINT kWarningStyle = MB_OK | MB_ICONEXCLAMATION;
 constexpr const wchar_t* kArmors[] = {L"larmor.bmp", L"lfemale.bmp", L"marmor.bmp", L"mfemale.bmp",
                                       L"harmor.bmp"};
 
@@ -46,21 +44,6 @@ bool PrefixBreaksRule(const std::wstring& prefix) {
   return false;
 }
 
-bool MakeFolder(const std::wstring& path) {
-  return CreateDirectoryW(LongForm(path).c_str(), nullptr) != FALSE;
-}
-
-bool MakeFile(const std::wstring& path, const std::string& bytes) {
-  const HANDLE file = CreateFileW(LongForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                  written == bytes.size();
-  CloseHandle(file);
-  return ok;
-}
-
 void PrintTally(const char* what, const Tally& t) {
   std::printf(
       "  %s: %zu runs, %zu exact; splits %zu, injected %zu, altered %zu, joined %zu, missing %zu, "
@@ -68,27 +51,8 @@ void PrintTally(const char* what, const Tally& t) {
       what, t.runs, t.exact, t.splits, t.injected, t.altered, t.joined, t.missing, t.unexpected);
 }
 
-namespace {
-
-// The program folder as a suite finds it: the program and the stand-ins, no logs, skins or
-// volumes (names of any kind: the prefixes are hostile).
-void CleanGameFolder(const std::wstring& folder) {
-  for (const wchar_t* pattern : {L"*.log", L"*.vol", L"*.bmp"}) {
-    WIN32_FIND_DATAW data;
-    const HANDLE find = FindFirstFileW(LongForm(folder + pattern).c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) continue;
-    do RemoveTree(folder + data.cFileName);
-    while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
-}
-
-}  // namespace
-
-Session::Session() : appDir_(check::ProgramFolder()) {
-  CleanGameFolder(appDir_);
-  SetEnvironmentVariableW(L"MAKESKIN_FAULT", nullptr);
-  SetEnvironmentVariableW(L"VT_FAULT", nullptr);
+Session::Session() : appDir_(check::GameFolder()) {
+  check::CleanGameFolder(/*keepScratch=*/true);
   // The stand-ins say what they did on the output they inherit; thousands of runs would bury
   // the test's own report. Their logs tell everything. (This program's C run time keeps the
   // output it started with.)
@@ -101,20 +65,19 @@ Session::Session() : appDir_(check::ProgramFolder()) {
     SetStdHandle(STD_ERROR_HANDLE, nul);
   }
 
-  std::wstring error;
-  if (!window_.Create(SW_SHOW, error)) check::Abort(__FILE__, __LINE__, "window: " + check::Utf8(error));
-  check::SetMessageFilter([this](MSG& msg) { return window_.PreTranslateMessage(msg); });
-  Pump(50);
+  window_ = std::make_unique<check::OpenWindow>();
+  Pump();
 }
 
 Session::~Session() {
-  check::SetMessageFilter(nullptr);
   boxes_.answers.clear();
   const HANDLE nul = GetStdHandle(STD_OUTPUT_HANDLE);
   SetStdHandle(STD_OUTPUT_HANDLE, savedOutput_);
   SetStdHandle(STD_ERROR_HANDLE, savedError_);
   if (nul != savedOutput_ && nul != nullptr && nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
-  if (window_.ToolsIdle()) CleanGameFolder(appDir_);
+  const bool idle = window_->window.ToolsIdle();
+  window_.reset();
+  if (idle) check::CleanGameFolder(/*keepScratch=*/true);
 }
 
 void Session::Fail(const char* file, int line, const std::string& what) {
@@ -194,19 +157,19 @@ void Session::Review() {
     kind += colon == std::wstring::npos ? box.text : box.text.substr(colon + 2);
     ++toolWarningKinds[kind];
     if (printToolWarnings) std::printf("  warning: %s\n", check::Show(box.text.substr(0, 240)).c_str());
-    if (box.title != kOopsTitle || box.style != kWarningStyle || box.text.rfind(L"The ", 0) != 0)
+    if (box.title != L"Oops..!" || box.style != (MB_OK | MB_ICONEXCLAMATION) || box.text.rfind(L"The ", 0) != 0)
       Fail(__FILE__, __LINE__, origin + ": an unexpected message: " + check::Show(box.text));
   }
 }
 
 void Session::ShowPage(int page) {
-  TabCtrl_SetCurFocus(window_.Control(kSSTab1), page);
+  window_->showPage(page);
   Pump();
 }
 
 bool Session::ClickContinue(ControlId button, const char* what, const std::vector<check::SeenBox>& want) {
   const size_t before = boxes_.seen.size();
-  check::Click(window_.Control(button));
+  check::Click((*window_)[button]);
   const std::vector<check::SeenBox> shown(boxes_.seen.begin() + static_cast<std::ptrdiff_t>(before),
                                           boxes_.seen.end());
   reviewed_ = boxes_.seen.size();
@@ -220,7 +183,7 @@ bool Session::ClickContinue(ControlId button, const char* what, const std::vecto
 bool Session::ContinueSkins(const SkinsInputs& in) {
   Pump();
   std::vector<check::SeenBox> want;
-  auto warn = [&](const wchar_t* text) { want.push_back({text, kOopsTitle, kWarningStyle}); };
+  auto warn = [&](const wchar_t* text) { want.push_back(check::Warning(text)); };
   if (in.palette == 0) warn(kNoPalette);
   if (in.armor == 0) warn(kNoArmor);
   if (in.skinFile.empty()) warn(kNoSkin);
@@ -245,7 +208,7 @@ bool Session::ContinueSkins(const SkinsInputs& in) {
 bool Session::ContinueVolumes(const VolumesInputs& in) {
   Pump();
   std::vector<check::SeenBox> want;
-  auto warn = [&](const wchar_t* text) { want.push_back({text, kOopsTitle, kWarningStyle}); };
+  auto warn = [&](const wchar_t* text) { want.push_back(check::Warning(text)); };
   if (in.newVolume) {
     if (in.prefix.empty())
       warn(kNoPrefix);
@@ -268,16 +231,15 @@ void Session::ExitAnsweredNo(ControlId button) {
   answersGiven_.push_front(IDNO);
   expectingExit_ = true;
   const size_t before = boxes_.seen.size();
-  check::Click(window_.Control(button));
+  check::Click((*window_)[button]);
   Review();
   const std::vector<check::SeenBox> shown(boxes_.seen.begin() + static_cast<std::ptrdiff_t>(before),
                                           boxes_.seen.end());
-  const std::vector<check::SeenBox> want{
-      {L"Are you sure you wish to exit?", L"Confirm Exit", MB_YESNO | MB_ICONQUESTION}};
+  const std::vector<check::SeenBox> want{check::ExitQuestion()};
   if (shown != want || expectingExit_)
     Fail(__FILE__, __LINE__, origin + ": Exit showed " + check::Show(shown));
   expectingExit_ = false;
-  if (window_.hwnd() == nullptr || state().Answer != IDNO)
+  if (window_->hwnd() == nullptr || state().Answer != IDNO)
     check::Abort(__FILE__, __LINE__, origin + ": Exit answered No did not leave the window as it was");
 }
 
@@ -287,7 +249,7 @@ bool Session::Settle(DWORD timeoutMs) {
       [this] {
         Review();
         TopUpAnswers();
-        return window_.ToolsIdle();
+        return window_->window.ToolsIdle();
       },
       timeoutMs);
   Review();
@@ -505,12 +467,6 @@ bool NavigateTo(Session& session, ControlId list, FolderModel& model, const std:
     }
   }
   return model.Path() == target;
-}
-
-bool Session::Responsive() const {
-  DWORD_PTR result = 0;
-  return window_.hwnd() != nullptr &&
-         SendMessageTimeoutW(window_.hwnd(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0;
 }
 
 }  // namespace reliability

@@ -16,29 +16,25 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "tests/support/check.h"
-#include "tests/support/standin_log.h"
-#include "tests/support/ui_driver.h"
-#include "ui/MainWindow.h"
+#include "tests/support/main_window.h"
 
 namespace reliability {
 
-using Args = std::vector<std::wstring>;
+using check::Args;
 
 // Whether the prefix check must refuse a prefix: a character that Windows refuses in file
 // names or a control character. Written from the rule, not from the program's code.
 bool PrefixBreaksRule(const std::wstring& prefix);
 
-// Folder and file operations on names that the plain path forms would change (trailing dots
-// and blanks, long paths): every call gets the "\\?\" form.
 using check::LongForm;
+using check::MakeFile;
+using check::MakeFolder;
 using check::NamesIn;
 using check::RemoveTree;
-bool MakeFolder(const std::wstring& path);
-bool MakeFile(const std::wstring& path, const std::string& bytes);
 
 // How the runs of one kind compared with what was expected.
 struct Tally {
@@ -76,9 +72,9 @@ class Session {
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  quorvane::ui::Quorvane& window() { return window_; }
-  HWND operator[](quorvane::ui::ControlId id) const { return window_.Control(id); }
-  const quorvane::QuorvaneCode& state() const { return window_.State(); }
+  check::OpenWindow& window() { return *window_; }
+  HWND operator[](quorvane::ui::ControlId id) const { return (*window_)[id]; }
+  const quorvane::QuorvaneCode& state() const { return window_->state(); }
   const std::wstring& appDir() const { return appDir_; }
 
   // Records a failed check (through the harness) and counts it.
@@ -100,8 +96,7 @@ class Session {
   bool Settle(DWORD timeoutMs = 120000);
   // Runs expected and not yet matched.
   size_t Outstanding() const;
-  // The window is there and answers a message within five seconds.
-  bool Responsive() const;
+  bool Responsive() const { return window_->responsive(); }
 
   void ShowPage(int page);
   // Clicks "Continue" and checks the warnings; true when a tool run was expected.
@@ -145,7 +140,7 @@ class Session {
 
   std::function<int()> successAnswer_ = [] { return IDYES; };
   HANDLE savedOutput_ = nullptr, savedError_ = nullptr;
-  quorvane::ui::Quorvane window_;
+  std::unique_ptr<check::OpenWindow> window_;  // opened once the folder is clean
   std::wstring appDir_;
   check::MessageBoxAnswerer boxes_;
   std::deque<int> answersGiven_;  // mirrors boxes_.answers

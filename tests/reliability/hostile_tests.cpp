@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "app/QuorvaneCode.h"
-#include "tests/reliability/HostileCorpus.h"
+#include "tests/support/HostileCorpus.h"
 #include "tests/reliability/Session.h"
 #include "tests/support/check.h"
 
@@ -19,17 +19,6 @@ using namespace reliability;
 namespace {
 
 const std::wstring kFolder = check::ProgramFolder();  // the game folder: AppDir
-
-// A fresh scratch folder, even when a run before left names there that the plain path
-// forms cannot delete.
-std::wstring FreshScratch(const std::wstring& name) {
-  const std::wstring root = kFolder + L"scratch";
-  MakeFolder(root);
-  const std::wstring folder = root + L"\\" + name;
-  RemoveTree(folder);
-  if (!MakeFolder(folder)) check::Abort(__FILE__, __LINE__, "cannot make " + check::Utf8(folder));
-  return folder;
-}
 
 // How many runs of the tools may be on their way before the test waits for them: enough to
 // keep both cores busy, few enough to keep each log short.
@@ -75,7 +64,7 @@ void CheckNoDamage(Session& s) {
 }  // namespace
 
 TEST(hostile, prefixes_typed_into_the_skins_box) {
-  const std::wstring pics = FreshScratch(L"hostile-prefixes");
+  const std::wstring pics = check::ScratchFolder(L"hostile-prefixes");
   check::WriteFile(pics + L"\\red.bmp", "BM red");
   Session s;
   s.printToolWarnings = true;
@@ -114,7 +103,7 @@ TEST(hostile, prefixes_typed_into_the_skins_box) {
 }
 
 TEST(hostile, prefixes_typed_into_the_volumes_box) {
-  const std::wstring pics = FreshScratch(L"hostile-prefixes");
+  const std::wstring pics = check::ScratchFolder(L"hostile-prefixes");
   check::WriteFile(pics + L"\\red.bmp", "BM red");
   Session s;
   s.printToolWarnings = true;
@@ -146,7 +135,7 @@ TEST(hostile, prefixes_typed_into_the_volumes_box) {
 }
 
 TEST(hostile, names_of_pictures_volumes_and_folders) {
-  const std::wstring root = FreshScratch(L"hostile-names");
+  const std::wstring root = check::ScratchFolder(L"hostile-names");
   const std::wstring files = root + L"\\files", folders = root + L"\\folders";
   REQUIRE(MakeFolder(files) && MakeFolder(folders));
 

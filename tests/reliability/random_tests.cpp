@@ -16,7 +16,7 @@
 #include <random>
 
 #include "app/QuorvaneCode.h"
-#include "tests/reliability/HostileCorpus.h"
+#include "tests/support/HostileCorpus.h"
 #include "tests/reliability/Session.h"
 #include "tests/support/check.h"
 
@@ -53,8 +53,7 @@ struct Tree {
 Tree MakeTree() {
   Tree tree;
   tree.root = kFolder + L"scratch\\random";
-  MakeFolder(kFolder + L"scratch");
-  RemoveTree(tree.root);
+  check::ScratchFolder(L"random");
   const std::vector<std::pair<std::wstring, std::vector<std::wstring>>> spec = {
       {L"", {L"red.bmp", L"Blue Team.BMP", L"readme.txt"}},
       {L"pics",
@@ -293,7 +292,7 @@ struct Runner {
   }
 
   std::string AboutClose() {
-    check::Click(s.window().About().Control(kAboutCommand1));
+    check::Click(check::AboutControl(kAboutCommand1));
     m.aboutOpen = false;
     kind = "close About";
     return "close About";
@@ -342,7 +341,7 @@ struct Runner {
     if ((IsWindowVisible(s[kCommand1]) != FALSE) != (m.page == 0) ||
         (IsWindowVisible(s[kCommand4]) != FALSE) != (m.page == 1))
       Fail("the page shown is not the one chosen");
-    if (s.window().About().IsOpen() != m.aboutOpen)
+    if ((check::AboutShown() != nullptr) != m.aboutOpen)
       Fail(m.aboutOpen ? "About is not open" : "About is still open");
 
     for (int pane = 0; pane < 3; ++pane) {
@@ -403,7 +402,7 @@ TEST(random, use_keeps_the_window_whole_and_the_tools_exact) {
                   static_cast<unsigned long long>((GetTickCount64() - start) / 1000));
   }
   s.origin = "seed " + std::to_string(seed) + " at the end";
-  if (run.m.aboutOpen) check::Click(s.window().About().Control(kAboutCommand1));
+  if (run.m.aboutOpen) check::Click(check::AboutControl(kAboutCommand1));
   s.Settle();
   CHECK(s.Responsive());
 

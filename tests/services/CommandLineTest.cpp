@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "services/CommandLine.h"
-#include "tests/services/ArgumentCorpus.h"
+#include "tests/support/HostileCorpus.h"
 #include "tests/support/check.h"
 
 namespace {
@@ -42,7 +42,7 @@ bool OnlyEscapedQuotesInside(const std::wstring& quoted) {
 }
 
 TEST(commandline, hostile_arguments_split_back_unchanged) {
-  const std::vector<std::wstring> args = corpus::HostileArguments();
+  const std::vector<std::wstring> args = hostile::Texts();
   const std::wstring program = L"C:\\Game Folder\\makeskin.exe";
   // All at once, and in reverse order, so that each argument is seen both before and after
   // others and a different one comes last.
@@ -64,7 +64,7 @@ TEST(commandline, hostile_arguments_split_back_unchanged) {
 }
 
 TEST(commandline, quotes_are_never_doubled_inside_quotes) {
-  for (const std::wstring& arg : corpus::HostileArguments()) {
+  for (const std::wstring& arg : hostile::Texts()) {
     const std::wstring quoted = QuoteArgument(arg);
     if (quoted == arg) continue;
     if (!OnlyEscapedQuotesInside(quoted))

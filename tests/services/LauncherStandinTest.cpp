@@ -10,7 +10,7 @@
 #include "services/CommandLine.h"
 #include "services/Handles.h"
 #include "services/ToolLauncher.h"
-#include "tests/services/ArgumentCorpus.h"
+#include "tests/support/HostileCorpus.h"
 #include "tests/services/LauncherFixture.h"
 #include "tests/support/check.h"
 #include "tests/support/standin_log.h"
@@ -130,7 +130,7 @@ TEST(childargs, hostile_arguments_reach_the_tool_unchanged) {
   const std::wstring tool = PlaceTool(folder, L"makeskin.exe");
   Fault fault(L"exit=0");  // the tool only logs what it got
   Harness h;
-  const std::vector<std::wstring> args = corpus::HostileArguments();
+  const std::vector<std::wstring> args = hostile::Texts(1000);
   CheckArgumentsArrive(h, tool, folder, args, 0);
   CheckArgumentsArrive(h, tool, folder, std::vector<std::wstring>(args.rbegin(), args.rend()), 1);
   // Trailing backslashes where the line ends.

@@ -3,9 +3,11 @@
 // not expected, quotes and the backslashes before them, the shell's special characters,
 // control characters that arrive with a paste, very long text, characters outside the
 // Basic Multilingual Plane, right-to-left and combining text, the device names that Windows
-// reserves and names ending in a dot. Every entry is tried both as a prefix and as a name.
+// reserves and names ending in a dot. The window tests try every entry both as a prefix and
+// as a name; the command-line tests hand every entry to a tool as one argument.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,7 @@ inline std::wstring Repeat(const std::wstring& piece, size_t length) {
 inline const std::vector<Entry>& Corpus() {
   static const std::vector<Entry> entries = {
       {"plain", L"plain"},
+      {"accented", L"\u00fcn\u00efc\u00f6d\u00e9 caf\u00e9"},
       {"two words", L"two words"},
       {"empty", L""},
       {"one blank", L" "},
@@ -35,11 +38,22 @@ inline const std::vector<Entry>& Corpus() {
       {"blanks both ends", L"  both  "},
       {"ideographic and no-break spaces", L"\u3000ideo\u00a0nbsp"},
       {"one quote", L"\""},
+      {"two quotes", L"\"\""},
+      {"quote at the end", L"end\""},
+      {"quote at the start", L"\"start"},
       {"quoted words", L"say \"hi\" now"},
       {"quoted whole", L"\"quoted\""},
       {"backslash before quote", L"a\\\"b"},
       {"two backslashes before quote", L"a\\\\\"b"},
+      {"two backslashes and a quote at the end", L"a\\\\\""},
+      {"eight backslashes and a quote", L"\\\\\\\\\\\\\\\\\""},
+      {"backslashes before a blank, a quote and the end", L"x\\\\\\\\\\ \"y\\\\\"\\\\"},
       {"trailing backslash", L"trail\\"},
+      {"folder with a blank and a trailing backslash", L"C:\\Game Folder\\"},
+      {"network share", L"\\\\server\\share\\"},
+      {"network share with a blank", L"\\\\server\\my share\\skins\\"},
+      {"one backslash", L"\\"},
+      {"two backslashes", L"\\\\"},
       {"backslashes only", L"\\\\\\"},
       {"backslashes inside", L"a\\\\b c"},
       {"percent", L"100%"},
@@ -50,10 +64,12 @@ inline const std::vector<Entry>& Corpus() {
       {"angle brackets", L"<tag>"},
       {"redirection", L"a > b"},
       {"all shell specials", L"&|<>^%!"},
+      {"shell specials between blanks", L"a & b | c < d > e ^ f"},
       {"exclamation marks", L"!wow!"},
       {"parentheses and semicolon", L"(x);y,z=1"},
       {"tab inside", L"tab\there"},
       {"tab only", L"\t"},
+      {"vertical tab", L"vertical\vtab"},
       {"pasted line break", L"first line\r\nsecond line"},
       {"pasted newline", L"first\nsecond"},
       {"line break only", L"\r\n"},
@@ -85,12 +101,22 @@ inline const std::vector<Entry>& Corpus() {
       {"option-like dash", L"-sp"},
       {"option-like slash", L"/c"},
       {"double dash", L"--"},
+      {"dash", L"-"},
       {"single quotes", L"'single'"},
       {"colon", L"a:b"},
       {"wildcards", L"a*b?c"},
       {"slash", L"a/b"},
   };
   return entries;
+}
+
+// The entries' texts no longer than `longest`: all that fit together on one command line
+// (at most 32,767 characters) when given a small limit.
+inline std::vector<std::wstring> Texts(size_t longest = static_cast<size_t>(-1)) {
+  std::vector<std::wstring> texts;
+  for (const Entry& entry : Corpus())
+    if (entry.text.size() <= longest) texts.push_back(entry.text);
+  return texts;
 }
 
 }  // namespace hostile

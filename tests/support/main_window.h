@@ -1,6 +1,7 @@
-// What the fault tests share: the real main window opened in-process on the test program's
-// folder (Quorvane's program folder, with the stand-in tools beside it), ways to break the
-// tools and the folders on purpose and to mend them again, and the process's own figures.
+// The real main window opened in-process on the test program's folder (Quorvane's program
+// folder, with the stand-in tools beside it), driven as the program's message loop drives it,
+// and what the tests around it share: the game folder put back as it was, the stand-ins
+// broken on purpose and mended, the message boxes as the user must see them.
 #pragma once
 
 #include <windows.h>
@@ -15,24 +16,30 @@
 #include "ui/Layout.h"
 #include "ui/MainWindow.h"
 
-namespace faults {
+namespace check {
 
 using Args = std::vector<std::wstring>;
 
 // The program folder, ending in "\": where Quorvane starts its tools and writes its skins.
-const std::wstring& Folder();
+const std::wstring& GameFolder();
 
 // One main window for a test case, its keyboard handled as the program's message loop does.
-struct OpenWindow {
-  quorvane::ui::Quorvane window;
+class OpenWindow {
+ public:
   OpenWindow();
   ~OpenWindow();
   OpenWindow(const OpenWindow&) = delete;
   OpenWindow& operator=(const OpenWindow&) = delete;
 
-  HWND operator[](quorvane::ui::ControlId id) const { return window.Control(id); }
+  quorvane::ui::Quorvane window;
+
+  HWND hwnd() const { return window.hwnd(); }
+  // A control by its id, wherever it sits in the window; nullptr when it is not made (yet).
+  HWND operator[](quorvane::ui::ControlId id) const;
   const quorvane::QuorvaneCode& state() const { return window.State(); }
   bool checked(quorvane::ui::ControlId id) const;
+  // Shows page 0 (Skins) or 1 (Volumes) as a click on its tab does. Call it before touching
+  // a page's controls: a page need not be made before it is first shown.
   void showPage(int page);
   int page() const;
   // Runs until every tool started has ended and its report has been handled.
@@ -41,26 +48,34 @@ struct OpenWindow {
   void open(quorvane::ui::ControlId dir, const std::wstring& line);
   // Chooses the file list's line with this text (a click), once the list shows it.
   void choose(quorvane::ui::ControlId files, const std::wstring& name);
+  // The window is there and answers a message within five seconds.
+  bool responsive() const;
 };
+
+// The About window this thread shows, or nullptr; and one of its controls.
+HWND AboutShown();
+HWND AboutControl(quorvane::ui::ControlId id);
 
 // A list's lines once they are `expected`, else as they stand when the time is up: a file
 // list may go on filling after its folder has changed, as long as the window stays usable.
 Args LinesOnceFilled(HWND list, const Args& expected, DWORD timeoutMs = 10000);
 
 // A warning as the user sees it: the text, "Oops..!", OK and the exclamation mark.
-check::SeenBox Warning(const std::wstring& text);
+SeenBox Warning(const std::wstring& text);
 // The question after a skin made with the larmor armor: "Add <prefix>.larmor.bmp to <prefix>.vol?"
-check::SeenBox Question(const std::wstring& prefix);
+SeenBox Question(const std::wstring& prefix);
+// "Are you sure you wish to exit?"
+SeenBox ExitQuestion();
 
 // Whether the program has been told to end (a WM_QUIT waits in this thread's queue).
 bool QuitPosted();
 
 // Leaves the program folder as the program found it: the stand-ins, no logs, skins or
-// volumes, no fault variables, no scratch folders.
-void CleanGameFolder();
+// volumes (whatever their names), no fault variables, and (unless kept) no scratch folders.
+void CleanGameFolder(bool keepScratch = false);
 
 // The stand-in's log in the program folder ("makeskin" -> ...\makeskin.log).
-std::vector<check::StandinRun> ToolLog(const std::wstring& tool);
+std::vector<StandinRun> ToolLog(const std::wstring& tool);
 
 // Sets a stand-in's fault variable for the runs started while it lives.
 class FaultVariable {
@@ -95,21 +110,12 @@ int EndStandins(UINT exitCode);
 // trailing full stop and line break.
 std::wstring SystemText(DWORD code);
 
-// ---- Folders of any depth ----
+// ---- Files and folders of any name and depth (every call takes the "\\?\" form) ----
 
-void MakeFolder(const std::wstring& path);
-void MakeFile(const std::wstring& path, std::string_view bytes = "BM");
+// True when the folder is there afterwards.
+bool MakeFolder(const std::wstring& path);
+// True when the file was written whole.
+bool MakeFile(const std::wstring& path, std::string_view bytes = "BM");
 bool Exists(const std::wstring& path);
-// A scratch folder of its own under the program folder, emptied first (at any depth).
-std::wstring Scratch(const std::wstring& name);
 
-// ---- The process's own figures ----
-
-// Open handles of this process. GetProcessHandleCount, or where that answers nothing (Wine
-// gives 0) the process's entries in the system's handle table; `how` says which.
-DWORD HandleCount(const char** how = nullptr);
-// Private bytes of this process: PrivateUsage, or where that reads 0 (Wine) PagefileUsage,
-// the commit charge it stands for; `how` says which.
-SIZE_T PrivateBytes(const char** how = nullptr);
-
-}  // namespace faults
+}  // namespace check

@@ -1,0 +1,212 @@
+#include "tests/support/main_window.h"
+
+#include <commctrl.h>
+#include <tlhelp32.h>
+
+#include "services/Handles.h"
+
+using namespace quorvane;
+using namespace quorvane::ui;
+
+namespace check {
+
+const std::wstring& GameFolder() {
+  static const std::wstring folder = ProgramFolder();
+  return folder;
+}
+
+OpenWindow::OpenWindow() {
+  std::wstring error;
+  if (!window.Create(SW_SHOW, error)) Abort(__FILE__, __LINE__, "window: " + Utf8(error));
+  SetMessageFilter([this](MSG& msg) { return window.PreTranslateMessage(msg); });
+  // Ready once the window has painted and answers: what a user waits for before clicking.
+  PumpUntil([this] { return !GetUpdateRect(hwnd(), nullptr, FALSE); }, 5000);
+}
+
+OpenWindow::~OpenWindow() { SetMessageFilter(nullptr); }
+
+namespace {
+struct Search {
+  int id;
+  HWND found;
+};
+BOOL CALLBACK FindById(HWND child, LPARAM param) {
+  auto* search = reinterpret_cast<Search*>(param);
+  if (GetDlgCtrlID(child) != search->id) return TRUE;
+  search->found = child;
+  return FALSE;
+}
+HWND Descendant(HWND window, int id) {
+  if (window == nullptr) return nullptr;
+  Search search{id, nullptr};
+  EnumChildWindows(window, &FindById, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+}  // namespace
+
+HWND OpenWindow::operator[](ControlId id) const { return Descendant(hwnd(), id); }
+
+bool OpenWindow::checked(ControlId id) const {
+  return SendMessageW((*this)[id], BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void OpenWindow::showPage(int page) {
+  TabCtrl_SetCurFocus((*this)[kSSTab1], page);
+  Pump();
+}
+
+int OpenWindow::page() const { return TabCtrl_GetCurSel((*this)[kSSTab1]); }
+
+void OpenWindow::waitForTools(DWORD timeoutMs) {
+  REQUIRE(PumpUntil([this] { return window.ToolsIdle(); }, timeoutMs));
+}
+
+void OpenWindow::open(ControlId dir, const std::wstring& line) {
+  const int index = IndexOf((*this)[dir], line);
+  if (index < 0) Abort(__FILE__, __LINE__, "no folder line " + Show(line));
+  Open((*this)[dir], index);
+}
+
+void OpenWindow::choose(ControlId files, const std::wstring& name) {
+  const HWND list = (*this)[files];
+  int index = -1;
+  if (!PumpUntil([&] { return (index = IndexOf(list, name)) >= 0; }, 10000))
+    Abort(__FILE__, __LINE__, "no file line " + Show(name));
+  Choose(list, index);
+}
+
+bool OpenWindow::responsive() const {
+  DWORD_PTR result = 0;
+  return hwnd() != nullptr && SendMessageTimeoutW(hwnd(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0;
+}
+
+HWND AboutShown() {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM param) {
+        wchar_t name[32] = {};
+        GetClassNameW(window, name, 32);
+        if (std::wstring(name) != L"QuorvaneAbout") return TRUE;
+        *reinterpret_cast<HWND*>(param) = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+HWND AboutControl(ControlId id) { return Descendant(AboutShown(), id); }
+
+Args LinesOnceFilled(HWND list, const Args& expected, DWORD timeoutMs) {
+  Args lines;
+  PumpUntil([&] { return (lines = Items(list)) == expected; }, timeoutMs);
+  return lines;
+}
+
+SeenBox Warning(const std::wstring& text) { return {text, L"Oops..!", MB_OK | MB_ICONEXCLAMATION}; }
+
+SeenBox Question(const std::wstring& prefix) {
+  return {L"Add " + prefix + L".larmor.bmp to " + prefix + L".vol?", L"Success", MB_YESNO | MB_ICONINFORMATION};
+}
+
+SeenBox ExitQuestion() { return {L"Are you sure you wish to exit?", L"Confirm Exit", MB_YESNO | MB_ICONQUESTION}; }
+
+bool QuitPosted() {
+  MSG msg;
+  return PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+}
+
+void CleanGameFolder(bool keepScratch) {
+  const std::wstring& folder = GameFolder();
+  // A stand-in still set aside by a run that was killed goes back first.
+  for (const wchar_t* tool : {L"makeskin.exe", L"vt.exe"}) {
+    const std::wstring path = folder + tool, away = path + L".away";
+    if (FileExists(away)) MoveFileExW(away.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+  }
+  // Names of any kind: the prefixes may have been hostile.
+  for (const wchar_t* pattern : {L"*.log", L"*.vol", L"*.bmp"}) {
+    WIN32_FIND_DATAW data;
+    const HANDLE find = FindFirstFileW(LongForm(folder + pattern).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) continue;
+    do RemoveTree(folder + data.cFileName);
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  SetEnvironmentVariableW(L"MAKESKIN_FAULT", nullptr);
+  SetEnvironmentVariableW(L"VT_FAULT", nullptr);
+  if (!keepScratch) RemoveTree(folder + L"scratch");
+}
+
+std::vector<StandinRun> ToolLog(const std::wstring& tool) { return ReadStandinLog(GameFolder() + tool + L".log"); }
+
+FaultVariable::FaultVariable(const wchar_t* variable, const std::wstring& directives) : variable_(variable) {
+  REQUIRE(SetEnvironmentVariableW(variable_, directives.c_str()));
+}
+
+FaultVariable::~FaultVariable() { SetEnvironmentVariableW(variable_, nullptr); }
+
+ToolReplaced::ToolReplaced(const std::wstring& tool, const char* replacement)
+    : tool_(GameFolder() + tool), away_(GameFolder() + tool + L".away") {
+  if (!MoveFileExW(tool_.c_str(), away_.c_str(), MOVEFILE_REPLACE_EXISTING))
+    Abort(__FILE__, __LINE__, "cannot move " + Show(tool_) + " away");
+  if (replacement != nullptr) WriteFile(tool_, replacement);
+}
+
+ToolReplaced::~ToolReplaced() {
+  DeleteFileW(tool_.c_str());
+  if (!MoveFileExW(away_.c_str(), tool_.c_str(), MOVEFILE_REPLACE_EXISTING))
+    Fail(__FILE__, __LINE__, "cannot put " + Show(tool_) + " back");
+}
+
+int EndStandins(UINT exitCode) {
+  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (snapshot.get() == INVALID_HANDLE_VALUE) {
+    snapshot.release();
+    Fail(__FILE__, __LINE__, "no process snapshot: stand-ins may be left running");
+    return 0;
+  }
+  int ended = 0;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+    if (entry.th32ParentProcessID != GetCurrentProcessId()) continue;
+    if (lstrcmpiW(entry.szExeFile, L"makeskin.exe") != 0 && lstrcmpiW(entry.szExeFile, L"vt.exe") != 0) continue;
+    UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    if (!process) continue;
+    if (TerminateProcess(process.get(), exitCode)) ++ended;
+    // Gone before anybody replaces or deletes its executable.
+    WaitForSingleObject(process.get(), 10000);
+  }
+  return ended;
+}
+
+std::wstring SystemText(DWORD code) {
+  wchar_t* buffer = nullptr;
+  const DWORD n =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text = n != 0 && buffer != nullptr ? std::wstring(buffer, n) : L"";
+  LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+  if (!text.empty() && text.back() == L'.') text.pop_back();
+  return text;
+}
+
+bool MakeFolder(const std::wstring& path) {
+  return CreateDirectoryW(LongForm(path).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+bool MakeFile(const std::wstring& path, std::string_view bytes) {
+  const HANDLE file =
+      CreateFileW(LongForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok =
+      ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
+  CloseHandle(file);
+  return ok;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(LongForm(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace check
