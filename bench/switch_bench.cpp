@@ -9,9 +9,7 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "tests/support/check.h"
-#include "ui/Layout.h"
-#include "ui/MainWindow.h"
+#include "tests/support/main_window.h"
 
 using namespace quorvane::ui;
 
@@ -20,19 +18,15 @@ namespace {
 constexpr int kSwitches = 21;
 
 double FirstSwitch() {
-  Quorvane window;
-  std::wstring error;
-  if (!window.Create(SW_SHOW, error)) check::Abort(__FILE__, __LINE__, "window: " + check::Utf8(error));
-  check::SetMessageFilter([&window](MSG& msg) { return window.PreTranslateMessage(msg); });
-  check::Pump(100);  // shown, painted and idle
-  HWND tab = window.Control(kSSTab1);
+  check::OpenWindow window;  // shown, painted and idle
+  check::Pump(100);
+  HWND tab = window[kSSTab1];
   const double start = bench::NowMs();
   TabCtrl_SetCurFocus(tab, 1);  // as a click on the tab: the strip tells the window
   check::Pump(0);               // every message the switch caused, paints last
   const double took = bench::NowMs() - start;
-  if (TabCtrl_GetCurSel(tab) != 1 || !IsWindowVisible(window.Control(kCommand4)))
+  if (TabCtrl_GetCurSel(tab) != 1 || !IsWindowVisible(window[kCommand4]))
     check::Abort(__FILE__, __LINE__, "the Volumes page did not show");
-  check::SetMessageFilter(nullptr);
   return took;
 }
 

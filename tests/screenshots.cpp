@@ -3,15 +3,11 @@
 // PREFIX-volumes.png and PREFIX-about.png. Used by `make screenshots`.
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <string>
 
-#include "tests/support/check.h"
-#include "tests/support/ui_driver.h"
-#include "ui/MainWindow.h"
+#include "tests/support/main_window.h"
 
 using namespace quorvane::ui;
 
@@ -110,16 +106,11 @@ TEST(screenshots, of_both_windows) {
   std::wstring prefix(1024, L'\0');
   prefix.resize(GetEnvironmentVariableW(L"QUORVANE_SHOTS", prefix.data(), static_cast<DWORD>(prefix.size())));
   REQUIRE(!prefix.empty());
-  Quorvane window;
-  std::wstring error;
-  if (!window.Create(SW_SHOW, error)) check::Abort(__FILE__, __LINE__, "window: " + check::Utf8(error));
-  check::SetMessageFilter([&window](MSG& msg) { return window.PreTranslateMessage(msg); });
-  check::Pump(300);
+  check::OpenWindow window;
   CHECK(Save(window.hwnd(), prefix + L"-skins.png"));
-  TabCtrl_SetCurFocus(window.Control(kSSTab1), 1);
+  window.showPage(1);
   CHECK(Save(window.hwnd(), prefix + L"-volumes.png"));
-  check::Click(window.Control(kCommand5));
-  REQUIRE(window.About().IsOpen());
-  CHECK(Save(window.About().hwnd(), prefix + L"-about.png"));
-  check::SetMessageFilter(nullptr);
+  check::Click(window[kCommand5]);
+  REQUIRE(check::AboutShown() != nullptr);
+  CHECK(Save(check::AboutShown(), prefix + L"-about.png"));
 }

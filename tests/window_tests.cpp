@@ -607,18 +607,14 @@ TEST(fonts, every_caption_shows_whole_at_its_size_and_weight) {
   OpenWindow w;
   w.showPage(1);
   check::Click(w[kCommand5]);
-  AboutWindow& about = w.window.About();
-  REQUIRE(about.IsOpen());
-  struct Window {
-    HWND hwnd;
-    std::span<const ControlDef> table;
-    std::function<HWND(ControlId)> control;
-  };
-  const Window windows[] = {{w.window.hwnd(), SkinsPageControls(), [&](ControlId id) { return w[id]; }},
-                            {w.window.hwnd(), VolumesPageControls(), [&](ControlId id) { return w[id]; }},
-                            {about.hwnd(), AboutControls(), [&](ControlId id) { return about.Control(id); }}};
+  HWND about = check::AboutShown();
+  REQUIRE(about != nullptr);
+  const std::pair<std::span<const ControlDef>, std::function<HWND(ControlId)>> tables[] = {
+      {SkinsPageControls(), [&](ControlId id) { return w[id]; }},
+      {VolumesPageControls(), [&](ControlId id) { return w[id]; }},
+      {AboutControls(), &check::AboutControl}};
   for (UINT dpi : {96u, 144u, 192u}) {
-    for (HWND top : {w.window.hwnd(), about.hwnd()}) {
+    for (HWND top : {w.hwnd(), about}) {
       RECT suggested{};
       GetWindowRect(top, &suggested);
       SendMessageW(top, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
@@ -649,11 +645,11 @@ TEST(fonts, every_caption_shows_whole_at_its_size_and_weight) {
       ++seen[check::Utf8(got.face) + " " + std::to_string(got.charHeight) + " px" + (spec.bold ? " bold" : "") +
              (height < full ? " for " + name : "")];
     };
-    for (const Window& window : windows) {
-      for (const ControlDef& c : window.table) {
+    for (const auto& [table, controlOf] : tables) {
+      for (const ControlDef& c : table) {
         if (c.kind == Kind::kFolderList || c.kind == Kind::kFileList || c.kind == Kind::kTextBox) continue;
-        const RECT r = Pixels(Absolute(window.table, c), dpi);
-        HWND control = window.control(c.id);
+        const RECT r = Pixels(Absolute(table, c), dpi);
+        HWND control = controlOf(c.id);
         checkFont(control, check::Utf8(c.name), c.kind, c.font, check::TextOf(control),
                   SIZE{r.right - r.left, r.bottom - r.top});
       }

@@ -143,7 +143,7 @@ bool Quorvane::CreateControls(std::wstring& error) {
 
   // Only the Skins page now: the Volumes page waits until it is first needed (VolumesPage).
   if (!MakePage(0, error)) return false;
-  if (!Dir1_.Attach(Made(kDir1)) || !File1_.Attach(Made(kFile1))) {
+  if (!Dir1_.Attach(Control(kDir1)) || !File1_.Attach(Control(kFile1))) {
     error = LastErrorText(L"Quorvane cannot set up its lists");
     return false;
   }
@@ -203,8 +203,8 @@ bool Quorvane::VolumesPage() {
   std::wstring error;
   bool made = MakePage(1, error);
   if (made) {
-    made = Dir2_.Attach(Made(kDir2)) && Dir3_.Attach(Made(kDir3)) && File2_.Attach(Made(kFile2)) &&
-           File3_.Attach(Made(kFile3));
+    made = Dir2_.Attach(Control(kDir2)) && Dir3_.Attach(Control(kDir3)) && File2_.Attach(Control(kFile2)) &&
+           File3_.Attach(Control(kFile3));
     if (!made) error = LastErrorText(L"Quorvane cannot set up its lists");
   }
   if (!made) {
@@ -218,7 +218,7 @@ bool Quorvane::VolumesPage() {
   for (FileListBox* list : {&File2_, &File3_}) list->SetFont((*fonts_)[FontId::kRegular]);
   // Its initial state, as the window had it from the start: "New Volume" with its prefix
   // box, and both panes at the program folder, read now, so that a skin made meanwhile shows.
-  SendMessageW(Made(kOption9), BM_SETCHECK, BST_CHECKED, 0);
+  SendMessageW(Control(kOption9), BM_SETCHECK, BST_CHECKED, 0);
   KeepTabStopOnSelection(kOption9);
   EnablePrefix(true);
   EnableVolumePane(false);
@@ -243,7 +243,7 @@ bool Quorvane::Layout(UINT dpi) {
     if (pages_[i] == nullptr) continue;
     SetWindowPos(pages_[i], nullptr, body_.left, body_.top, body_.right - body_.left, body_.bottom - body_.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    for (const ControlDef& def : kPages[i]()) PlaceControl(Made(def.id), kPages[i](), def, origin, *fonts_);
+    for (const ControlDef& def : kPages[i]()) PlaceControl(Control(def.id), kPages[i](), def, origin, *fonts_);
   }
   for (FolderListBox* list : {&Dir1_, &Dir2_, &Dir3_}) list->SetFont((*fonts_)[FontId::kRegular]);
   for (FileListBox* list : {&File1_, &File2_, &File3_}) list->SetFont((*fonts_)[FontId::kRegular]);
@@ -251,29 +251,22 @@ bool Quorvane::Layout(UINT dpi) {
   return true;
 }
 
-HWND Quorvane::Made(ControlId id) const {
+HWND Quorvane::Control(ControlId id) const {
   const int index = id - kSSTab1;
   return index >= 0 && index < static_cast<int>(controls_.size()) ? controls_[static_cast<size_t>(index)] : nullptr;
-}
-
-HWND Quorvane::Control(ControlId id) const {
-  // Making the page changes nothing anyone can read: to the caller it has always been there.
-  for (const ControlDef& def : VolumesPageControls())
-    if (def.id == id && !const_cast<Quorvane*>(this)->VolumesPage()) return nullptr;
-  return Made(id);
 }
 
 bool Quorvane::ToolsIdle() const { return launcher_ == nullptr || launcher_->Idle(); }
 
 std::wstring Quorvane::Text(ControlId id) const {
-  HWND control = Made(id);
+  HWND control = Control(id);
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
   text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
   return text;
 }
 
 bool Quorvane::Checked(ControlId id) const {
-  return SendMessageW(Made(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void Quorvane::ShowPage(int page) {
@@ -296,7 +289,7 @@ void Quorvane::KeepTabStopOnSelection(ControlId option) {
       for (size_t j = first; j < table.size() && table[j].kind == Kind::kOption &&
                              (j == first || !StartsOptionGroup(table, table[j]));
            ++j) {
-        HWND button = Made(table[j].id);
+        HWND button = Control(table[j].id);
         LONG style = GetWindowLongW(button, GWL_STYLE);
         style = table[j].id == option ? style | WS_TABSTOP : style & ~WS_TABSTOP;
         SetWindowLongW(button, GWL_STYLE, style);

@@ -42,8 +42,8 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   // window. True when the message was used.
   bool PreTranslateMessage(MSG& msg);
 
-  // A control of either page. The Volumes page is made the first time anything needs it, so
-  // asking for one of its controls makes it; null when it cannot be made.
+  // A control of either page; null for one of the Volumes page before that page is made, the
+  // first time it is needed (shown, or its request run).
   HWND Control(ControlId id) const;
   const QuorvaneCode& State() const { return state_; }
   AboutWindow& About() { return about_; }
@@ -57,7 +57,6 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   bool CreateControls(std::wstring& error);
   bool MakePage(size_t page, std::wstring& error);
   bool VolumesPage();  // makes the Volumes page when it is not yet made; false (told) when it cannot be
-  HWND Made(ControlId id) const;  // null for a control not made yet
   bool Layout(UINT dpi);
   void ShowPage(int page);
   void OnCommand(int id, int code);
