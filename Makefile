@@ -18,7 +18,9 @@ configure: setup
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+# Only what the demo runs: the program and the stand-in tools (the tests and benches wait).
+run: configure
+	cmake --build $(BUILD) -j$(JOBS) --target Quorvane makeskin vt
 	bash scripts/demo.sh $(BUILD)
 
 # Everything but the long runs, which have their own targets.

@@ -134,6 +134,7 @@ void FileListBox::StopFilling() {
 
 void FileListBox::SetPath(const std::wstring& folder) {
   StopFilling();
+  pending_.clear();
   names_.clear();
   error_ = ERROR_SUCCESS;
   std::wstring full = FullFolderPath(folder);
@@ -253,6 +254,25 @@ void FileListBox::AddSlice(bool all) {
   waiting_.shrink_to_fit();
   next_ = 0;
   KillTimer(list_, kFillTimer);
+  ChoosePending();
+}
+
+void FileListBox::ChooseWhenListed(const std::wstring& name) {
+  pending_ = name;
+  if (!Filling()) ChoosePending();
+}
+
+void FileListBox::ChoosePending() {
+  if (pending_.empty() || list_ == nullptr) return;
+  const std::wstring name = std::move(pending_);
+  pending_.clear();
+  // The name as the list spells it: the disk's, which may differ in case from what was asked.
+  auto found = std::find(names_.begin(), names_.end(), name);
+  if (found == names_.end())
+    found = std::find_if(names_.begin(), names_.end(), [&](const std::wstring& n) { return SamePath(n, name); });
+  if (found == names_.end()) return;
+  SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(found - names_.begin()), 0);
+  if (onClick) onClick();
 }
 
 // The list made to show names_ again from the start (after Attach, or with no names at all),

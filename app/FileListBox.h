@@ -47,6 +47,10 @@ class FileListBox : public FileListView {
   std::wstring Path() const override { return path_; }
   // The chosen file's name; empty when none is chosen.
   std::wstring FileName() const override;
+  // Chooses `name` as a click on it would (onClick runs) once the list holds it: at once, or
+  // when the folder being read is in. Nothing is chosen when the folder does not hold it, or
+  // when SetPath moves the list on first.
+  void ChooseWhenListed(const std::wstring& name);
 
   const std::wstring& Pattern() const { return pattern_; }
   // The names in the list, in its order; while it fills, those put in so far.
@@ -82,6 +86,7 @@ class FileListBox : public FileListView {
   void AddSlice(bool all);
   void Fill();
   void MeasureNames(size_t from);
+  void ChoosePending();
 
   HWND list_ = nullptr;
   HFONT font_ = nullptr;
@@ -94,6 +99,7 @@ class FileListBox : public FileListView {
   size_t next_ = 0;
   int widest_ = 0;  // the widest name in the list, in pixels
   Pacing pacing_;
+  std::wstring pending_;  // to be chosen once listed
 };
 
 }  // namespace quorvane

@@ -82,7 +82,7 @@ bool FolderListBox::SetPath(const std::wstring& folder) {
       return false;
     }
     root_ = root;
-  } else if (!SameRoot(root, root_)) {
+  } else if (!SamePath(root, root_)) {
     SetLastError(ERROR_NOT_SAME_DEVICE);
     return false;
   }

@@ -8,84 +8,6 @@
 namespace quorvane {
 namespace {
 
-bool IsAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
-
-bool EqualIgnoringCase(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  if (a.empty()) return true;
-  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
-bool StartsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix) {
-  return text.size() >= prefix.size() && EqualIgnoringCase(text.substr(0, prefix.size()), prefix);
-}
-
-// "\\server\share" from `start` on (the part after the leading "\\" or "\\?\UNC\"), as a root
-// ending in "\"; empty when the server or the share is missing.
-std::wstring UncRoot(std::wstring_view path, size_t start) {
-  const size_t serverEnd = path.find(L'\\', start);
-  if (serverEnd == std::wstring_view::npos || serverEnd == start) return {};
-  const size_t shareStart = serverEnd + 1;
-  const size_t shareEnd = path.find(L'\\', shareStart);
-  if (shareEnd == std::wstring_view::npos) {
-    if (shareStart == path.size()) return {};
-    return std::wstring(path) + L'\\';
-  }
-  if (shareEnd == shareStart) return {};
-  return std::wstring(path.substr(0, shareEnd + 1));
-}
-
-bool IsDevicePrefixed(std::wstring_view path) {
-  return path.size() >= 4 && path[0] == L'\\' && path[1] == L'\\' &&
-         (path[2] == L'?' || path[2] == L'.') && path[3] == L'\\';
-}
-
-// Whether Windows takes a name for a device ("CON", "nul.txt", "COM1 .bmp"): in the normal
-// path form such a name means the device, not the file or folder that bears it.
-bool IsDeviceName(std::wstring_view name) {
-  std::wstring_view base = name.substr(0, name.find(L'.'));
-  while (!base.empty() && base.back() == L' ') base.remove_suffix(1);
-  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
-    if (EqualIgnoringCase(base, device)) return true;
-  if (base.size() != 4 || !(StartsWithIgnoringCase(base, L"COM") || StartsWithIgnoringCase(base, L"LPT")))
-    return false;
-  const wchar_t digit = base[3];
-  return (digit >= L'1' && digit <= L'9') || digit == L'\u00b9' || digit == L'\u00b2' || digit == L'\u00b3';
-}
-
-// A name the normal path form would change: Windows strips trailing dots and blanks from each
-// name when it normalises a path, and takes a device name for the device, so such a folder is
-// reachable only through "\\?\".
-bool HasNameTheNormalFormAlters(std::wstring_view path, size_t rootLength) {
-  size_t start = rootLength;
-  while (start < path.size()) {
-    size_t end = path.find(L'\\', start);
-    if (end == std::wstring_view::npos) end = path.size();
-    if (end > start && (path[end - 1] == L'.' || path[end - 1] == L' ' ||
-                        IsDeviceName(path.substr(start, end - start))))
-      return true;
-    start = end + 1;
-  }
-  return false;
-}
-
-// A full path with nothing for GetFullPathNameW to resolve: a root, then names, none of them
-// empty, "." or "..", and no "/".
-bool IsPlainFullPath(std::wstring_view path) {
-  const size_t rootLength = RootOf(path).size();
-  if (rootLength == 0 || IsDevicePrefixed(path) || path.find(L'/') != std::wstring_view::npos) return false;
-  size_t start = rootLength;
-  while (start < path.size()) {
-    size_t end = path.find(L'\\', start);
-    if (end == std::wstring_view::npos) end = path.size();
-    const std::wstring_view name = path.substr(start, end - start);
-    if ((name.empty() && end != path.size() - 1) || name == L"." || name == L"..") return false;
-    start = end + 1;
-  }
-  return true;
-}
-
 // The name of `parent`\`name` as the disk spells it (its long name when `name` is a short
 // alias, its own capitals when `name` was typed in other ones); `name` when the disk does not
 // say.
@@ -138,116 +60,6 @@ NameList ReadFolder(const std::wstring& folder, const std::wstring& pattern, boo
 
 }  // namespace
 
-std::wstring RootOf(std::wstring_view path) {
-  if (path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && path[2] == L'\\')
-    return std::wstring(path.substr(0, 3));
-  if (IsDevicePrefixed(path)) {
-    if (StartsWithIgnoringCase(path.substr(4), L"UNC\\")) return UncRoot(path, 8);
-    const size_t end = path.find(L'\\', 4);
-    if (end == std::wstring_view::npos || end == 4) return {};
-    return std::wstring(path.substr(0, end + 1));
-  }
-  if (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\') return UncRoot(path, 2);
-  return {};
-}
-
-std::wstring NormalForm(std::wstring_view path) {
-  if (path.size() < 4 || path.substr(0, 4) != L"\\\\?\\") return std::wstring(path);
-  const std::wstring_view rest = path.substr(4);
-  if (rest.size() >= 3 && IsAsciiLetter(rest[0]) && rest[1] == L':' && rest[2] == L'\\')
-    return std::wstring(rest);
-  if (StartsWithIgnoringCase(rest, L"UNC\\") && !UncRoot(path, 8).empty())
-    return L"\\\\" + std::wstring(rest.substr(4));
-  return std::wstring(path);
-}
-
-std::wstring SystemForm(std::wstring_view path, size_t extra) {
-  if (IsDevicePrefixed(path)) return std::wstring(path);
-  const std::wstring root = RootOf(path);
-  if (root.empty()) return std::wstring(path);
-  if (path.size() + extra < MAX_PATH && !HasNameTheNormalFormAlters(path, root.size()))
-    return std::wstring(path);
-  if (path[1] == L':') return L"\\\\?\\" + std::wstring(path);
-  return L"\\\\?\\UNC\\" + std::wstring(path.substr(2));
-}
-
-std::wstring TrimFolder(std::wstring_view path) {
-  const size_t keep = std::max<size_t>(RootOf(path).size(), 1);
-  while (path.size() > keep && path.back() == L'\\') path.remove_suffix(1);
-  return std::wstring(path);
-}
-
-std::wstring ParentFolder(std::wstring_view path) {
-  const std::wstring folder = TrimFolder(path);
-  const std::wstring root = RootOf(folder);
-  if (root.empty() || folder.size() <= root.size()) return {};
-  const size_t slash = folder.find_last_of(L'\\');
-  if (slash == std::wstring::npos || slash < root.size()) return root;
-  return folder.substr(0, slash);
-}
-
-std::vector<std::wstring> NamesBelowRoot(std::wstring_view path) {
-  std::vector<std::wstring> names;
-  const size_t rootLength = RootOf(path).size();
-  if (rootLength == 0) return names;
-  size_t start = rootLength;
-  while (start < path.size()) {
-    size_t end = path.find(L'\\', start);
-    if (end == std::wstring_view::npos) end = path.size();
-    if (end > start) names.emplace_back(path.substr(start, end - start));
-    start = end + 1;
-  }
-  return names;
-}
-
-bool SameRoot(std::wstring_view a, std::wstring_view b) { return EqualIgnoringCase(a, b); }
-
-bool NameLess(const std::wstring& a, const std::wstring& b) {
-  const int order = CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                         static_cast<int>(b.size()), TRUE);
-  if (order == CSTR_LESS_THAN) return true;
-  if (order == CSTR_GREATER_THAN) return false;
-  return a < b;  // equal without regard to case (or not comparable): a fixed order all the same
-}
-
-std::wstring FullFolderPath(const std::wstring& folder) {
-  if (folder.empty()) {
-    SetLastError(ERROR_INVALID_NAME);
-    return {};
-  }
-  std::wstring full;
-  if (folder.size() >= 4 && folder.compare(0, 4, L"\\\\?\\") == 0) {
-    // Already absolute and meant literally: the system would not normalise it either.
-    full = NormalForm(folder);
-  } else if (IsPlainFullPath(folder) && SystemForm(folder) != folder) {
-    // A full path that the normal form would alter names exactly the folder it spells (the
-    // folder lists give such paths for folders named "odd." or "CON"): GetFullPathNameW would
-    // strip the dots and blanks or make it the device's path, and so list another folder.
-    full = folder;
-  } else {
-    full.resize(std::max<size_t>(folder.size() + MAX_PATH, MAX_PATH));
-    for (;;) {
-      const DWORD n = GetFullPathNameW(folder.c_str(), static_cast<DWORD>(full.size()),
-                                       full.data(), nullptr);
-      if (n == 0) return {};
-      if (n < full.size()) {
-        full.resize(n);
-        break;
-      }
-      full.resize(n);  // n counts the terminating null when the buffer was short
-    }
-    full = NormalForm(full);
-  }
-  full = TrimFolder(full);
-  if (RootOf(full).empty()) {
-    SetLastError(ERROR_BAD_PATHNAME);
-    return {};
-  }
-  if (full.size() >= 2 && full[1] == L':' && full[0] >= L'a' && full[0] <= L'z')
-    full[0] = static_cast<wchar_t>(full[0] - L'a' + L'A');
-  return full;
-}
-
 bool FolderExists(const std::wstring& folder) {
   const DWORD attributes = GetFileAttributesW(SystemForm(folder).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -257,7 +69,7 @@ bool FolderExists(const std::wstring& folder) {
 
 std::wstring NearestExistingFolder(const std::wstring& folder, const std::wstring& root) {
   std::wstring path = TrimFolder(folder);
-  if (!SameRoot(RootOf(path), root)) return root;
+  if (!SamePath(RootOf(path), root)) return root;
   while (path.size() > root.size()) {
     if (FolderExists(path)) return path;
     path = ParentFolder(path);

@@ -1,8 +1,5 @@
-// What the picking panes' lists show, worked out without any window: the rules for folder
-// paths (roots, long paths, the "\\?\" forms) and the reading of folders from the disk.
-//
-// Paths are kept and shown in their normal form ("C:\Pics", "\\server\share\Pics"); only the
-// calls into the file system get the "\\?\" form, and only when a path needs it.
+// What the picking panes' lists show, worked out without any window: the reading of folders
+// from the disk, by the path rules of paths/PathRules.h.
 #pragma once
 
 #include <windows.h>
@@ -11,48 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "paths/PathRules.h"
+
 namespace quorvane {
-
-// ---- Path rules (no file system access) ----
-
-// The root a path lives under, ending in "\": "C:\", "\\server\share\", "\\?\C:\",
-// "\\?\UNC\server\share\", "\\?\Volume{...}\". Empty when the path has no root of these kinds
-// (a relative path, a bare "C:").
-std::wstring RootOf(std::wstring_view path);
-
-// "\\?\C:\x" -> "C:\x" and "\\?\UNC\server\share\x" -> "\\server\share\x"; any other path
-// comes back unchanged.
-std::wstring NormalForm(std::wstring_view path);
-
-// The form to hand to the file system for `path` followed by `extra` more characters (a
-// "\*" or "\name" the caller appends): "\\?\" when the whole would reach MAX_PATH, or when a
-// name in it ends in "." or " " (which the normal form would silently strip) or is a device
-// name such as "CON" or "nul.txt" (which it would take for the device), else `path`.
-std::wstring SystemForm(std::wstring_view path, size_t extra = 0);
-
-// Without trailing "\" unless the path is a root ("C:\Pics\" -> "C:\Pics", "C:\" stays).
-std::wstring TrimFolder(std::wstring_view path);
-
-// The folder holding `path`, trimmed; empty when `path` is a root or has no root.
-std::wstring ParentFolder(std::wstring_view path);
-
-// The names below the root, in order: "C:\a\b" -> {"a", "b"}; a root gives none.
-std::vector<std::wstring> NamesBelowRoot(std::wstring_view path);
-
-// Whether two roots name the same place, without regard to case ("C:\" and "c:\").
-bool SameRoot(std::wstring_view a, std::wstring_view b);
-
-// The order of names in both lists: ordinal without regard to case, and names that differ
-// only in case (possible in case-sensitive folders) in a fixed order after that.
-bool NameLess(const std::wstring& a, const std::wstring& b);
-
-// ---- Reading the disk ----
-
-// An absolute, trimmed, normal-form folder path for what a caller gave (relative, with "..",
-// with "/", or in a "\\?\" form); a drive letter comes back in capitals. A plain full path
-// that the normal form would alter (see SystemForm) is taken as it stands. Empty when the
-// system cannot make one (the reason is then in GetLastError).
-std::wstring FullFolderPath(const std::wstring& folder);
 
 // Whether a folder is there. A folder that is there but cannot be read still counts.
 bool FolderExists(const std::wstring& folder);

@@ -41,19 +41,4 @@ std::wstring AppDirFromFolder(std::wstring folder) {
   return folder;
 }
 
-std::wstring JoinPath(std::wstring_view folder, std::wstring_view name) {
-  std::wstring path(folder);
-  if (path.empty() || path.back() != L'\\') path += L'\\';
-  path += name;
-  return path;
-}
-
-bool PrefixFitsFileName(std::wstring_view prefix) {
-  for (wchar_t c : prefix) {
-    if (c < 0x20 || (c >= 0x7f && c <= 0x9f)) return false;
-    if (std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos) return false;
-  }
-  return true;
-}
-
 }  // namespace quorvane

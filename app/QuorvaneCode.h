@@ -1,10 +1,11 @@
-// The program-wide state kept between events, and the few rules about paths that every
-// part of Quorvane shares.
+// The program-wide state kept between events.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "paths/PathRules.h"
 
 namespace quorvane {
 
@@ -40,17 +41,20 @@ std::wstring ExecutableFolder();
 // AppDir from a folder path: the path itself when it ends in "\", else the path and "\".
 std::wstring AppDirFromFolder(std::wstring folder);
 
-// Joins a file list's folder and a file name into the recorded path: one "\" between them,
-// none added when the folder already ends in one (a drive root).
-std::wstring JoinPath(std::wstring_view folder, std::wstring_view name);
-
-// A prefix becomes part of a file name in the program folder: it must not hold a character
-// that Windows refuses in file names (\ / : * ? " < > | or a control character).
-bool PrefixFitsFileName(std::wstring_view prefix);
-
 // The warning for a prefix that PrefixFitsFileName refuses, the same on both pages.
 inline constexpr const wchar_t* kBadPrefixWarning =
     L"You must enter a prefix without \\ / : * ? \" < > | or control characters in order to "
     L"complete this operation..!";
+
+// The warning for a prefix that names a device (PrefixNamesDevice), the same on both pages.
+inline constexpr const wchar_t* kDevicePrefixWarning =
+    L"You must enter a prefix that is not a device name (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9) in "
+    L"order to complete this operation..!";
+
+// The warning for a prefix longer than LongestPrefix allows, the same on both pages.
+inline std::wstring LongPrefixWarning(size_t longest) {
+  return L"You must enter a prefix of at most " + std::to_wstring(longest) +
+         L" characters in order to complete this operation..!";
+}
 
 }  // namespace quorvane

@@ -9,11 +9,7 @@
 
 #include "bench/bench.h"
 #include "services/GameTools.h"
-#include "tests/support/check.h"
-#include "tests/support/standin_log.h"
-#include "tests/support/ui_driver.h"
-#include "ui/Layout.h"
-#include "ui/MainWindow.h"
+#include "tests/support/main_window.h"
 
 using namespace quorvane;
 using namespace quorvane::ui;
@@ -60,25 +56,22 @@ double BareStart(const ToolRun& run) {
 TEST(continue, to_the_tools_first_instruction_against_a_bare_start) {
   DeleteFileW((kFolder + L"makeskin.log").c_str());
   check::WriteFile(kFolder + L"red.bmp", "BM red picture");
-  Quorvane window;
-  std::wstring error;
-  if (!window.Create(SW_SHOW, error)) check::Abort(__FILE__, __LINE__, "window: " + check::Utf8(error));
-  check::SetMessageFilter([&window](MSG& msg) { return window.PreTranslateMessage(msg); });
-  check::Pump(50);
+  check::OpenWindow w;
+  const Quorvane& window = w.window;
   check::MessageBoxAnswerer boxes;
 
   // Every choice made, as a player makes them.
-  check::Click(window.Control(kOption2));
-  check::Click(window.Control(kOption7));
-  check::Choose(window.Control(kFile1), check::IndexOf(window.Control(kFile1), L"red.bmp"));
-  check::Type(window.Control(kText1), L"bench");
+  check::Click(w[kOption2]);
+  check::Click(w[kOption7]);
+  check::Choose(w[kFile1], check::IndexOf(w[kFile1], L"red.bmp"));
+  check::Type(w[kText1], L"bench");
   const ToolRun run = SkinMakerRun(window.State().AppDir, L"pal2", kFolder + L"red.bmp",
                                    window.State().AppDir + L"bench.mfemale.bmp");
 
   auto clickContinue = [&] {
     boxes.answers = {IDNO};  // the offer to pack the new skin
     const unsigned long long start = PreciseNow();
-    check::Click(window.Control(kCommand1));
+    check::Click(w[kCommand1]);
     REQUIRE(check::PumpUntil([&] { return window.ToolsIdle() && boxes.answers.empty(); }, 30000));
     return ToLatestRun(start);
   };

@@ -32,7 +32,7 @@ double FirstSwitch() {
 
 }  // namespace
 
-TEST(pageswitch, first_switch_to_the_volumes_page) {
+TEST(switch, first_switch_to_the_volumes_page) {
   FirstSwitch();  // once first: the first window of a process also fills the system's caches
   std::vector<double> ms;
   for (int i = 0; i < kSwitches; ++i) ms.push_back(FirstSwitch());

@@ -45,6 +45,10 @@ struct FontTraits {
   static HFONT Invalid() { return nullptr; }
   static void Close(HFONT h) { DeleteObject(h); }
 };
+struct BitmapTraits {
+  static HBITMAP Invalid() { return nullptr; }
+  static void Close(HBITMAP h) { DeleteObject(h); }
+};
 struct IconTraits {
   static HICON Invalid() { return nullptr; }
   static void Close(HICON h) { DestroyIcon(h); }
@@ -55,5 +59,6 @@ using UniqueHandle = Owned<HANDLE, KernelHandleTraits>;
 using UniqueFind = Owned<HANDLE, FindHandleTraits>;      // FindFirstFileExW
 using UniqueFont = Owned<HFONT, FontTraits>;
 using UniqueIcon = Owned<HICON, IconTraits>;
+using UniqueBitmap = Owned<HBITMAP, BitmapTraits>;
 
 }  // namespace quorvane

@@ -7,6 +7,7 @@
 #include <map>
 #include <utility>
 
+#include "paths/PathRules.h"
 #include "services/Handles.h"
 #include "services/WinError.h"
 
@@ -49,54 +50,19 @@ bool StartProcess(const wchar_t* application, const std::wstring& commandLine, c
   }
 }
 
-// "C:\..." or "\\server\...": a path that means the same whatever the current folder.
-bool IsFullPath(const std::wstring& path) {
-  auto slash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
-  return (path.size() >= 2 && slash(path[0]) && slash(path[1])) ||
-         (path.size() >= 3 && path[1] == L':' && slash(path[2]));
-}
-
-// The full path as Windows resolves the name, of any length; the name itself when the
-// system cannot resolve it (then using it finds nothing, which callers treat as absent).
-std::wstring FullPath(const std::wstring& path) {
-  std::wstring full(path.size() + 16, L'\0');
-  for (;;) {
-    const DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (n == 0) return path;
-    if (n < full.size()) {
-      full.resize(n);
-      return full;
-    }
-    full.resize(n);  // n is the size needed, terminator included
-  }
-}
-
 // The full path of a run's output as the tool sees it: a name without a folder is found in
-// the folder the tool starts in, not in Quorvane's own current folder.
+// the folder the tool starts in, not in Quorvane's own current folder. The path rules keep
+// names that the normal form would alter (trailing dots, device names) as they stand. When
+// the system cannot make it full, the path as given: looking at it then finds nothing, which
+// counts as not written.
 std::wstring FullOutputPath(const ToolRun& run) {
   if (run.output.empty()) return {};
-  const bool relative = run.output[0] != L'\\' && run.output[0] != L'/' &&
+  const bool bareName = run.output[0] != L'\\' && run.output[0] != L'/' &&
                         !(run.output.size() >= 2 && run.output[1] == L':');
-  if (!relative || run.workingFolder.empty()) return FullPath(run.output);
-  std::wstring folder = run.workingFolder;
-  if (folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
-  return FullPath(folder + run.output);
-}
-
-// Paths past MAX_PATH reach the file system only in the \\?\ form, which takes the path
-// as it stands: it must be a full path from FullPath.
-std::wstring FileSystemPath(const std::wstring& full) {
-  if (full.size() < MAX_PATH - 12 || !IsFullPath(full) || full.rfind(L"\\\\?\\", 0) == 0 ||
-      full.rfind(L"\\\\.\\", 0) == 0)
-    return full;
-  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-  return L"\\\\?\\" + full;
-}
-
-// Windows compares paths without regard to case, the same way whatever the user's locale.
-bool SamePath(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                              TRUE) == CSTR_EQUAL;
+  const std::wstring path =
+      bareName && !run.workingFolder.empty() ? JoinPath(run.workingFolder, run.output) : run.output;
+  std::wstring full = FullPath(path);
+  return full.empty() ? path : full;
 }
 
 struct OutputState {
@@ -111,7 +77,7 @@ struct OutputState {
 
 OutputState LookAt(const std::wstring& fullPath) {
   OutputState state;
-  const std::wstring path = FileSystemPath(fullPath);
+  const std::wstring path = SystemForm(fullPath);
   // Asking for the attributes only conflicts with nobody's sharing, not even a tool's that
   // is writing the file.
   const HANDLE handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
@@ -355,5 +321,7 @@ void ProcessLauncher::OnToolExited(WPARAM id) {
 }
 
 bool ProcessLauncher::Idle() const { return impl_->running.empty() && impl_->waiting.empty(); }
+
+bool ProcessLauncher::Waiting() const { return !impl_->waiting.empty(); }
 
 }  // namespace quorvane

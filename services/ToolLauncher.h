@@ -54,8 +54,9 @@ std::wstring DescribeExitCode(DWORD code);
 // The real thing: CreateProcessW, with the tool's window minimized and active. Each started
 // process is watched by the thread pool, which only posts `message` (wParam: the run's id)
 // to `notify`; the window handling that message calls OnToolExited on the interface thread.
-// Tools go on running when the launcher, or Quorvane, ends; runs still waiting for their
-// turn are dropped then, and nobody is told about any of them any more.
+// Tools go on running when the launcher ends; runs still waiting for their turn are dropped
+// then, and nobody is told about any of them any more (Quorvane keeps its launcher until
+// none waits).
 class ProcessLauncher final : public ToolLauncher {
  public:
   ProcessLauncher(HWND notify, UINT message);
@@ -67,6 +68,8 @@ class ProcessLauncher final : public ToolLauncher {
   void OnToolExited(WPARAM id);
   // True when no run is going on or waiting to start.
   bool Idle() const;
+  // True while a run waits for its turn behind another on the same output.
+  bool Waiting() const;
 
  private:
   struct Impl;

@@ -75,6 +75,13 @@ void SkinRequest::Command1_Click() {
   } else if (!PrefixFitsFileName(state_.Prefix)) {
     Warn(kBadPrefixWarning);
     state_.SkinsOk = kFalse;
+  } else if (PrefixNamesDevice(state_.Prefix)) {
+    Warn(kDevicePrefixWarning);
+    state_.SkinsOk = kFalse;
+  } else if (const size_t longest = LongestPrefix(armor ? L"." + state_.ArmorFile : L".vol");
+             state_.Prefix.size() > longest) {
+    Warn(LongPrefixWarning(longest));
+    state_.SkinsOk = kFalse;
   }
 
   if (state_.SkinsOk != kTrue) return;

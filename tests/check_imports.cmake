@@ -4,7 +4,11 @@
 # libstdc++-6.dll or libwinpthread-1.dll).
 cmake_minimum_required(VERSION 3.20)
 
-set(allowed KERNEL32 USER32 GDI32 COMCTL32 COMDLG32 SHELL32 SHLWAPI UXTHEME ADVAPI32 OLE32 VERSION MSVCRT)
+# Windows' known DLLs, which it always loads from the system folder, and comctl32, which the
+# manifest takes from the system's side-by-side store. Any other DLL named in the import table
+# (uxtheme.dll, version.dll...) would first be looked for beside the program: a file of that
+# name in the game folder would run.
+set(allowed KERNEL32 USER32 GDI32 COMCTL32 COMDLG32 SHELL32 SHLWAPI ADVAPI32 OLE32 OLEAUT32 MSVCRT)
 
 if(NOT OBJDUMP OR NOT PROGRAMS)
   message(FATAL_ERROR "usage: cmake -DOBJDUMP=... -DPROGRAMS=... -P check_imports.cmake")

@@ -250,7 +250,8 @@ TEST(skins, prefixes_reach_the_tools_whole_or_are_refused) {
   }
   // Anything else is a prefix, blanks and dots included, and arrives as one argument.
   for (const wchar_t* prefix : {L" ", L" lead", L"trail ", L"two words", L"dots...", L".", L"100%", L"a^b&c",
-                                L"\u05e9\u05dc\u05d5\u05dd", L"e\u0301", L"\U0001F600", L"CON", L"-x"}) {
+                                L"\u05e9\u05dc\u05d5\u05dd", L"e\u0301", L"\U0001F600", L"CONSOLE", L"COM10",
+                                L"LPT", L"xnul", L"-x"}) {
     SkinsFixture f;
     f.ChooseAll(prefix);
     f.prompts.answers = {IDYES};
@@ -264,6 +265,43 @@ TEST(skins, prefixes_reach_the_tools_whole_or_are_refused) {
     CHECK_EQ(SplitCommandLine(f.launcher.runs[1].run.commandLine),
              (Args{L"C:\\Game\\vt.exe", L"-sp", L"C:\\Game\\" + std::wstring(prefix) + L".vol", skin}));
   }
+}
+
+// The prefix starts a file name in the program folder: a name Windows takes for a device
+// would send the tool's output to the device. Refused on both pages, right after the check
+// for characters, whatever the case, extension or trailing blanks and dots.
+const wchar_t* const kDevicePrefixes[] = {L"CON", L"nul", L"Com1", L"aux.x", L"LPT9 ", L"prn. .bmp", L"COM0",
+                                          L"lpt0", L"com\u00b9", L"LPT\u00b3", L"NUL...", L"CONIN$"};
+
+TEST(skins, device_names_and_overlong_prefixes_are_refused) {
+  const std::wstring device = L"You must enter a prefix that is not a device name (CON, PRN, AUX, NUL, COM1 to "
+                              L"COM9, LPT1 to LPT9) in order to complete this operation..!";
+  for (const wchar_t* prefix : kDevicePrefixes) {
+    SkinsFixture f;
+    f.ChooseAll(prefix);
+    f.state.SkinFile.clear();
+    f.request.Command1_Click();
+    CHECK_EQ(f.prompts.shown, (std::vector<Prompt>{Warning(kNoSkin), Warning(device)}));
+    CHECK_EQ(f.state.Answer, 1);
+    CHECK(f.launcher.runs.empty());
+  }
+  // Characters come first: one warning, not two.
+  SkinsFixture f;
+  f.ChooseAll(L"CON:");
+  f.request.Command1_Click();
+  CHECK_EQ(f.prompts.shown.size(), 1u);
+  CHECK(f.prompts.shown[0].text.find(L"without") != std::wstring::npos);
+  // The skin's name, here "P.mfemale.bmp", must fit the file system's 255 characters.
+  SkinsFixture fits, tooLong;
+  fits.ChooseAll(std::wstring(243, L'x'));
+  fits.request.Command1_Click();
+  CHECK_EQ(fits.launcher.runs.size(), 1u);
+  tooLong.ChooseAll(std::wstring(244, L'x'));
+  tooLong.request.Command1_Click();
+  CHECK_EQ(tooLong.prompts.shown,
+           (std::vector<Prompt>{Warning(L"You must enter a prefix of at most 243 characters in order to complete "
+                                        L"this operation..!")}));
+  CHECK(tooLong.launcher.runs.empty());
 }
 
 TEST(skins, paths_with_blanks_and_quotes_stay_single_arguments) {
@@ -379,6 +417,24 @@ TEST(volumes, prefixes_are_checked_only_for_a_new_volume) {
 
   f.page.Select(true);
   f.request.Command4_Click();
+  CHECK_EQ(f.launcher.runs.size(), 1u);
+
+  const std::wstring device = L"You must enter a prefix that is not a device name (CON, PRN, AUX, NUL, COM1 to "
+                              L"COM9, LPT1 to LPT9) in order to complete this operation..!";
+  f.page.Select(false);
+  for (const wchar_t* prefix : kDevicePrefixes) {
+    f.prompts.shown.clear();
+    f.page.text = prefix;
+    f.request.Command4_Click();
+    CHECK_EQ(f.prompts.shown, (std::vector<Prompt>{Warning(device)}));
+    CHECK_EQ(f.state.VolumesOk, kFalse);
+  }
+  // "P.vol" must fit the file system's 255 characters.
+  f.prompts.shown.clear();
+  f.page.text = std::wstring(252, L'x');
+  f.request.Command4_Click();
+  CHECK_EQ(f.prompts.shown, (std::vector<Prompt>{Warning(L"You must enter a prefix of at most 251 characters in "
+                                                         L"order to complete this operation..!")}));
   CHECK_EQ(f.launcher.runs.size(), 1u);
 
   // One blank is a prefix; the volume name keeps it, as one argument.

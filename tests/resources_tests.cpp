@@ -12,7 +12,6 @@
 #include "services/Handles.h"
 #include "tests/support/check.h"
 #include "ui/resource.h"
-#include "ui/version.h"
 
 namespace {
 
@@ -91,14 +90,14 @@ TEST(version, properties_show_the_version_and_names) {
   CHECK_EQ(VersionString(data, L"ProductVersion"), std::wstring(numbers));
 
   const std::pair<const wchar_t*, const wchar_t*> strings[] = {
-      {L"CompanyName", QUORVANE_WIDE(QUORVANE_COMPANY_NAME)},
-      {L"FileDescription", QUORVANE_WIDE(QUORVANE_FILE_DESCRIPTION)},
-      {L"FileVersion", QUORVANE_WIDE(QUORVANE_VERSION_TEXT)},
+      {L"CompanyName", L"the Quorvane team"},
+      {L"FileDescription", L"Quorvane: player skins for the game"},
+      {L"FileVersion", L"1.00"},
       {L"InternalName", L"Quorvane"},
       {L"OriginalFilename", L"Quorvane.exe"},
       {L"ProductName", L"Quorvane"},
-      {L"ProductVersion", QUORVANE_WIDE(QUORVANE_VERSION_TEXT)},
-      {L"LegalCopyright", QUORVANE_WIDE(QUORVANE_RIGHTS)},
+      {L"ProductVersion", L"1.00"},
+      {L"LegalCopyright", L"Copyright (C) 2026 the Quorvane team"},
   };
   for (const auto& [name, expected] : strings) CHECK_EQ(VersionString(data, name), std::wstring(expected));
 }

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 
+#include "tests/support/bitmaps.h"
 #include "tests/support/main_window.h"
 
 using namespace quorvane;
@@ -28,6 +29,70 @@ const std::wstring kFolder = check::GameFolder();
 std::wstring WithoutSlash(std::wstring folder) {
   if (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
   return folder;
+}
+
+// Every control of the main window as the user must see it, written out here rather than read
+// from the program's layout tables: its page, caption, font (-height at 96 dpi, bold) and its
+// rectangle in the tab strip (left, top, width, height) at 96 and at 144 dpi. The design gives
+// twips from the container's corner; these are those twips added up and turned into pixels,
+// each edge rounded to the nearest pixel.
+struct Shown {
+  ControlId id;
+  int page;
+  const wchar_t* caption;  // nullptr: a list, whose text is not a caption
+  int fontHeight;
+  bool bold;
+  RECT at96, at144;  // {left, top, width, height}
+};
+// clang-format off
+const Shown kShown[] = {
+    {kFrame1,   0, L"Skins",     13, true,  {8, 32, 409, 369},   {12, 48, 614, 554}},
+    {kFrame4,   0, L"Skin File", 11, true,  {160, 56, 249, 337}, {240, 84, 374, 506}},
+    {kDir1,     0, nullptr,      11, false, {176, 80, 217, 141}, {264, 120, 326, 212}},
+    {kFile1,    0, nullptr,      11, false, {176, 232, 217, 149}, {264, 348, 326, 224}},
+    {kFrame3,   0, L"Armor",     11, true,  {24, 168, 121, 161}, {36, 252, 182, 242}},
+    {kOption4,  0, L"larmor",    11, false, {40, 192, 73, 17},   {60, 288, 110, 26}},
+    {kOption5,  0, L"lfemale",   11, false, {40, 216, 81, 17},   {60, 324, 122, 26}},
+    {kOption6,  0, L"marmor",    11, false, {40, 240, 81, 13},   {60, 360, 122, 20}},
+    {kOption7,  0, L"mfemale",   11, false, {40, 264, 81, 17},   {60, 396, 122, 26}},
+    {kOption8,  0, L"harmor",    11, false, {40, 288, 81, 17},   {60, 432, 122, 26}},
+    {kFrame2,   0, L"Palette",   11, true,  {24, 56, 121, 105},  {36, 84, 182, 158}},
+    {kOption1,  0, L"pal1",      11, false, {40, 80, 57, 17},    {60, 120, 86, 26}},
+    {kOption2,  0, L"pal2",      11, false, {40, 104, 57, 17},   {60, 156, 86, 26}},
+    {kOption3,  0, L"pal3",      11, false, {40, 128, 57, 17},   {60, 192, 86, 26}},
+    {kCommand1, 0, L"Continue",  11, false, {328, 416, 81, 25},  {492, 624, 122, 38}},
+    {kCommand2, 0, L"About",     11, false, {16, 416, 81, 25},   {24, 624, 122, 38}},
+    {kCommand3, 0, L"Exit",      11, false, {232, 416, 81, 25},  {348, 624, 122, 38}},
+    {kFrame6,   0, L"Prefix",    11, true,  {24, 336, 121, 57},  {36, 504, 182, 86}},
+    {kText1,    0, L"",          11, false, {40, 360, 89, 19},   {60, 540, 134, 29}},
+    {kFrame5,   1, L"Volumes",   13, true,  {8, 32, 409, 369},   {12, 48, 614, 554}},
+    {kCommand4, 1, L"Continue",  11, false, {328, 416, 81, 25},  {492, 624, 122, 38}},
+    {kCommand5, 1, L"About",     11, false, {16, 416, 81, 25},   {24, 624, 122, 38}},
+    {kCommand6, 1, L"Exit",      11, false, {232, 416, 81, 25},  {348, 624, 122, 38}},
+    {kFrame8,   1, L"Skin File", 11, true,  {216, 56, 193, 337}, {324, 84, 290, 506}},
+    {kDir2,     1, nullptr,      11, false, {232, 80, 161, 141}, {348, 120, 242, 212}},
+    {kFile2,    1, nullptr,      11, false, {232, 232, 161, 149}, {348, 348, 242, 224}},
+    {kFrame7,   1, L"Volumes",   11, true,  {16, 56, 185, 337},  {24, 84, 278, 506}},
+    {kOption9,  1, L"New Volume", 11, false, {32, 80, 105, 17},  {48, 120, 158, 26}},
+    {kOption10, 1, L"Existing Volume", 11, false, {32, 160, 105, 17}, {48, 240, 158, 26}},
+    {kDir3,     1, nullptr,      11, false, {32, 192, 153, 96},  {48, 288, 230, 144}},
+    {kFile3,    1, nullptr,      11, false, {32, 296, 153, 84},  {48, 444, 230, 126}},
+    {kText2,    1, L"",          11, false, {80, 112, 89, 19},   {120, 168, 134, 29}},
+    {kLabel2,   1, L"Prefix:",   11, true,  {32, 112, 37, 13},   {48, 168, 56, 20}},
+};
+// clang-format on
+
+std::string Describe(const RECT& r) {
+  return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
+         std::to_string(r.bottom - r.top);
+}
+
+// Whether `window` sits at {left, top, width, height} in `reference`; a failure names it.
+void CheckPlace(HWND window, HWND reference, const RECT& want, const std::string& what) {
+  const RECT actual = check::RectIn(window, reference);
+  const RECT expected{want.left, want.top, want.left + want.right, want.top + want.bottom};
+  if (!EqualRect(&actual, &expected))
+    check::Fail(__FILE__, __LINE__, what + ": " + Describe(actual) + ", want " + Describe(expected));
 }
 
 }  // namespace
@@ -68,19 +133,17 @@ TEST(window, opens_in_its_initial_state) {
 
   // Every control carries its caption; only the shown page's show. The Volumes page is made
   // when it is first shown.
-  auto pages = [&](bool skins) {
-    for (auto [table, visible] : {std::pair{SkinsPageControls(), skins}, {VolumesPageControls(), !skins}}) {
-      for (const ControlDef& c : table) {
-        HWND control = w[c.id];
-        REQUIRE(control != nullptr);
-        if (c.kind != Kind::kFolderList && c.kind != Kind::kFileList) CHECK_EQ(check::TextOf(control), c.caption);
-        CHECK_EQ(IsWindowVisible(control) != FALSE, visible);
-      }
-    }
-  };
   CHECK(w[kFrame5] == nullptr);
-  w.showPage(1);
-  pages(false);
+  for (int page : {0, 1}) {
+    w.showPage(page);
+    for (const Shown& c : kShown) {
+      if (c.page > page) continue;  // not made yet
+      HWND control = w[c.id];
+      REQUIRE(control != nullptr);
+      if (c.caption != nullptr) CHECK_EQ(check::TextOf(control), std::wstring(c.caption));
+      CHECK_EQ(IsWindowVisible(control) != FALSE, c.page == page);
+    }
+  }
   for (ControlId option : {kOption1, kOption2, kOption3, kOption4, kOption5, kOption6, kOption7, kOption8, kOption10})
     CHECK(!w.checked(option));
   CHECK(w.checked(kOption9));
@@ -150,38 +213,49 @@ TEST(window, pages_keep_their_state_across_tab_switches) {
   CleanGameFolder();
 }
 
-TEST(window, controls_sit_where_the_tables_put_them_at_any_dpi) {
+TEST(window, controls_sit_where_they_must_at_any_dpi) {
   OpenWindow w;
   w.showPage(1);
   HWND main = w.hwnd();
-  HWND tab = w[kSSTab1];
   auto checkAt = [&](UINT dpi) {
     RECT client{};
     GetClientRect(main, &client);
-    CHECK_EQ(client.right, Pixels(kMainClient.width, dpi));
-    CHECK_EQ(client.bottom, Pixels(kMainClient.height, dpi));
-    const RECT strip = check::RectIn(tab, main);
-    const RECT expected = Pixels(kTabStrip, dpi);
-    CHECK(EqualRect(&strip, &expected));
-    for (auto table : {SkinsPageControls(), VolumesPageControls()}) {
-      for (const ControlDef& c : table) {
-        const RECT actual = check::RectIn(w[c.id], tab);
-        const RECT want = Pixels(Absolute(table, c), dpi);
-        if (!EqualRect(&actual, &want))
-          check::Fail(__FILE__, __LINE__,
-                      check::Utf8(c.name) + " at " + std::to_string(dpi) + " dpi: " + std::to_string(actual.left) +
-                          "," + std::to_string(actual.top) + " " + std::to_string(actual.right - actual.left) + "x" +
-                          std::to_string(actual.bottom - actual.top) + ", want " + std::to_string(want.left) + "," +
-                          std::to_string(want.top) + " " + std::to_string(want.right - want.left) + "x" +
-                          std::to_string(want.bottom - want.top));
-      }
+    CHECK_EQ(client.right, dpi == 96 ? 442L : 663L);
+    CHECK_EQ(client.bottom, dpi == 96 ? 479L : 719L);
+    const std::string at = " at " + std::to_string(dpi) + " dpi";
+    CheckPlace(w[kSSTab1], main, dpi == 96 ? RECT{8, 8, 427, 465} : RECT{12, 12, 641, 698}, "SSTab1" + at);
+    for (int page : {0, 1}) {
+      w.showPage(page);
+      for (const Shown& c : kShown)
+        if (c.page == page)
+          CheckPlace(w[c.id], w[kSSTab1], dpi == 96 ? c.at96 : c.at144, "control " + std::to_string(c.id) + at);
     }
+    w.showPage(0);
     // The tab headers lie along the strip's top edge, above the page frames.
     RECT header{};
-    TabCtrl_GetItemRect(tab, 1, &header);
-    CHECK(header.top >= 0 && header.bottom <= Pixels(480, dpi));
+    TabCtrl_GetItemRect(w[kSSTab1], 1, &header);
+    CHECK(header.top >= 0 && header.bottom <= (dpi == 96 ? 32 : 48));
   };
   checkAt(96);
+  // Each control has its font: MS Sans Serif, 8.25 pt (9.75 pt for the page frames), bold
+  // for the frames and the Volumes page's "Prefix:".
+  auto fontOf = [](HWND control) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+    return font;
+  };
+  w.showPage(1);
+  for (const Shown& c : kShown) {
+    const LOGFONTW font = fontOf(w[c.id]);
+    CHECK_EQ(std::wstring(font.lfFaceName), L"MS Sans Serif");
+    if (font.lfHeight != -c.fontHeight || (font.lfWeight >= FW_BOLD) != c.bold)
+      check::Fail(__FILE__, __LINE__, "control " + std::to_string(c.id) + " has the wrong font");
+  }
+  w.showPage(0);
+  CHECK_EQ(fontOf(w[kSSTab1]).lfHeight, -13L);  // the tab captions: 9.75 pt bold
+  CHECK_EQ(fontOf(w[kSSTab1]).lfWeight, static_cast<LONG>(FW_BOLD));
+  // Whether each caption shows whole, at every DPI and whatever fonts the system has, is
+  // the fonts suite's.
   for (UINT dpi : {144u, 96u}) {
     RECT suggested{};
     GetWindowRect(main, &suggested);
@@ -239,6 +313,48 @@ TEST(window, enter_presses_continue_only_on_the_skins_page) {
   check::Key(w[kText2], VK_RETURN);
   check::Pump(50);
   CHECK(boxes.seen.empty());
+}
+
+TEST(window, the_focus_comes_back_to_the_control_that_had_it) {
+  OpenWindow w;
+  check::MessageBoxAnswerer boxes;
+  // After the four warnings of Continue, pressed with Enter in the prefix box, or clicked.
+  SetFocus(w[kText1]);
+  check::Key(w[kText1], VK_RETURN);
+  check::Pump(50);
+  CHECK_EQ(boxes.seen.size(), 4u);
+  CHECK_EQ(GetFocus(), w[kText1]);
+  check::Click(w[kCommand1]);
+  check::Pump(50);
+  CHECK_EQ(boxes.seen.size(), 8u);
+  CHECK_EQ(GetFocus(), w[kCommand1]);
+
+  // After another window, here the About window, was active; on the other page too. The
+  // About window's "Close" has the focus whenever that window is active.
+  w.showPage(1);
+  check::Click(w[kOption10]);
+  check::Click(w[kCommand5]);
+  check::Pump(50);
+  const HWND about = check::AboutShown(), close = check::AboutControl(kAboutCommand1);
+  CHECK_EQ(GetFocus(), close);
+  SetForegroundWindow(w.window.hwnd());
+  check::Pump(50);
+  CHECK_EQ(GetFocus(), w[kCommand5]);
+  SetFocus(w[kOption10]);
+  SetForegroundWindow(about);
+  check::Pump(50);
+  CHECK_EQ(GetFocus(), close);
+  SetForegroundWindow(w.window.hwnd());
+  check::Pump(50);
+  CHECK_EQ(GetFocus(), w[kOption10]);
+
+  // The control that had it is on the page hidden meanwhile: the tab strip has it.
+  SetForegroundWindow(about);
+  w.showPage(0);
+  SetForegroundWindow(w.window.hwnd());
+  check::Pump(50);
+  CHECK_EQ(GetFocus(), w[kSSTab1]);
+  check::Click(close);
 }
 
 TEST(flow, missing_choices_are_warned_about_in_real_message_boxes) {
@@ -347,6 +463,43 @@ TEST(flow, tool_failures_are_told_and_nothing_is_lost) {
   CleanGameFolder();
 }
 
+TEST(flow, the_pointer_shows_while_tools_are_at_work) {
+  CleanGameFolder();
+  check::WriteFile(kFolder + L"red.bmp", "BM");
+  OpenWindow w;
+  check::MessageBoxAnswerer boxes;
+  boxes.answers = {IDNO};
+  check::Click(w[kOption1]);
+  check::Click(w[kOption4]);
+  check::Choose(w[kFile1], check::IndexOf(w[kFile1], L"red.bmp"));
+  check::Type(w[kText1], L"red");
+  const HCURSOR working = LoadCursorW(nullptr, IDC_APPSTARTING), text = LoadCursorW(nullptr, IDC_IBEAM);
+  auto pointAt = [](HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    check::Pump(50);
+  };
+  pointAt(w[kCommand1]);
+  CHECK(GetCursor() != working);
+  {
+    check::FaultVariable slow(L"MAKESKIN_FAULT", L"delay=1500");
+    check::Click(w[kCommand1]);
+  }
+  CHECK_EQ(GetCursor(), working);  // at once, the mouse not moved
+  pointAt(w[kText1]);
+  CHECK_EQ(GetCursor(), text);
+  pointAt(w[kFile1]);
+  CHECK_EQ(GetCursor(), working);
+  check::Click(w[kCommand2]);
+  pointAt(check::AboutControl(kAboutLabel2));
+  CHECK_EQ(GetCursor(), working);
+  w.waitForTools();
+  CHECK(GetCursor() != working);  // at once when the last run ends
+  check::Click(check::AboutControl(kAboutCommand1));
+  CleanGameFolder();
+}
+
 TEST(flow, folders_are_opened_and_files_picked_through_the_panes) {
   CleanGameFolder();
   const std::wstring pics = check::ScratchFolder(L"pics");
@@ -428,7 +581,7 @@ TEST(about, both_buttons_show_one_window_that_reloads_after_close) {
   CHECK(check::AboutShown() == nullptr);
 }
 
-TEST(about, controls_sit_where_the_table_puts_them) {
+TEST(about, controls_sit_where_they_must) {
   OpenWindow w;
   check::Click(w[kCommand2]);
   HWND window = AboutWindows().at(0);
@@ -437,29 +590,35 @@ TEST(about, controls_sit_where_the_table_puts_them) {
   CHECK(SendMessageW(window, WM_GETICON, ICON_BIG, 0) != 0 && SendMessageW(window, WM_GETICON, ICON_SMALL, 0) != 0);
   RECT client{};
   GetClientRect(window, &client);
-  CHECK_EQ(client.right, Pixels(kAboutClient.width, 96));
-  CHECK_EQ(client.bottom, Pixels(kAboutClient.height, 96));
-  for (const ControlDef& c : AboutControls()) {
-    const RECT actual = check::RectIn(check::AboutControl(c.id), window);
-    const RECT want = Pixels(Absolute(AboutControls(), c), 96);
-    if (!EqualRect(&actual, &want)) check::Fail(__FILE__, __LINE__, check::Utf8(c.name) + " misplaced");
+  CHECK_EQ(client.right, 248L);
+  CHECK_EQ(client.bottom, 210L);
+  // At 96 dpi, in the window: {left, top, width, height}; whether the label wraps.
+  const struct {
+    ControlId id;
+    RECT at96;
+    bool wraps;
+  } shown[] = {{kAboutFrame1, {16, 8, 217, 33}, false}, {kAboutLabel1, {48, 16, 156, 20}, false},
+               {kAboutLabel3, {40, 48, 172, 13}, false}, {kAboutLabel4, {16, 72, 217, 41}, true},
+               {kAboutLabel5, {32, 120, 183, 13}, false}, {kAboutLabel2, {8, 152, 238, 13}, false},
+               {kAboutCommand1, {24, 176, 201, 25}, false}};
+  for (const auto& c : shown) {
+    const HWND control = check::AboutControl(c.id);
+    REQUIRE(control != nullptr);
+    CheckPlace(control, window, c.at96, "About control " + std::to_string(c.id));
     // Only "Close" takes the focus.
-    CHECK_EQ((GetWindowLongW(check::AboutControl(c.id), GWL_STYLE) & WS_TABSTOP) != 0, c.id == kAboutCommand1);
-  }
-  // Every text is seen whole: the one-line labels fit their width, the alpha-release text
-  // wraps within its three lines.
-  for (const ControlDef& c : AboutControls()) {
-    if (c.kind != Kind::kLabel && c.kind != Kind::kWrappedLabel) continue;
-    HWND label = check::AboutControl(c.id);
-    HDC dc = GetDC(label);
-    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
-    RECT text{0, 0, Pixels(c.width, 96), 0};
-    const std::wstring words = check::TextOf(label);
-    DrawTextW(dc, words.c_str(), -1, &text,
-              DT_CALCRECT | DT_NOPREFIX | (c.kind == Kind::kWrappedLabel ? DT_WORDBREAK : DT_SINGLELINE));
-    ReleaseDC(label, dc);
-    if (text.right > Pixels(c.width, 96) || text.bottom > Pixels(c.height, 96))
-      check::Fail(__FILE__, __LINE__, check::Utf8(c.name) + " does not show all of " + check::Show(words));
+    CHECK_EQ((GetWindowLongW(control, GWL_STYLE) & WS_TABSTOP) != 0, c.id == kAboutCommand1);
+    // Every text is seen whole: the one-line labels fit their width, the alpha-release text
+    // wraps within its three lines.
+    if (c.id == kAboutFrame1 || c.id == kAboutCommand1) continue;
+    HDC dc = GetDC(control);
+    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT text{0, 0, c.at96.right, 0};
+    const std::wstring words = check::TextOf(control);
+    DrawTextW(dc, words.c_str(), -1, &text, DT_CALCRECT | DT_NOPREFIX | (c.wraps ? DT_WORDBREAK : DT_SINGLELINE));
+    ReleaseDC(control, dc);
+    if (text.right > c.at96.right || text.bottom > c.at96.bottom)
+      check::Fail(__FILE__, __LINE__, "About control " + std::to_string(c.id) + " does not show all of " +
+                                          check::Show(words));
   }
 }
 
@@ -513,6 +672,54 @@ TEST(exit, the_close_box_asks_nothing) {
   CHECK(boxes.seen.empty());
   CHECK_EQ(w.state().Answer, 1);
   CHECK(QuitPosted());
+}
+
+TEST(exit, runs_waiting_their_turn_start_after_the_window_closes) {
+  CleanGameFolder();
+  check::WriteFile(kFolder + L"red.bmp", "BM");
+  auto w = std::make_unique<OpenWindow>();
+  check::MessageBoxAnswerer boxes;
+  boxes.answers = {IDYES, IDYES};
+  // Two skins of one name, and three packings into one volume: the first of each works a
+  // while, the others wait their turn; the later packings fail.
+  check::Click((*w)[kOption1]);
+  check::Click((*w)[kOption4]);
+  check::Choose((*w)[kFile1], check::IndexOf((*w)[kFile1], L"red.bmp"));
+  check::Type((*w)[kText1], L"red");
+  SetEnvironmentVariableW(L"MAKESKIN_FAULT", L"delay=1000");
+  check::Click((*w)[kCommand1]);
+  check::Click((*w)[kCommand1]);
+  w->showPage(1);
+  check::Choose((*w)[kFile2], check::IndexOf((*w)[kFile2], L"red.bmp"));
+  check::Type((*w)[kText2], L"team");
+  SetEnvironmentVariableW(L"VT_FAULT", L"delay=1000");
+  check::Click((*w)[kCommand4]);
+  SetEnvironmentVariableW(L"VT_FAULT", L"exit=5");
+  check::Click((*w)[kCommand4]);
+  check::Click((*w)[kCommand4]);
+  REQUIRE(boxes.seen.empty());
+
+  bool quit = false;
+  check::SetMessageFilter([&quit](MSG& msg) {
+    if (msg.message == WM_QUIT) quit = true;
+    return msg.message == WM_QUIT;
+  });
+  SendMessageW(w->window.hwnd(), WM_CLOSE, 0, 0);
+  CHECK(w->window.hwnd() == nullptr);
+  check::Pump(200);
+  CHECK(!quit);  // held open while runs wait
+  // The program ends once none waits, without waiting for the last ones to end.
+  REQUIRE(check::PumpUntil([&quit] { return quit; }, 30000));
+  w.reset();  // as the program ends: the last runs go on by themselves
+  REQUIRE(check::PumpUntil([] { return check::ReadStandinLog(kFolder + L"vt.log").size() == 3 &&
+                                       check::ReadStandinLog(kFolder + L"makeskin.log").size() == 2; }));
+  // The failed packing was told, with nobody's window to own it; the skins were made, and no
+  // question was asked about them.
+  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{{L"The file " + kFolder + L"red.bmp was not added to " + kFolder +
+                                                  L"team.vol: vt.exe ended with code 5..!",
+                                              L"Oops..!", MB_OK | MB_ICONEXCLAMATION}}));
+  CHECK(check::FileExists(kFolder + L"red.larmor.bmp"));
+  CleanGameFolder();
 }
 
 TEST(flow, volumes_are_packed_by_the_real_tool) {
@@ -665,4 +872,126 @@ TEST(fonts, every_caption_shows_whole_at_its_size_and_weight) {
     for (const auto& [font, count] : seen) std::printf(" %s x%d;", font.c_str(), count);
     std::printf("\n");
   }
+}
+
+namespace {
+
+// The preview window, when it shows; and what it says.
+std::wstring ShownPreview() {
+  const HWND preview = FindWindowW(L"QuorvanePreview", nullptr);
+  return preview != nullptr && IsWindowVisible(preview) ? check::TextOf(preview) : L"";
+}
+
+}  // namespace
+
+TEST(preview, pictures_show_beside_their_list_and_broken_files_say_so) {
+  CleanGameFolder();
+  check::WriteFile(kFolder + L"red.bmp", check::Bitmap24(64, 32));
+  check::WriteFile(kFolder + L"wide.bmp", check::Bitmap24(400, 100));
+  check::WriteFile(kFolder + L"empty.bmp", "");
+  check::WriteFile(kFolder + L"huge.bmp", check::Bitmap24(4, 4, 100000, 100000));
+  check::WriteFile(kFolder + L"notes.bmp", "just some words");
+  check::WriteFile(kFolder + L"short.bmp", check::Bitmap24(64, 64).substr(0, 6000));
+  OpenWindow w;
+  const HWND list = w[kFile1];
+
+  // As the selection moves while the list has the focus; the window answers meanwhile.
+  SetFocus(list);
+  auto choose = [&](const wchar_t* name) {
+    check::Choose(list, check::IndexOf(list, name));
+    check::PumpUntil([name] { return ShownPreview().starts_with(name); }, 10000);
+    return ShownPreview();
+  };
+  CHECK_EQ(choose(L"red.bmp"), L"red.bmp: 64 \u00d7 32, 24-bit, 6 KB");
+  CHECK_EQ(choose(L"wide.bmp"), L"wide.bmp: 400 \u00d7 100, 24-bit, 117 KB");
+  for (const wchar_t* broken : {L"empty.bmp", L"huge.bmp", L"notes.bmp", L"short.bmp"})
+    CHECK_EQ(choose(broken), std::wstring(broken) + L": cannot be shown");
+  // Beside the list, without taking the focus or the activation.
+  const HWND preview = FindWindowW(L"QuorvanePreview", nullptr);
+  RECT shown{}, beside{};
+  GetWindowRect(preview, &shown);
+  GetWindowRect(list, &beside);
+  CHECK(shown.left >= beside.right || shown.right <= beside.left);
+  CHECK_EQ(GetFocus(), list);
+  CHECK_EQ(GetActiveWindow(), w.window.hwnd());
+  SetFocus(w[kText1]);
+  check::Pump(20);
+  CHECK_EQ(ShownPreview(), L"");
+
+  // The pointer resting on a name; gone when it leaves the list.
+  RECT line{};
+  SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(check::IndexOf(list, L"red.bmp")), reinterpret_cast<LPARAM>(&line));
+  MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&line), 2);
+  SetCursorPos((line.left + line.right) / 2, (line.top + line.bottom) / 2);
+  CHECK(check::PumpUntil([] { return ShownPreview().starts_with(L"red.bmp"); }, 5000));
+  RECT away{};
+  GetWindowRect(w[kCommand3], &away);
+  SetCursorPos((away.left + away.right) / 2, (away.top + away.bottom) / 2);
+  CHECK(check::PumpUntil([] { return ShownPreview().empty(); }, 5000));
+
+  // And when the page changes.
+  SetFocus(list);
+  choose(L"red.bmp");
+  w.showPage(1);
+  CHECK_EQ(ShownPreview(), L"");
+  CleanGameFolder();
+}
+
+TEST(drops, pictures_volumes_and_folders_are_picked_as_a_click_would) {
+  CleanGameFolder();
+  const std::wstring pics = check::ScratchFolder(L"dropped \u00e9t\u00e9");
+  const std::wstring deep = pics + L"\\" + std::wstring(120, L'd') + L"\\" + std::wstring(120, L'e');
+  REQUIRE(check::MakeFolder(pics + L"\\" + std::wstring(120, L'd')) && check::MakeFolder(deep));
+  const std::wstring picture = deep + L"\\R\u00f6d \u03b1.bmp";  // past MAX_PATH
+  check::WriteFile(picture, check::Bitmap24(4, 4));
+  check::WriteFile(pics + L"\\team.vol", "");
+  check::WriteFile(pics + L"\\notes.txt", "");
+  OpenWindow w;
+  check::MessageBoxAnswerer boxes;
+  REQUIRE(check::PumpUntil([&] { return (GetWindowLongW(w.window.hwnd(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0; }));
+
+  auto chosen = [](HWND list) {
+    check::PumpUntil([list] { return SendMessageW(list, LB_GETCURSEL, 0, 0) >= 0; }, 5000);
+    const LRESULT at = SendMessageW(list, LB_GETCURSEL, 0, 0);
+    return at < 0 ? std::wstring() : check::Items(list)[static_cast<size_t>(at)];
+  };
+  // A picture on the Skins page: its folder, its line, and the pick a click records.
+  check::Drop(w.window.hwnd(), {picture});
+  CHECK_EQ(chosen(w[kFile1]), std::wstring(L"R\u00f6d \u03b1.bmp"));
+  CHECK_EQ(w.state().SkinFile, picture);
+  // A folder opens in the skin pane of the page it lands on.
+  check::Drop(w.window.hwnd(), {pics});
+  CHECK(check::PumpUntil([&] { return check::IndexOf(w[kFile1], L"R\u00f6d \u03b1.bmp") < 0; }));
+  CHECK_EQ(w.state().SkinFile, picture);
+
+  // Refused, each with its warning and nothing changed: several at once, a volume on the Skins
+  // page, a file of another kind, a file on another drive.
+  const std::wstring otherDrive = RootOf(kFolder) == L"C:\\" ? L"Z:\\" : L"C:\\windows";
+  const std::vector<std::vector<std::wstring>> refused{
+      {picture, pics + L"\\team.vol"}, {pics + L"\\team.vol"}, {pics + L"\\notes.txt"}, {otherDrive}};
+  for (const auto& drop : refused) check::Drop(w.window.hwnd(), drop);
+  REQUIRE(boxes.seen.size() == 4);
+  for (const SeenBox& box : boxes.seen) {
+    CHECK_EQ(box.title, std::wstring(L"Oops..!"));
+    CHECK_EQ(box.style, UINT{MB_OK | MB_ICONEXCLAMATION});
+    CHECK(box.text.ends_with(L"..!"));
+  }
+  CHECK(boxes.seen[3].text.find(RootOf(kFolder)) != std::wstring::npos);
+  CHECK_EQ(w.state().Answer, 1);
+  CHECK_EQ(w.state().SkinFile, picture);
+
+  // On the Volumes page: a volume switches to "Existing Volume" and is picked in its pane; a
+  // picture goes to the skin pane.
+  w.showPage(1);
+  check::Drop(w.window.hwnd(), {pics + L"\\team.vol"});
+  CHECK(w.checked(kOption10) && !w.checked(kOption9));
+  CHECK(!IsWindowEnabled(w[kText2]) && IsWindowEnabled(w[kFile3]));
+  CHECK_EQ(chosen(w[kFile3]), std::wstring(L"team.vol"));
+  CHECK_EQ(w.state().VolumeFile, pics + L"\\team.vol");
+  check::Drop(w.window.hwnd(), {picture});
+  CHECK_EQ(chosen(w[kFile2]), std::wstring(L"R\u00f6d \u03b1.bmp"));
+  CHECK_EQ(w.state().VolumeSkinFile, picture);
+  CHECK(!check::FileExists(kFolder + L"vt.log") && !check::FileExists(kFolder + L"makeskin.log"));
+  CHECK_EQ(boxes.seen.size(), 4u);
+  check::RemoveTree(pics);
 }

@@ -1,6 +1,7 @@
 #include "ui/AboutWindow.h"
 
 #include "services/WinError.h"
+#include "ui/ToolsAtWork.h"
 #include "ui/resource.h"
 #include "ui/version.h"
 
@@ -107,6 +108,15 @@ LRESULT AboutWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case DM_GETDEFID:
       return MAKELRESULT(kAboutCommand1, DC_HASDEFID);
+    case WM_ACTIVATE:
+      // "Close", the one control that takes the focus, has it whenever the window is active.
+      if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam)) SetFocus(Control(kAboutCommand1));
+      return 0;
+    case WM_SETFOCUS:
+      SetFocus(Control(kAboutCommand1));
+      return 0;
+    case WM_SETCURSOR:
+      return SetWorkingCursor(wParam, lParam) ? TRUE : DefWindowProcW(hwnd_, message, wParam, lParam);
     case WM_DPICHANGED: {
       Layout(HIWORD(wParam));
       const POINT at{reinterpret_cast<const RECT*>(lParam)->left, reinterpret_cast<const RECT*>(lParam)->top};

@@ -26,7 +26,6 @@ class AboutWindow final : public Window<AboutWindow> {
   bool Show(std::wstring& error);
   bool IsOpen() const { return hwnd_ != nullptr; }
   bool PreTranslateMessage(MSG& msg);
-  HWND Control(ControlId id) const;
 
   // The texts a release sets (see version.h), for the labels the table leaves open.
   static std::wstring TextOf(ControlId id);
@@ -36,6 +35,7 @@ class AboutWindow final : public Window<AboutWindow> {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   bool Load(std::wstring& error);
   void Layout(UINT dpi);
+  HWND Control(ControlId id) const;
   void Command1_Click();
 
   UINT dpi_ = 96;

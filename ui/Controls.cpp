@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "services/SystemLibrary.h"
 #include "services/WinError.h"
 
 namespace quorvane::ui {
@@ -15,6 +16,20 @@ namespace {
 template <typename F>
 F User32Function(const char* name) {
   return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+// EnableThemeDialogTexture, from uxtheme.dll in the system folder. Windows does not count
+// uxtheme.dll among its known DLLs: imported by name, a uxtheme.dll lying beside Quorvane in
+// the game folder would be loaded in its place. Null where there is none (no themes).
+using ThemeDialogTextureFn = HRESULT(WINAPI*)(HWND, DWORD);
+ThemeDialogTextureFn ThemeDialogTexture() {
+  static const ThemeDialogTextureFn function = [] {
+    HMODULE module = LoadSystemLibrary(L"uxtheme.dll");
+    return module == nullptr ? nullptr
+                             : reinterpret_cast<ThemeDialogTextureFn>(
+                                   reinterpret_cast<void*>(GetProcAddress(module, "EnableThemeDialogTexture")));
+  }();
+  return function;
 }
 
 }  // namespace
@@ -247,7 +262,7 @@ HWND CreatePage(HWND parent, DLGPROC procedure) {
   empty.dialog.style = WS_CHILD | WS_CLIPSIBLINGS | DS_CONTROL;
   empty.dialog.dwExtendedStyle = WS_EX_CONTROLPARENT;
   HWND page = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &empty.dialog, parent, procedure, 0);
-  if (page != nullptr) EnableThemeDialogTexture(page, ETDT_ENABLETAB);
+  if (page != nullptr && ThemeDialogTexture() != nullptr) ThemeDialogTexture()(page, ETDT_ENABLETAB);
   return page;
 }
 

@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include "services/ResultWindow.h"
 #include "services/WinError.h"
+#include "ui/ToolsAtWork.h"
 #include "ui/resource.h"
 
 namespace quorvane::ui {
@@ -11,6 +13,7 @@ namespace {
 constexpr wchar_t kClassName[] = L"QuorvaneMain";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = 0;
+constexpr UINT_PTR kAcceptDropsTimer = 1;
 
 constexpr std::array<std::span<const ControlDef> (*)(), 2> kPages{&SkinsPageControls, &VolumesPageControls};
 
@@ -57,8 +60,10 @@ class Quorvane::EventScope {
  public:
   explicit EventScope(Quorvane& window) : window_(window) { ++window_.eventDepth_; }
   ~EventScope() {
-    if (--window_.eventDepth_ > 0 || window_.hwnd_ == nullptr) return;
-    for (WPARAM id : window_.deferredExits_) PostMessageW(window_.hwnd_, kToolExited, id, 0);
+    if (--window_.eventDepth_ > 0) return;
+    // Every run starts or ends inside an event: the windows show at its end whether tools work.
+    SetToolsAtWork(window_.hwnd_, window_.launcher_ != nullptr && !window_.launcher_->Idle());
+    for (WPARAM id : window_.deferredExits_) PostMessageW(ResultWindow(), kToolExited, id, 0);
     window_.deferredExits_.clear();
   }
 
@@ -69,13 +74,15 @@ class Quorvane::EventScope {
 Quorvane::Quorvane() : File1_(PatternOf(kFile1)), File2_(PatternOf(kFile2)), File3_(PatternOf(kFile3)) {}
 
 Quorvane::~Quorvane() {
+  ListenForResult(kToolExited, nullptr);
+  HoldOpenWhile(nullptr);
   launcher_.reset();
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
 bool Quorvane::Create(int showCommand, std::wstring& error) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
-  if (!RegisterWindowClass(kClassName, &Window::Procedure, error)) return false;
+  if (!RegisterWindowClass(kClassName, &Window::Procedure, error) || !MakeResultWindow(error)) return false;
 
   // Made hidden on the primary monitor first: its DPI decides the size.
   if (!CreateWindowExW(kExStyle, kClassName, L"Quorvane", kStyle, 0, 0, 0, 0, nullptr, nullptr, instance,
@@ -95,7 +102,11 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
 
   if (!CreateControls(error)) return false;
   prompts_ = std::make_unique<MessageBoxPrompts>(hwnd_);
-  launcher_ = std::make_unique<ProcessLauncher>(hwnd_, kToolExited);
+  // Tools' ends come to the results window, which outlives this one: runs still waiting their
+  // turn when this window closes are started and reported all the same.
+  launcher_ = std::make_unique<ProcessLauncher>(ResultWindow(), kToolExited);
+  ListenForResult(kToolExited, [this](WPARAM id, LPARAM) { ToolExitedNotice(id); });
+  HoldOpenWhile([this] { return launcher_ != nullptr && launcher_->Waiting(); });
   skins_ = std::make_unique<SkinRequest>(state_, static_cast<SkinsView&>(*this), *prompts_, *launcher_);
   volumes_ = std::make_unique<VolumeRequest>(state_, static_cast<VolumesView&>(*this), *prompts_, *launcher_);
   if (!Form_Load()) {
@@ -107,6 +118,8 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
 
   ShowWindow(hwnd_, showCommand);
   SetFocus(tab_);
+  // Drops are taken once the window is up and idle: a timer comes after input and painting.
+  SetTimer(hwnd_, kAcceptDropsTimer, USER_TIMER_MINIMUM, nullptr);
   return true;
 }
 
@@ -271,11 +284,26 @@ bool Quorvane::Checked(ControlId id) const {
 
 void Quorvane::ShowPage(int page) {
   if (page == 1 && !VolumesPage()) page = 0;
+  preview_.Hide();
   const HWND focus = GetFocus();
   for (int i = 0; i < 2; ++i) ShowWindow(pages_[static_cast<size_t>(i)], i == page ? SW_SHOW : SW_HIDE);
   if (TabCtrl_GetCurSel(tab_) != page) TabCtrl_SetCurSel(tab_, page);
   // The focus never stays on a control that has just been hidden.
   if (focus != nullptr && IsChild(hwnd_, focus) && !IsWindowVisible(focus)) SetFocus(tab_);
+}
+
+void Quorvane::KeepFocus() {
+  const HWND focus = GetFocus();
+  if (focus != nullptr && IsChild(hwnd_, focus)) focus_ = focus;
+}
+
+void Quorvane::RestoreFocus() {
+  // A control on the page now hidden, or one disabled meanwhile, cannot have it: the tab
+  // strip takes it, as after a page switch.
+  HWND target = focus_;
+  if (target == nullptr || !IsChild(hwnd_, target) || !IsWindowVisible(target) || !IsWindowEnabled(target))
+    target = tab_;
+  SetFocus(target);
 }
 
 // Tab enters an option group at one stop: the selected option, as in the system's dialogs.
@@ -302,6 +330,7 @@ void Quorvane::KeepTabStopOnSelection(ControlId option) {
 bool Quorvane::PreTranslateMessage(MSG& msg) {
   if (about_.PreTranslateMessage(msg)) return true;
   if (hwnd_ == nullptr || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
+  TrackPreview(msg);
   if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && (GetKeyState(VK_CONTROL) & 0x8000)) {
     const int page = 1 - TabCtrl_GetCurSel(tab_);
     TabCtrl_SetCurFocus(tab_, page);
@@ -312,6 +341,10 @@ bool Quorvane::PreTranslateMessage(MSG& msg) {
 }
 
 LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == TaskbarButtonCreatedMessage() && message != 0) {
+    TaskbarButtonCreated(hwnd_);
+    return 0;
+  }
   switch (message) {
     case WM_COMMAND: {
       EventScope scope(*this);
@@ -342,13 +375,28 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (IsPushButton(focus) && IsChild(hwnd_, focus)) return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
       return TabCtrl_GetCurSel(tab_) == 0 ? MAKELRESULT(kCommand1, DC_HASDEFID) : 0;
     }
-    case kToolExited: {
-      if (eventDepth_ > 0) {
-        deferredExits_.push_back(wParam);
-        return 0;
+    case WM_ACTIVATE:
+      // As the dialog manager does: the focused control is kept while another window (a
+      // message box, another program) is active, and gets the focus back after.
+      if (LOWORD(wParam) == WA_INACTIVE)
+        KeepFocus();
+      else if (!HIWORD(wParam))
+        RestoreFocus();
+      return 0;
+    case WM_SETFOCUS:
+      RestoreFocus();  // the window itself takes no keys: its control does
+      return 0;
+    case WM_SETCURSOR:
+      return SetWorkingCursor(wParam, lParam) ? TRUE : DefWindowProcW(hwnd_, message, wParam, lParam);
+    case WM_TIMER:
+      if (wParam == kAcceptDropsTimer) {
+        KillTimer(hwnd_, kAcceptDropsTimer);
+        AcceptDrops();
       }
+      return 0;
+    case WM_DROPFILES: {
       EventScope scope(*this);
-      OnToolExited(wParam);
+      Form_DragDrop(reinterpret_cast<HDROP>(wParam));
       return 0;
     }
     case WM_DPICHANGED: {
@@ -358,8 +406,9 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_DESTROY:
-      // Tools go on running; only their reports, which have no window left to go to, stop.
-      launcher_.reset();
+      // Tools go on running, and runs waiting their turn still start; what goes wrong with them
+      // is still reported, but nothing more is asked.
+      if (prompts_ != nullptr) prompts_->OwnerClosed();
       WindowClosed();
       return 0;
     default:
@@ -387,10 +436,68 @@ void Quorvane::OnCommand(int id, int code) {
     default: break;
   }
   if (id >= kOption1 && id <= kOption10 && code == BN_CLICKED) KeepTabStopOnSelection(static_cast<ControlId>(id));
+  // The picture lists' previews follow the selection while the list has the keyboard focus.
+  if (id == kFile1 || id == kFile2) {
+    const HWND list = Control(static_cast<ControlId>(id));
+    if (code == LBN_SELCHANGE && GetFocus() == list)
+      ShowPreview(list, static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)));
+    else if (code == LBN_KILLFOCUS)
+      preview_.Hide();
+  }
 }
 
-void Quorvane::OnToolExited(WPARAM id) {
-  if (launcher_ != nullptr) launcher_->OnToolExited(id);
+// The pointer resting on a picture's name for half a second shows its preview; moving to
+// another name or leaving the list takes it away. The list's own mouse messages pass through
+// here on their way, so the list box needs no subclass.
+void Quorvane::TrackPreview(const MSG& msg) {
+  const bool pictures = msg.hwnd == Control(kFile1) || msg.hwnd == Control(kFile2);
+  if (!pictures) return;
+  switch (msg.message) {
+    case WM_MOUSEMOVE: {
+      const auto at = static_cast<DWORD>(SendMessageW(msg.hwnd, LB_ITEMFROMPOINT, 0, msg.lParam));
+      const int item = HIWORD(at) ? -1 : LOWORD(at);
+      if (msg.hwnd == hoverList_ && item == hoverItem_) return;
+      if (hoverList_ != nullptr) preview_.Hide();
+      hoverList_ = msg.hwnd;
+      hoverItem_ = item;
+      TRACKMOUSEEVENT track{sizeof track, TME_HOVER | TME_LEAVE, msg.hwnd, 500};
+      TrackMouseEvent(&track);
+      return;
+    }
+    case WM_MOUSEHOVER:
+      if (msg.hwnd == hoverList_ && hoverItem_ >= 0) ShowPreview(msg.hwnd, hoverItem_);
+      return;
+    case WM_MOUSELEAVE:
+      preview_.Hide();
+      hoverList_ = nullptr;
+      hoverItem_ = -1;
+      return;
+    default:
+      return;
+  }
+}
+
+void Quorvane::ShowPreview(HWND list, int item) {
+  const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(item), 0);
+  if (item < 0 || length == LB_ERR) return;
+  std::wstring name(static_cast<size_t>(length) + 1, L'\0');
+  const LRESULT got = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(name.data()));
+  if (got < 0) return;
+  name.resize(static_cast<size_t>(got));
+  const FileListBox& files = list == Control(kFile1) ? File1_ : File2_;
+  preview_.ShowFor(hwnd_, list, item, JoinPath(files.Path(), name), (*fonts_)[FontId::kRegular]);
+}
+
+void Quorvane::ToolExitedNotice(WPARAM id) {
+  if (eventDepth_ > 0) {
+    deferredExits_.push_back(id);
+    return;
+  }
+  {
+    EventScope scope(*this);
+    if (launcher_ != nullptr) launcher_->OnToolExited(id);
+  }
+  QuitIfDone();  // the last waiting run has started: with no window left, the program ends
 }
 
 bool Quorvane::OptionSelected(int n) const { return Checked(static_cast<ControlId>(kOption1 + n - 1)); }

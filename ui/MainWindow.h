@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>  // HDROP
 
 #include <array>
 #include <memory>
@@ -18,12 +19,13 @@
 #include "ui/AboutWindow.h"
 #include "ui/Controls.h"
 #include "ui/Layout.h"
+#include "ui/PreviewWindow.h"
 #include "ui/Window.h"
 #include "volumes/VolumeRequest.h"
 
 namespace quorvane::ui {
 
-// Posted by the launcher when a tool has ended; wParam is the run's id.
+// Posted by the launcher to the results window when a tool has ended; wParam is the run's id.
 inline constexpr UINT kToolExited = WM_APP + 1;
 
 class Quorvane final : public Window<Quorvane>, private SkinsView, private VolumesView {
@@ -42,11 +44,8 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   // window. True when the message was used.
   bool PreTranslateMessage(MSG& msg);
 
-  // A control of either page; null for one of the Volumes page before that page is made, the
-  // first time it is needed (shown, or its request run).
-  HWND Control(ControlId id) const;
+  // What the requests and panes have recorded, read-only: the tests' one view inside.
   const QuorvaneCode& State() const { return state_; }
-  AboutWindow& About() { return about_; }
   // True when no tool started by this window is running or waiting to start.
   bool ToolsIdle() const;
 
@@ -54,14 +53,20 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   friend class Window<Quorvane>;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
+  HWND Control(ControlId id) const;
   bool CreateControls(std::wstring& error);
   bool MakePage(size_t page, std::wstring& error);
   bool VolumesPage();  // makes the Volumes page when it is not yet made; false (told) when it cannot be
   bool Layout(UINT dpi);
   void ShowPage(int page);
   void OnCommand(int id, int code);
-  void OnToolExited(WPARAM id);
+  void ToolExitedNotice(WPARAM id);
   void KeepTabStopOnSelection(ControlId option);
+  void KeepFocus();
+  void RestoreFocus();
+  void TrackPreview(const MSG& msg);
+  void AcceptDrops();
+  void ShowPreview(HWND list, int item);
   std::wstring Text(ControlId id) const;
   bool Checked(ControlId id) const;
 
@@ -90,6 +95,7 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   void Command6_Click();
   void Option9_Click();
   void Option10_Click();
+  void Form_DragDrop(HDROP drop);
 
   // While an event procedure runs (and any prompt it shows), a tool's end waits: its
   // follow-up must not pop up between a request's warnings.
@@ -102,11 +108,15 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   FontSet* fonts_ = nullptr;
   RECT body_{};  // the pages' place: the tab strip's body, in the window's client area
   HWND tab_ = nullptr;
+  HWND focus_ = nullptr;  // the control that had the focus when the window was last active
   std::array<HWND, 2> pages_{};
   std::array<HWND, kCommand6 - kSSTab1 + 1> controls_{};
   FolderListBox Dir1_, Dir2_, Dir3_;
   FileListBox File1_, File2_, File3_;
   AboutWindow about_;
+  PreviewWindow preview_;
+  HWND hoverList_ = nullptr;  // the picture list under the pointer, and its line there
+  int hoverItem_ = -1;
 
   // Requests first, services last: the launcher, holding callbacks into the requests, goes
   // first when the window object ends.

@@ -4,9 +4,11 @@
 #include <commctrl.h>
 
 #include "services/Prompt.h"
+#include "services/SystemLibrary.h"
 #include "ui/MainWindow.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
+  quorvane::NarrowDllSearch();
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&controls);
 

@@ -4,12 +4,18 @@
 
 #include <windows.h>
 
+#include <functional>
+
 namespace quorvane::ui {
 
 // The program ends when its last top-level window has closed: each window counts itself in
-// when created and out when destroyed; the last one out ends the message loop.
+// when created and out when destroyed; the last one out ends the message loop, unless work
+// that must not be lost still holds the program open (runs waiting their turn). That work
+// calls QuitIfDone when it has finished.
 void WindowOpened();
 void WindowClosed();
+void HoldOpenWhile(std::function<bool()> busy);  // empty: nothing holds the program open
+void QuitIfDone();
 
 template <typename T>
 class Window {

@@ -39,6 +39,12 @@ void VolumeRequest::Command4_Click() {
     } else if (!PrefixFitsFileName(prefix)) {
       Warn(kBadPrefixWarning);
       state_.VolumesOk = kFalse;
+    } else if (PrefixNamesDevice(prefix)) {
+      Warn(kDevicePrefixWarning);
+      state_.VolumesOk = kFalse;
+    } else if (prefix.size() > LongestPrefix(L".vol")) {
+      Warn(LongPrefixWarning(LongestPrefix(L".vol")));
+      state_.VolumesOk = kFalse;
     }
   }
   if (existingVolume && state_.VolumeFile.empty()) {

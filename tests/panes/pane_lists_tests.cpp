@@ -137,7 +137,7 @@ TEST(folderlist, opens_down_and_up_and_never_above_the_root) {
   for (wchar_t letter = L'C'; letter <= L'Z' && other.empty(); ++letter)
     if ((drives >> (letter - L'A')) & 1) {
       const std::wstring candidate = std::wstring(1, letter) + L":\\";
-      if (!SameRoot(candidate, root)) other = candidate;
+      if (!SamePath(candidate, root)) other = candidate;
     }
   if (other.empty()) {
     std::printf("  note: no second drive here to try leaving the root\n");

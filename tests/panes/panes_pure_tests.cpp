@@ -4,8 +4,10 @@
 #include <vector>
 
 #include "app/FolderListing.h"
+#include "app/PicturePreview.h"
 #include "app/Panes.h"
 #include "app/QuorvaneCode.h"
+#include "tests/support/bitmaps.h"
 #include "tests/support/check.h"
 
 using namespace quorvane;
@@ -110,4 +112,35 @@ TEST(panes, long_paths_and_trailing_dots_reach_the_system_in_the_long_form) {
   CHECK_EQ(SystemForm(L"C:\\odd.\\x"), std::wstring(L"\\\\?\\C:\\odd.\\x"));
   CHECK_EQ(SystemForm(L"C:\\odd \\x"), std::wstring(L"\\\\?\\C:\\odd \\x"));
   CHECK_EQ(SystemForm(L"\\\\?\\C:\\x"), std::wstring(L"\\\\?\\C:\\x"));
+  CHECK_EQ(SystemForm(L"C:\\Game\\COM0.x\\y"), std::wstring(L"\\\\?\\C:\\Game\\COM0.x\\y"));
+  // Full paths keep such names as they are spelt, for the launcher's output files as for the
+  // lists' folders; only what there is to resolve is resolved.
+  for (const wchar_t* kept : {L"C:\\Game\\odd.\\P.larmor.bmp", L"C:\\Game\\odd \\P.vol", L"C:\\Game\\CON\\x.bmp"})
+    CHECK_EQ(FullPath(kept), std::wstring(kept));
+  CHECK_EQ(FullPath(L"c:\\Game\\pics\\..\\P.vol"), std::wstring(L"C:\\Game\\P.vol"));
+}
+
+TEST(panes, pictures_are_checked_before_anything_decodes_them) {
+  auto facts = [](const std::string& bytes, std::uint64_t fileBytes = 0) {
+    return CheckBitmap({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()},
+                       fileBytes ? fileBytes : bytes.size());
+  };
+  const std::string good = check::Bitmap24(256, 128);
+  const auto read = facts(good);
+  REQUIRE(read.has_value());
+  CHECK_EQ(DescribePicture(*read), std::wstring(L"256 \u00d7 128, 24-bit, 96 KB"));  // 98,358 bytes
+  const auto topDown = facts(check::Bitmap24(4, 2, 0, -2));
+  REQUIRE(topDown.has_value());
+  CHECK_EQ(DescribePicture(*topDown), std::wstring(L"4 \u00d7 2, 24-bit, 0 KB"));
+
+  std::string farOffset = good;
+  farOffset[13] = '\x7f';  // the pixels said to start past the end
+  for (const std::string& hostile : {std::string(), good.substr(0, good.size() - 1), good.substr(0, 30),
+                                     check::Bitmap24(4, 4, 100000, 100000), std::string("not a picture at all"),
+                                     farOffset})
+    CHECK(!facts(hostile).has_value());
+  // Within the file, the decoded size decides: 48 MB is shown, 72 MB is not.
+  const std::string head = check::Bitmap24(1, 1, 4000, 4000).substr(0, 54);
+  CHECK(facts(head, 54 + 4000ull * 12000).has_value());
+  CHECK(!facts(check::Bitmap24(1, 1, 4000, 6000).substr(0, 54), 54 + 4000ull * 18000).has_value());
 }

@@ -23,6 +23,9 @@ constexpr const wchar_t* kNoArmor = L"You must select an armor in order to compl
 constexpr const wchar_t* kNoSkin = L"You must select a skin in order to complete this operation..!";
 constexpr const wchar_t* kNoPrefix = L"You must enter a prefix in order to complete this operation..!";
 constexpr const wchar_t* kNoVolume = L"You must select a volume file in order to complete this operation..!";
+constexpr const wchar_t* kBadPrefix =
+    L"You must enter a prefix without \\ / : * ? \" < > | or control characters in order to complete this "
+    L"operation..!";
 constexpr const wchar_t* kNoSkinFile = L"You must select a skin file in order to complete this operation..!";
 
 std::string ShowArgs(const Args& args) { return check::Show(args); }
@@ -190,7 +193,12 @@ bool Session::ContinueSkins(const SkinsInputs& in) {
   if (in.prefix.empty())
     warn(kNoPrefix);
   else if (PrefixBreaksRule(in.prefix))
-    warn(kBadPrefixWarning);
+    warn(kBadPrefix);
+  else if (PrefixNamesDevice(in.prefix))
+    warn(kDevicePrefixWarning);
+  else if (const size_t longest = 255 - (in.armor == 0 ? 4 : 1 + wcslen(kArmors[in.armor - 1]));
+           in.prefix.size() > longest)
+    warn(LongPrefixWarning(longest).c_str());
 
   if (!ClickContinue(kCommand1, "the Skins page's Continue", want)) return false;
 
@@ -213,7 +221,11 @@ bool Session::ContinueVolumes(const VolumesInputs& in) {
     if (in.prefix.empty())
       warn(kNoPrefix);
     else if (PrefixBreaksRule(in.prefix))
-      warn(kBadPrefixWarning);
+      warn(kBadPrefix);
+    else if (PrefixNamesDevice(in.prefix))
+      warn(kDevicePrefixWarning);
+    else if (in.prefix.size() > 251)
+      warn(LongPrefixWarning(251).c_str());
   } else if (in.volumeFile.empty()) {
     warn(kNoVolume);
   }

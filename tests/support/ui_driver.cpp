@@ -1,5 +1,8 @@
 #include "tests/support/ui_driver.h"
 
+#include <shlobj.h>  // DROPFILES
+
+#include <algorithm>
 #include <ostream>
 
 #include "tests/support/check.h"
@@ -93,6 +96,21 @@ void Open(HWND list, int index) {
 void Key(HWND target, UINT key) {
   PostMessageW(target, WM_KEYDOWN, key, 1);
   PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+}
+
+void Drop(HWND window, const std::vector<std::wstring>& paths) {
+  // A DROPFILES header, then each path and its null, then one more null; the receiver frees it.
+  size_t chars = 1;
+  for (const std::wstring& path : paths) chars += path.size() + 1;
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+  REQUIRE(memory != nullptr);
+  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+  header->pFiles = sizeof(DROPFILES);
+  header->fWide = TRUE;
+  auto* at = reinterpret_cast<wchar_t*>(header + 1);
+  for (const std::wstring& path : paths) at = std::copy(path.begin(), path.end(), at) + 1;
+  GlobalUnlock(memory);
+  SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
 int IndexOf(HWND list, const std::wstring& text) {

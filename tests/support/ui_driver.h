@@ -42,6 +42,7 @@ void Choose(HWND list, int index);                     // selects an item: LBN_S
 void Open(HWND list, int index);                       // double-clicks an item: LBN_DBLCLK
 void Key(HWND target, UINT key);                       // WM_KEYDOWN/WM_KEYUP posted to target
 int IndexOf(HWND list, const std::wstring& text);      // LB_FINDSTRINGEXACT, -1 when absent
+void Drop(HWND window, const std::vector<std::wstring>& paths);  // WM_DROPFILES, as Explorer sends it
 std::vector<std::wstring> Items(HWND list);
 std::wstring TextOf(HWND window);
 

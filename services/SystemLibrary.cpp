@@ -1,0 +1,41 @@
+#include "services/SystemLibrary.h"
+
+#include <string>
+
+namespace quorvane {
+namespace {
+
+template <typename F>
+F Kernel32Function(const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+}
+
+}  // namespace
+
+void NarrowDllSearch() {
+  // Windows 8 and later, and Windows 7 with its update KB2533623: the system folder only.
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  if (auto narrow = Kernel32Function<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories"))
+    narrow(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // Everywhere: not the current folder either, which is the game folder when started from it.
+  SetDllDirectoryW(L"");
+}
+
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+  HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) return module;
+  // Systems that do not know the flag: by the system folder's full path.
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const UINT n = GetSystemDirectoryW(path.data(), static_cast<UINT>(path.size()));
+    if (n == 0) return nullptr;
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(n);
+  }
+  return LoadLibraryW((path + L"\\" + name).c_str());
+}
+
+}  // namespace quorvane

@@ -1,0 +1,18 @@
+// Loading Windows' own DLLs without ever taking one from the program's folder. Quorvane sits in
+// a game folder among downloaded files: a DLL there that bears a system DLL's name must never
+// run.
+#pragma once
+
+#include <windows.h>
+
+namespace quorvane {
+
+// Narrows the DLL search of the whole process to the system folder, before anything else
+// loads. Called first thing at start-up.
+void NarrowDllSearch();
+
+// Loads a DLL of Windows' own from the system folder, and from nowhere else; null when it is
+// not there (the reason is then in GetLastError).
+HMODULE LoadSystemLibrary(const wchar_t* name);
+
+}  // namespace quorvane

@@ -1,0 +1,120 @@
+// Pictures, volumes and folders dropped on the main window from Explorer: each is picked as a
+// click in its pane would pick it. Every check comes before anything changes, and a drop never
+// starts a tool.
+#include "ui/MainWindow.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "paths/PathRules.h"
+#include "services/SystemLibrary.h"
+#include "services/WinError.h"
+
+namespace quorvane::ui {
+namespace {
+
+// The shell's drop functions, from the system's shell32.dll, loaded once the window is up
+// rather than at start: most of a start's cost under some systems is loading DLLs.
+struct ShellDrops {
+  decltype(&DragAcceptFiles) accept = nullptr;
+  decltype(&DragQueryFileW) query = nullptr;
+  decltype(&DragFinish) finish = nullptr;
+};
+
+const ShellDrops* Shell() {
+  static const ShellDrops functions = [] {
+    ShellDrops f;
+    if (HMODULE shell = LoadSystemLibrary(L"shell32.dll")) {
+      f.accept = reinterpret_cast<decltype(f.accept)>(reinterpret_cast<void*>(GetProcAddress(shell, "DragAcceptFiles")));
+      f.query = reinterpret_cast<decltype(f.query)>(reinterpret_cast<void*>(GetProcAddress(shell, "DragQueryFileW")));
+      f.finish = reinterpret_cast<decltype(f.finish)>(reinterpret_cast<void*>(GetProcAddress(shell, "DragFinish")));
+    }
+    return f;
+  }();
+  return functions.accept && functions.query && functions.finish ? &functions : nullptr;
+}
+
+// Every path of a drop, at any length; the drop is let go of.
+std::vector<std::wstring> DroppedPaths(HDROP drop) {
+  std::vector<std::wstring> paths;
+  const ShellDrops* shell = Shell();
+  if (shell == nullptr) return paths;
+  const UINT count = shell->query(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    std::wstring path(shell->query(drop, i, nullptr, 0) + 1, L'\0');
+    path.resize(shell->query(drop, i, path.data(), static_cast<UINT>(path.size())));
+    paths.push_back(std::move(path));
+  }
+  shell->finish(drop);
+  return paths;
+}
+
+bool EndsWith(const std::wstring& name, const wchar_t* extension) {
+  const size_t n = wcslen(extension);
+  return name.size() > n && SamePath(std::wstring_view(name).substr(name.size() - n), extension);
+}
+
+}  // namespace
+
+void Quorvane::AcceptDrops() {
+  const ShellDrops* shell = Shell();
+  if (shell == nullptr) return;  // no drops, and nothing else lost
+  shell->accept(hwnd_, TRUE);
+  // A Quorvane started elevated gets no messages from a program that is not, a normal Explorer
+  // among them, unless it lets the drop's messages through (Windows 7 and later).
+  using FilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+  const auto filter = reinterpret_cast<FilterFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx")));
+  if (filter != nullptr)
+    for (UINT message : {UINT{WM_DROPFILES}, UINT{WM_COPYDATA}, UINT{0x0049} /* WM_COPYGLOBALDATA */})
+      filter(hwnd_, message, 1 /* MSGFLT_ALLOW */, nullptr);
+}
+
+void Quorvane::Form_DragDrop(HDROP drop) {
+  const std::vector<std::wstring> paths = DroppedPaths(drop);
+  const bool skinsPage = TabCtrl_GetCurSel(tab_) == 0;
+  enum { kFolder, kPicture, kVolume } kind = kFolder;
+  std::wstring full, warning;
+  if (paths.size() != 1) {
+    warning = L"You must drop one picture, volume or folder at a time in order to complete this operation..!";
+  } else if ((full = FullPath(paths[0])).empty()) {
+    warning = L"Unable to open " + paths[0] + L": " + SystemMessage(GetLastError()) + L"..!";
+  } else if (!SamePath(RootOf(full), RootOf(state_.AppDir))) {
+    // The folder lists keep to the drive of the program folder.
+    warning = L"You must drop a file or folder from " + RootOf(state_.AppDir) +
+              L", the drive of Quorvane's folder, in order to complete this operation..!";
+  } else if (const DWORD attributes = GetFileAttributesW(SystemForm(full).c_str());
+             attributes == INVALID_FILE_ATTRIBUTES) {
+    warning = L"Unable to open " + full + L": " + SystemMessage(GetLastError()) + L"..!";
+  } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (EndsWith(full, L".bmp"))
+      kind = kPicture;
+    else if (!EndsWith(full, L".vol"))
+      warning = L"You must drop a .bmp picture, a .vol volume or a folder in order to complete this operation..!";
+    else if (skinsPage)
+      warning = L"You must drop a volume on the Volumes page in order to complete this operation..!";
+    else
+      kind = kVolume;
+  }
+  if (!warning.empty()) {
+    state_.Answer = static_cast<std::int16_t>(prompts_->ShowPrompt(warning, kOops, kWarning));
+    return;
+  }
+
+  // A drop on the Volumes page finds it shown, so made; should it ever not be, nothing is picked.
+  if (!skinsPage && !VolumesPage()) return;
+  if (kind == kVolume) {
+    // "Existing Volume", exactly as a click on it: checked, its tab stop, and its event.
+    CheckRadioButton(pages_[1], kOption9, kOption10, kOption10);
+    OnCommand(kOption10, BN_CLICKED);
+  }
+  FolderListBox& folders = kind == kVolume ? Dir3_ : skinsPage ? Dir1_ : Dir2_;
+  FileListBox& files = kind == kVolume ? File3_ : skinsPage ? File1_ : File2_;
+  if (kind == kFolder) {
+    folders.SetPath(full);
+    return;
+  }
+  if (folders.SetPath(ParentFolder(full))) files.ChooseWhenListed(full.substr(full.find_last_of(L'\\') + 1));
+}
+
+}  // namespace quorvane::ui

@@ -1,0 +1,130 @@
+#include "ui/PreviewWindow.h"
+
+#include <algorithm>
+
+#include "ui/Controls.h"
+
+namespace quorvane::ui {
+namespace {
+
+constexpr wchar_t kClassName[] = L"QuorvanePreview";
+constexpr int kBox = 160;  // pixels at 96 DPI
+constexpr int kMargin = 4;
+
+std::wstring NameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+
+// What the window writes under (or instead of) the picture.
+std::wstring Caption(const PreviewImage& image) {
+  return image.bitmap ? image.line : NameOf(image.path) + L"\ncannot be shown";
+}
+
+}  // namespace
+
+PreviewWindow::~PreviewWindow() {
+  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+}
+
+bool PreviewWindow::Make(HWND owner) {
+  if (hwnd_ != nullptr) return true;
+  std::wstring error;
+  if (!RegisterWindowClass(kClassName, &Window::Procedure, error)) return false;
+  return CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kClassName, L"", WS_POPUP | WS_BORDER, 0, 0, 0, 0,
+                         owner, nullptr, GetModuleHandleW(nullptr), this) != nullptr;
+}
+
+void PreviewWindow::ShowFor(HWND owner, HWND list, int item, const std::wstring& path, HFONT font) {
+  if (!Make(owner)) return;  // no preview, and nothing else lost
+  list_ = list;
+  item_ = item;
+  font_ = font;
+  dpi_ = DpiOf(owner);
+  reader_.Read(path, MulDiv(kBox, static_cast<int>(dpi_), 96), [this](PreviewImage& image) { Arrived(image); });
+}
+
+void PreviewWindow::Hide() {
+  reader_.Cancel();
+  if (hwnd_ != nullptr) ShowWindow(hwnd_, SW_HIDE);
+}
+
+void PreviewWindow::Arrived(PreviewImage& image) {
+  if (list_ == nullptr || !IsWindowVisible(list_)) return;
+  image_ = std::move(image);
+  const std::wstring caption = Caption(image_);
+  SetWindowTextW(hwnd_, (NameOf(image_.path) + L": " + (image_.bitmap ? image_.line : L"cannot be shown")).c_str());
+
+  // The size: the picture, and the caption under it, with a margin all round.
+  const int margin = MulDiv(kMargin, static_cast<int>(dpi_), 96);
+  RECT text{0, 0, 0, 0};
+  if (HDC dc = GetDC(hwnd_)) {
+    const HGDIOBJ old = SelectObject(dc, font_ != nullptr ? font_ : GetStockObject(DEFAULT_GUI_FONT));
+    DrawTextW(dc, caption.c_str(), -1, &text, DT_CALCRECT | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+  }
+  const int picture = image_.bitmap ? image_.size.cy + margin : 0;
+  const int width = std::max<int>(image_.size.cx, text.right) + 2 * margin + 2 * GetSystemMetrics(SM_CXBORDER);
+  const int height = picture + text.bottom + 2 * margin + 2 * GetSystemMetrics(SM_CYBORDER);
+
+  // Beside the list, level with the line; on its left when the right has no room; always
+  // inside the work area of the list's monitor.
+  RECT box{}, line{};
+  GetWindowRect(list_, &box);
+  if (SendMessageW(list_, LB_GETITEMRECT, static_cast<WPARAM>(item_), reinterpret_cast<LPARAM>(&line)) == LB_ERR)
+    line = RECT{0, 0, 0, 0};
+  MapWindowPoints(list_, nullptr, reinterpret_cast<POINT*>(&line), 2);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (GetMonitorInfoW(MonitorFromWindow(list_, MONITOR_DEFAULTTONEAREST), &monitor)) area = monitor.rcWork;
+  const int gap = margin;
+  int x = box.right + gap;
+  if (x + width > area.right) x = box.left - gap - width;
+  x = std::clamp<int>(x, area.left, std::max<int>(area.left, area.right - width));
+  const int y = std::clamp<int>(std::max(line.top, box.top), area.top, std::max<int>(area.top, area.bottom - height));
+  SetWindowPos(hwnd_, HWND_TOP, x, y, width, height, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void PreviewWindow::Paint() {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(hwnd_, &paint);
+  if (dc == nullptr) return;
+  RECT client{};
+  GetClientRect(hwnd_, &client);
+  FillRect(dc, &client, GetSysColorBrush(COLOR_INFOBK));
+  const int margin = MulDiv(kMargin, static_cast<int>(dpi_), 96);
+  int top = margin;
+  if (image_.bitmap) {
+    if (HDC source = CreateCompatibleDC(dc)) {
+      const HGDIOBJ old = SelectObject(source, image_.bitmap.get());
+      BitBlt(dc, (client.right - image_.size.cx) / 2, top, image_.size.cx, image_.size.cy, source, 0, 0, SRCCOPY);
+      SelectObject(source, old);
+      DeleteDC(source);
+    }
+    top += image_.size.cy + margin;
+  }
+  const std::wstring caption = Caption(image_);
+  RECT text{margin, top, client.right - margin, client.bottom - margin};
+  const HGDIOBJ oldFont = SelectObject(dc, font_ != nullptr ? font_ : GetStockObject(DEFAULT_GUI_FONT));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
+  DrawTextW(dc, caption.c_str(), -1, &text, DT_CENTER | DT_NOPREFIX);
+  SelectObject(dc, oldFont);
+  EndPaint(hwnd_, &paint);
+}
+
+LRESULT PreviewWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_PAINT:
+      Paint();
+      return 0;
+    case WM_MOUSEACTIVATE:
+      return MA_NOACTIVATE;  // a click on the preview leaves the focus where it is
+    case WM_NCHITTEST:
+      return HTTRANSPARENT;  // the pointer over it is over whatever lies below
+    default:
+      return DefWindowProcW(hwnd_, message, wParam, lParam);
+  }
+}
+
+}  // namespace quorvane::ui

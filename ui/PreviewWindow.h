@@ -1,0 +1,44 @@
+// The preview of a picture beside a file list: a small borderless window owned by the main
+// window, that never takes the focus or activation and stays inside the screen's work area.
+// It shows the picture scaled down to fit 160 × 160 pixels at 96 DPI, and under it a line such
+// as "256 × 128, 24-bit, 96 KB"; a file that cannot be read as a bitmap shows its name and
+// "cannot be shown". Its window text says the same, for screen readers.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/PicturePreview.h"
+#include "ui/Window.h"
+
+namespace quorvane::ui {
+
+class PreviewWindow final : public Window<PreviewWindow> {
+ public:
+  PreviewWindow() = default;
+  ~PreviewWindow();
+  PreviewWindow(const PreviewWindow&) = delete;
+  PreviewWindow& operator=(const PreviewWindow&) = delete;
+
+  // Reads `path` in the background and shows it beside line `item` of `list` when read; a
+  // later ShowFor or Hide supersedes it. `font` (not owned) writes the line.
+  void ShowFor(HWND owner, HWND list, int item, const std::wstring& path, HFONT font);
+  void Hide();
+
+ private:
+  friend class Window<PreviewWindow>;
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  bool Make(HWND owner);
+  void Arrived(PreviewImage& image);
+  void Paint();
+
+  PreviewReader reader_;
+  PreviewImage image_;
+  HWND list_ = nullptr;
+  int item_ = 0;
+  HFONT font_ = nullptr;
+  UINT dpi_ = 96;
+};
+
+}  // namespace quorvane::ui
