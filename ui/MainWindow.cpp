@@ -100,6 +100,18 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   }
 
+  // The program folder is read before the lists are made, here on this thread: filled as
+  // they are made, they need no worker, and start-up waits for no other thread.
+  Dir1_.onChange = [this] { Dir1_Change(); };
+  Dir2_.onChange = [this] { Dir2_Change(); };
+  Dir3_.onChange = [this] { Dir3_Change(); };
+  File1_.onClick = [this] { File1_Click(); };
+  File2_.onClick = [this] { File2_Click(); };
+  File3_.onClick = [this] { File3_Click(); };
+  if (!Form_Load()) {
+    error = LastErrorText(L"Quorvane cannot tell which folder it was started from");
+    return false;
+  }
   if (!CreateControls(error)) return false;
   prompts_ = std::make_unique<MessageBoxPrompts>(hwnd_);
   // Tools' ends come to the results window, which outlives this one: runs still waiting their
@@ -109,10 +121,6 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
   HoldOpenWhile([this] { return launcher_ != nullptr && launcher_->Waiting(); });
   skins_ = std::make_unique<SkinRequest>(state_, static_cast<SkinsView&>(*this), *prompts_, *launcher_);
   volumes_ = std::make_unique<VolumeRequest>(state_, static_cast<VolumesView&>(*this), *prompts_, *launcher_);
-  if (!Form_Load()) {
-    error = LastErrorText(L"Quorvane cannot tell which folder it was started from");
-    return false;
-  }
 
   PlaceWindow(hwnd_, kMainClient, dpi_);
 
@@ -156,18 +164,13 @@ bool Quorvane::CreateControls(std::wstring& error) {
 
   // Only the Skins page now: the Volumes page waits until it is first needed (VolumesPage).
   if (!MakePage(0, error)) return false;
+  // The lists take the names read in Form_Load, measured once, in the font they were made with.
+  Dir1_.SetFont((*fonts_)[FontId::kRegular]);
+  File1_.SetFont((*fonts_)[FontId::kRegular]);
   if (!Dir1_.Attach(Control(kDir1)) || !File1_.Attach(Control(kFile1))) {
     error = LastErrorText(L"Quorvane cannot set up its lists");
     return false;
   }
-  Dir1_.SetFont((*fonts_)[FontId::kRegular]);
-  File1_.SetFont((*fonts_)[FontId::kRegular]);
-  Dir1_.onChange = [this] { Dir1_Change(); };
-  Dir2_.onChange = [this] { Dir2_Change(); };
-  Dir3_.onChange = [this] { Dir3_Change(); };
-  File1_.onClick = [this] { File1_Click(); };
-  File2_.onClick = [this] { File2_Click(); };
-  File3_.onClick = [this] { File3_Click(); };
   // No palette or armor chosen at first.
   ShowPage(0);
   return true;
@@ -213,6 +216,11 @@ bool Quorvane::MakePage(size_t i, std::wstring& error) {
 bool Quorvane::VolumesPage() {
   if (pages_[1] != nullptr) return true;
   if (hwnd_ == nullptr) return false;
+  // Both panes read the program folder now, so that a skin made meanwhile shows; read before
+  // their lists are made, here, they are filled as they are made.
+  for (FolderListBox* list : {&Dir2_, &Dir3_}) list->SetFont((*fonts_)[FontId::kRegular]);
+  for (FileListBox* list : {&File2_, &File3_}) list->SetFont((*fonts_)[FontId::kRegular]);
+  for (FolderListBox* list : {&Dir2_, &Dir3_}) list->SetPath(state_.AppDir);
   std::wstring error;
   bool made = MakePage(1, error);
   if (made) {
@@ -227,15 +235,11 @@ bool Quorvane::VolumesPage() {
     if (prompts_ != nullptr) prompts_->ShowPrompt(error + L"..!", kOops, kWarning);
     return false;
   }
-  for (FolderListBox* list : {&Dir2_, &Dir3_}) list->SetFont((*fonts_)[FontId::kRegular]);
-  for (FileListBox* list : {&File2_, &File3_}) list->SetFont((*fonts_)[FontId::kRegular]);
-  // Its initial state, as the window had it from the start: "New Volume" with its prefix
-  // box, and both panes at the program folder, read now, so that a skin made meanwhile shows.
+  // Its initial state, as the window had it from the start: "New Volume" with its prefix box.
   SendMessageW(Control(kOption9), BM_SETCHECK, BST_CHECKED, 0);
   KeepTabStopOnSelection(kOption9);
   EnablePrefix(true);
   EnableVolumePane(false);
-  for (FolderListBox* list : {&Dir2_, &Dir3_}) list->SetPath(state_.AppDir);
   return true;
 }
 
