@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all setup configure build run test soak bench clean
+.PHONY: all setup configure build run test soak bench screenshots clean
 
 all: build
 
@@ -35,6 +35,10 @@ soak: build
 bench: build
 	cd $(BUILD) && ctest --output-on-failure -L bench
 	cat $(BUILD)/bench-results.md
+
+# Pictures of both windows at 96 and 144 DPI without Wine's fonts: $(BUILD)/screenshots/*.png.
+screenshots: build
+	bash scripts/screenshots.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

@@ -30,9 +30,6 @@ struct Row {
   std::string ratio;      // "1.07", or "-" where there is nothing to divide by
   std::string target;
   bool met = false;
-  // For a missed target that this system cannot meet whatever Quorvane does: why (the report
-  // then does not fail on it).
-  std::string floor = {};
 };
 
 // Replaces this suite's part of the results (results/<suite>.md beside the bench program):

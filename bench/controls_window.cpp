@@ -1,7 +1,7 @@
-// A second start-up reference: Quorvane's window with nothing of Quorvane's work. The same
-// tab strip, the same two pages and every control of the layout tables, made, placed and
-// given their fonts by the program's own code (ui/Controls.h), but no icon, no folder read,
-// no list filled. What Quorvane takes beyond this is what it does; what this takes beyond the
+// A second start-up reference: Quorvane's first view with nothing of Quorvane's work. The same
+// tab strip, the Skins page and its controls (the Volumes page is made only when first
+// needed), made, placed and given their fonts by the program's own code (ui/Controls.h), but
+// no icon, no folder read, no list filled. What Quorvane takes beyond this is what it does; what this takes beyond the
 // bare window is the cost of the controls themselves on this system.
 #include <windows.h>
 
@@ -41,21 +41,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   if (window == nullptr) return 1;
   const UINT dpi = DpiOf(window);
 
-  const std::array<std::span<const ControlDef>, 2> tables{SkinsPageControls(), VolumesPageControls()};
-  std::array<HWND, 2> pages{};
-  for (size_t i = 0; i < pages.size(); ++i) {
-    if ((pages[i] = CreatePage(window, &PageProcedure)) == nullptr) return 1;
-    for (const ControlDef& def : tables[i]) {
-      DWORD style = 0;
-      if (def.kind == Kind::kFolderList)
-        style = LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | WS_VSCROLL | WS_HSCROLL;
-      if (def.kind == Kind::kFileList) style = WS_VSCROLL | WS_HSCROLL;
-      if (CreateControl(pages[i], tables[i], def, def.caption, style, 0) == nullptr) return 1;
-    }
-  }
-  HWND tab = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS, 0,
-                             0, 0, 0, window, nullptr, instance, nullptr);
+  FontSet* fonts = FontSet::For(dpi);
+  if (fonts == nullptr) return 1;
+  const RECT strip = Pixels(kTabStrip, dpi);
+  HWND tab = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS,
+                             strip.left, strip.top, strip.right - strip.left, strip.bottom - strip.top, window,
+                             nullptr, instance, nullptr);
   if (tab == nullptr) return 1;
+  SendMessageW(tab, WM_SETFONT, reinterpret_cast<WPARAM>((*fonts)[FontId::kLargeBold]), FALSE);
   const wchar_t* captions[] = {L"Skins", L"Volumes"};
   for (int i = 0; i < 2; ++i) {
     TCITEMW item{};
@@ -63,20 +56,24 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     item.pszText = const_cast<wchar_t*>(captions[i]);
     if (TabCtrl_InsertItem(tab, i, &item) != i) return 1;
   }
-
-  FontSet fonts;
-  if (!fonts.Create(dpi)) return 1;
-  SendMessageW(tab, WM_SETFONT, reinterpret_cast<WPARAM>(fonts[FontId::kLargeBold]), FALSE);
-  const RECT strip = Pixels(kTabStrip, dpi);
-  SetWindowPos(tab, nullptr, strip.left, strip.top, strip.right - strip.left, strip.bottom - strip.top,
-               SWP_NOZORDER | SWP_NOACTIVATE);
   RECT body{0, 0, strip.right - strip.left, strip.bottom - strip.top};
   TabCtrl_AdjustRect(tab, FALSE, &body);
+
+  const std::array<std::span<const ControlDef>, 1> tables{SkinsPageControls()};
+  std::array<HWND, 1> pages{};
   for (size_t i = 0; i < pages.size(); ++i) {
-    SetWindowPos(pages[i], nullptr, strip.left + body.left, strip.top + body.top, body.right - body.left,
-                 body.bottom - body.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    for (const ControlDef& def : tables[i])
-      PlaceControl(GetDlgItem(pages[i], def.id), tables[i], def, POINT{-body.left, -body.top}, dpi, fonts);
+    if ((pages[i] = CreatePage(window, &PageProcedure)) == nullptr) return 1;
+    SetWindowPos(pages[i], HWND_TOP, strip.left + body.left, strip.top + body.top,
+                 body.right - body.left, body.bottom - body.top, SWP_NOACTIVATE);
+    for (const ControlDef& def : tables[i]) {
+      DWORD style = 0;
+      if (def.kind == Kind::kFolderList)
+        style = LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | WS_VSCROLL | WS_HSCROLL;
+      if (def.kind == Kind::kFileList) style = WS_VSCROLL | WS_HSCROLL;
+      if (CreateControl(pages[i], tables[i], def, def.caption, POINT{-body.left, -body.top}, *fonts, style, 0) ==
+          nullptr)
+        return 1;
+    }
   }
   ShowWindow(pages[0], SW_SHOW);
   PlaceWindow(window, kMainClient, dpi);

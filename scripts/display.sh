@@ -7,6 +7,8 @@
 # the X focus, which one display gives one window at a time: each lane has both of its own,
 # so that two window tests can run side by side. Lane 1 uses build/wineprefix and
 # build/display, lane N build/wineprefix-N and build/display-N. "stop" takes every lane down.
+# display.sh start-nofonts|stop-nofonts BUILD_DIR: a second prefix, without Wine's fonts
+# (BUILD_DIR/wineprefix-nofonts), with its own server on lane 1's display, already started.
 set -euo pipefail
 cmd=$1
 build=$(cd "$2" && pwd)
@@ -68,6 +70,19 @@ start_lane() {
 }
 
 case "$cmd" in
+  start-nofonts)
+    export WINEPREFIX="$build/wineprefix-nofonts"
+    "$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX" --no-fonts
+    lane_dirs 1
+    DISPLAY=":$(cat "$state/number")"
+    export DISPLAY
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+    echo "display: prefix without Wine's fonts ready"
+    ;;
+  stop-nofonts)
+    WINEPREFIX="$build/wineprefix-nofonts" wineserver -k 2>/dev/null || true
+    ;;
   start)
     stop
     trap 'stop' ERR
@@ -87,7 +102,7 @@ case "$cmd" in
     stop
     ;;
   *)
-    echo "usage: display.sh start|stop BUILD_DIR [LANES]" >&2
+    echo "usage: display.sh start|stop BUILD_DIR [LANES] | start-nofonts|stop-nofonts BUILD_DIR" >&2
     exit 2
     ;;
 esac

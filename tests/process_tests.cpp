@@ -3,6 +3,8 @@
 // ends, and that the tools it started outlive it.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <string>
 #include <vector>
 
@@ -123,7 +125,10 @@ TEST(process, exit_asks_and_ends_the_program_only_on_yes) {
   check::Pump(300);
   CHECK(quorvane.running());
   CHECK(IsWindow(quorvane.main()));
-  Press(quorvane.control(kCommand6));  // the Volumes page's, hidden but the same
+  // The Volumes page is made when it is first shown: switch to it, as a player would.
+  SendMessageW(quorvane.control(kSSTab1), TCM_SETCURFOCUS, 1, 0);
+  REQUIRE(check::PumpUntil([&] { return quorvane.control(kCommand6) != nullptr; }));
+  Press(quorvane.control(kCommand6));
   quorvane.answer(L"Are you sure you wish to exit?", L"Confirm Exit", IDYES);
   CHECK_EQ(quorvane.ended(), 0L);
 }

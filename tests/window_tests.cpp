@@ -6,6 +6,9 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <map>
 #include <memory>
 
 #include "tests/support/bitmaps.h"
@@ -128,13 +131,18 @@ TEST(window, opens_in_its_initial_state) {
   }
   CHECK_EQ(GetFocus(), tab);
 
-  // Every control carries its caption; only the Skins page shows.
-  for (const Shown& c : kShown) {
-    HWND control = w[c.id];
-    if (c.page == 1 && control == nullptr) continue;  // a page may be made when first shown
-    REQUIRE(control != nullptr);
-    if (c.caption != nullptr) CHECK_EQ(check::TextOf(control), std::wstring(c.caption));
-    CHECK_EQ(IsWindowVisible(control) != FALSE, c.page == 0);
+  // Every control carries its caption; only the shown page's show. The Volumes page is made
+  // when it is first shown.
+  CHECK(w[kFrame5] == nullptr);
+  for (int page : {0, 1}) {
+    w.showPage(page);
+    for (const Shown& c : kShown) {
+      if (c.page > page) continue;  // not made yet
+      HWND control = w[c.id];
+      REQUIRE(control != nullptr);
+      if (c.caption != nullptr) CHECK_EQ(check::TextOf(control), std::wstring(c.caption));
+      CHECK_EQ(IsWindowVisible(control) != FALSE, c.page == page);
+    }
   }
   for (ControlId option : {kOption1, kOption2, kOption3, kOption4, kOption5, kOption6, kOption7, kOption8, kOption10})
     CHECK(!w.checked(option));
@@ -207,6 +215,7 @@ TEST(window, pages_keep_their_state_across_tab_switches) {
 
 TEST(window, controls_sit_where_they_must_at_any_dpi) {
   OpenWindow w;
+  w.showPage(1);
   HWND main = w.hwnd();
   auto checkAt = [&](UINT dpi) {
     RECT client{};
@@ -245,22 +254,8 @@ TEST(window, controls_sit_where_they_must_at_any_dpi) {
   w.showPage(0);
   CHECK_EQ(fontOf(w[kSSTab1]).lfHeight, -13L);  // the tab captions: 9.75 pt bold
   CHECK_EQ(fontOf(w[kSSTab1]).lfWeight, static_cast<LONG>(FW_BOLD));
-  // Captions are seen whole: a label's text fits its width, an option's beside its button.
-  for (const Shown& c : kShown) {
-    const HWND control = w[c.id];
-    wchar_t className[16] = {};
-    GetClassNameW(control, className, 16);
-    const bool option = (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_AUTORADIOBUTTON &&
-                        lstrcmpiW(className, L"Button") == 0;
-    if (c.caption == nullptr || (!option && lstrcmpiW(className, L"Static") != 0)) continue;
-    HDC dc = GetDC(control);
-    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-    SIZE text{};
-    GetTextExtentPoint32W(dc, c.caption, lstrlenW(c.caption), &text);
-    ReleaseDC(control, dc);
-    const int room = c.at96.right - (option ? GetSystemMetrics(SM_CXMENUCHECK) + 4 : 0);
-    if (text.cx > room) check::Fail(__FILE__, __LINE__, check::Utf8(c.caption) + " does not fit its control");
-  }
+  // Whether each caption shows whole, at every DPI and whatever fonts the system has, is
+  // the fonts suite's.
   for (UINT dpi : {144u, 96u}) {
     RECT suggested{};
     GetWindowRect(main, &suggested);
@@ -536,6 +531,8 @@ TEST(flow, the_lists_of_the_page_shown_follow_the_disk) {
   OpenWindow w;
   check::MessageBoxAnswerer boxes;
   boxes.answers = {IDYES};
+  w.showPage(1);  // made, then hidden
+  w.showPage(0);
   check::Click(w[kOption1]);
   check::Click(w[kOption4]);
   check::Choose(w[kFile1], check::IndexOf(w[kFile1], L"red.bmp"));
@@ -793,6 +790,120 @@ TEST(flow, volumes_are_packed_by_the_real_tool) {
   check::Click(w[kOption9]);
   CHECK_EQ(w.state().VolumeFile, kFolder + L"team.vol");
   CleanGameFolder();
+}
+
+TEST(window, the_volumes_page_made_on_first_use_starts_as_if_made_with_the_window) {
+  CleanGameFolder();
+  check::WriteFile(kFolder + L"red.bmp", "BM");
+  OpenWindow w;
+  check::Choose(w[kFile1], check::IndexOf(w[kFile1], L"red.bmp"));
+  check::Type(w[kText1], L"red");
+  const QuorvaneCode before = w.state();
+  CHECK(w[kCommand1] != nullptr && w[kCommand4] == nullptr);  // not made yet
+  // A skin and a volume made while the window is open, before the page is first shown.
+  check::WriteFile(kFolder + L"new.bmp", "BM");
+  check::WriteFile(kFolder + L"team.vol", "");
+
+  // Ctrl+Tab, as a player switches pages: the window reads Ctrl from the key state.
+  check::MessageBoxAnswerer boxes;
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] |= 0x80;
+  SetKeyboardState(keys);
+  SetFocus(w[kSSTab1]);
+  check::Key(w[kSSTab1], VK_TAB);
+  check::Pump(20);
+  keys[VK_CONTROL] &= 0x7F;
+  SetKeyboardState(keys);
+  CHECK_EQ(TabCtrl_GetCurSel(w[kSSTab1]), 1);
+  CHECK(IsWindowVisible(w[kCommand4]) && !IsWindowVisible(w[kCommand1]));
+  CHECK(w.checked(kOption9) && !w.checked(kOption10));
+  CHECK(IsWindowEnabled(w[kText2]) && !IsWindowEnabled(w[kDir3]) && !IsWindowEnabled(w[kFile3]));
+  CHECK_EQ(check::Items(w[kFile2]), (Args{L"new.bmp", L"red.bmp"}));
+  CHECK_EQ(check::Items(w[kFile3]), (Args{L"team.vol"}));
+  CHECK_EQ(check::TextOf(w[kText2]), L"");
+  CHECK(boxes.seen.empty());
+  const QuorvaneCode& after = w.state();
+  CHECK(after.SkinFile == before.SkinFile && after.Prefix == before.Prefix && after.AppDir == before.AppDir);
+  CHECK(after.VolumeSkinFile.empty() && after.VolumeFile.empty() && after.Answer == 0);
+
+  // Its first request: the new-volume checks, then the tool.
+  check::Click(w[kCommand4]);
+  CHECK_EQ(boxes.seen.size(), 2u);  // no prefix, no skin
+  check::Choose(w[kFile2], check::IndexOf(w[kFile2], L"new.bmp"));
+  check::Type(w[kText2], L"late");
+  check::Click(w[kCommand4]);
+  w.waitForTools();
+  const auto runs = check::ReadStandinLog(kFolder + L"vt.log");
+  REQUIRE(runs.size() == 1);
+  CHECK_EQ(runs[0].crtArgs, (Args{kFolder + L"vt.exe", L"-sp", kFolder + L"late.vol", kFolder + L"new.bmp"}));
+  CleanGameFolder();
+}
+
+// Every caption whole, at its size and weight, at each DPI, whatever fonts the system has
+// (run in the build's prefix, which has Wine's bitmap fonts, and in one without them).
+TEST(fonts, every_caption_shows_whole_at_its_size_and_weight) {
+  OpenWindow w;
+  w.showPage(1);
+  check::Click(w[kCommand5]);
+  HWND about = check::AboutShown();
+  REQUIRE(about != nullptr);
+  const std::pair<std::span<const ControlDef>, std::function<HWND(ControlId)>> tables[] = {
+      {SkinsPageControls(), [&](ControlId id) { return w[id]; }},
+      {VolumesPageControls(), [&](ControlId id) { return w[id]; }},
+      {AboutControls(), &check::AboutControl}};
+  for (UINT dpi : {96u, 144u, 192u}) {
+    for (HWND top : {w.hwnd(), about}) {
+      RECT suggested{};
+      GetWindowRect(top, &suggested);
+      SendMessageW(top, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    }
+    std::map<std::string, int> seen;  // what each table size came out as, for the log
+    auto checkFont = [&](HWND control, const std::string& name, Kind kind, FontId id, const std::wstring& text,
+                         SIZE room) {
+      const FontSpec& spec = kFonts[static_cast<size_t>(id)];
+      const auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+      LOGFONTW asked{};
+      REQUIRE(GetObjectW(font, sizeof asked, &asked) != 0);
+      const int height = -asked.lfHeight, full = CharHeight(spec.hundredthsOfPoint, dpi);
+      const RealisedFont got = Realise(font);
+      HDC dc = GetDC(control);
+      const HGDIOBJ before = SelectObject(dc, font);
+      const bool fits = TextFits(dc, kind, text, room, dpi);
+      SelectObject(dc, before);
+      ReleaseDC(control, dc);
+      const std::string where = name + " at " + std::to_string(dpi) + " dpi";
+      if (!fits) check::Fail(__FILE__, __LINE__, where + ": " + check::Show(text) + " is cut off");
+      if (height > full || height < CharHeight(kSmallestHundredths, dpi))
+        check::Fail(__FILE__, __LINE__, where + ": asked for " + std::to_string(height) + " px");
+      if (std::abs(got.charHeight - height) > 1)
+        check::Fail(__FILE__, __LINE__, where + ": " + std::to_string(got.charHeight) + " px for " +
+                                            std::to_string(height) + " px of " + check::Utf8(got.face));
+      if ((got.weight >= FW_SEMIBOLD) != spec.bold)
+        check::Fail(__FILE__, __LINE__, where + ": weight " + std::to_string(got.weight));
+      ++seen[check::Utf8(got.face) + " " + std::to_string(got.charHeight) + " px" + (spec.bold ? " bold" : "") +
+             (height < full ? " for " + name : "")];
+    };
+    for (const auto& [table, controlOf] : tables) {
+      for (const ControlDef& c : table) {
+        if (c.kind == Kind::kFolderList || c.kind == Kind::kFileList || c.kind == Kind::kTextBox) continue;
+        const RECT r = Pixels(Absolute(table, c), dpi);
+        HWND control = controlOf(c.id);
+        checkFont(control, check::Utf8(c.name), c.kind, c.font, check::TextOf(control),
+                  SIZE{r.right - r.left, r.bottom - r.top});
+      }
+    }
+    // The tab captions: their headers stay above the pages' frames.
+    HWND tab = w[kSSTab1];
+    RECT header{};
+    TabCtrl_GetItemRect(tab, 1, &header);
+    CHECK(header.bottom <= Pixels(480, dpi));
+    checkFont(tab, "SSTab1", Kind::kLabel, FontId::kLargeBold, L"Volumes",
+              SIZE{header.right - header.left, header.bottom - header.top});
+    std::printf("  %u dpi:", dpi);
+    for (const auto& [font, count] : seen) std::printf(" %s x%d;", font.c_str(), count);
+    std::printf("\n");
+  }
 }
 
 namespace {

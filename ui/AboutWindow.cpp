@@ -58,10 +58,17 @@ bool AboutWindow::Load(std::wstring& error) {
   if (HICON small = LoadIconSized(IDI_ABOUT, GetSystemMetrics(SM_CXSMICON)))
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
 
+  fonts_ = FontSet::For(dpi_);
+  if (fonts_ == nullptr) {
+    error = LastErrorText(L"Quorvane cannot make the About window's fonts");
+    DestroyWindow(hwnd_);
+    return false;
+  }
   for (const ControlDef& def : AboutControls()) {
     const std::wstring caption = def.caption != nullptr ? def.caption : TextOf(def.id);
     // "Close" is the default button, as "Continue" is in the main window.
-    HWND control = CreateControl(hwnd_, AboutControls(), def, caption, def.id == kAboutCommand1 ? BS_DEFPUSHBUTTON : 0);
+    HWND control = CreateControl(hwnd_, AboutControls(), def, caption, POINT{0, 0}, *fonts_,
+                                 def.id == kAboutCommand1 ? BS_DEFPUSHBUTTON : 0);
     if (control == nullptr) {
       error = LastErrorText(std::wstring(L"Quorvane cannot make the About window's ") + def.name);
       DestroyWindow(hwnd_);
@@ -69,15 +76,17 @@ bool AboutWindow::Load(std::wstring& error) {
     }
     controls_[def.id - kAboutFrame1] = control;
   }
-  Layout(dpi_);
   PlaceWindow(hwnd_, kAboutClient, dpi_);  // centred on the screen: it has no owner to centre over
   return true;
 }
 
 void AboutWindow::Layout(UINT dpi) {
-  if (fonts_.Create(dpi)) dpi_ = dpi;
+  if (FontSet* fonts = FontSet::For(dpi)) {
+    fonts_ = fonts;
+    dpi_ = dpi;
+  }
   for (const ControlDef& def : AboutControls())
-    PlaceControl(Control(def.id), AboutControls(), def, POINT{0, 0}, dpi_, fonts_);
+    PlaceControl(Control(def.id), AboutControls(), def, POINT{0, 0}, *fonts_);
 }
 
 HWND AboutWindow::Control(ControlId id) const {

@@ -39,7 +39,7 @@ class AboutWindow final : public Window<AboutWindow> {
   void Command1_Click();
 
   UINT dpi_ = 96;
-  FontSet fonts_;
+  FontSet* fonts_ = nullptr;
   std::array<HWND, kAboutCommand1 - kAboutFrame1 + 1> controls_{};
 };
 

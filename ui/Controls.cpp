@@ -2,6 +2,9 @@
 
 #include <uxtheme.h>
 
+#include <cstdlib>
+#include <memory>
+
 #include "services/SystemLibrary.h"
 #include "services/WinError.h"
 
@@ -97,17 +100,148 @@ void PlaceWindow(HWND window, const TwipsRect& client, UINT dpi, const POINT* to
   }
 }
 
-bool FontSet::Create(UINT dpi) {
-  for (size_t i = 0; i < fonts_.size(); ++i) {
+RealisedFont Realise(HFONT font) {
+  RealisedFont got;
+  HDC dc = CreateCompatibleDC(nullptr);
+  if (dc == nullptr) return got;
+  const HGDIOBJ before = SelectObject(dc, font);
+  TEXTMETRICW metrics{};
+  std::wstring face(LF_FACESIZE, L'\0');
+  const int length = GetTextFaceW(dc, LF_FACESIZE, face.data());
+  face.resize(length > 0 ? static_cast<size_t>(length - 1) : 0);
+  if (GetTextMetricsW(dc, &metrics)) {
+    got.face = face;
+    got.charHeight = metrics.tmHeight - metrics.tmInternalLeading;
+    got.weight = metrics.tmWeight;
+    got.scalable = (metrics.tmPitchAndFamily & (TMPF_VECTOR | TMPF_TRUETYPE)) != 0;
+  }
+  SelectObject(dc, before);
+  DeleteDC(dc);
+  return got;
+}
+
+bool TextFits(HDC dc, Kind kind, const std::wstring& text, SIZE size, UINT dpi) {
+  if (text.empty()) return true;
+  LONG roomWidth = size.cx, roomHeight = size.cy;
+  UINT flags = DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | DT_SINGLELINE;
+  switch (kind) {
+    case Kind::kOption: {
+      // The text starts after the round mark, which scales with the DPI, and half a digit.
+      INT digit = 0;
+      GetCharWidth32W(dc, L'0', L'0', &digit);
+      roomWidth -= MulDiv(12, static_cast<int>(dpi), 96) + 1 + digit / 2;
+      break;
+    }
+    case Kind::kFrame:
+      // The caption sits on the top edge, inset by 7 pixels and a pixel of margin each side;
+      // the frame's height holds it.
+      roomWidth -= 16;
+      break;
+    case Kind::kButton:
+      // Within the raised edge and the focus rectangle.
+      roomWidth -= 6;
+      roomHeight -= 4;
+      break;
+    case Kind::kLabel:
+      break;
+    case Kind::kWrappedLabel:
+      flags = DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | DT_WORDBREAK;
+      break;
+    default:
+      return true;
+  }
+  RECT needed{0, 0, roomWidth, 0};
+  if (DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed, flags) == 0) return false;
+  return needed.right <= roomWidth && needed.bottom <= roomHeight;
+}
+
+FontSet* FontSet::For(UINT dpi) {
+  // A handful of DPIs at most in a run; the fonts live as long as the program.
+  static std::vector<std::unique_ptr<FontSet>> sets;
+  for (const auto& set : sets)
+    if (set->dpi_ == dpi) return set.get();
+  std::unique_ptr<FontSet> set(new FontSet(dpi));
+  if (!set->Choose()) return nullptr;
+  sets.push_back(std::move(set));
+  return sets.back().get();
+}
+
+HFONT FontSet::Make(const std::wstring& face, int charHeight, bool bold) {
+  for (const Made& m : made_)
+    if (m.face == face && m.charHeight == charHeight && m.bold == bold) return m.font.get();
+  HFONT font = CreateFontW(-charHeight, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                           face.c_str());
+  if (font == nullptr) return nullptr;
+  made_.push_back(Made{face, charHeight, bold, UniqueFont(font)});
+  return font;
+}
+
+bool FontSet::Choose() {
+  static const wchar_t* const kFaces[] = {L"MS Sans Serif", L"Microsoft Sans Serif", L"Tahoma"};
+  for (size_t i = 0; i < chosen_.size(); ++i) {
     const FontSpec& spec = kFonts[i];
-    HFONT font = CreateFontW(-MulDiv(spec.hundredthsOfPoint, static_cast<int>(dpi), 7200), 0, 0, 0,
-                             spec.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
-    if (font == nullptr) return false;
-    fonts_[i].reset(font);
+    const int height = CharHeight(spec.hundredthsOfPoint, dpi_);
+    chosen_[i] = nullptr;
+    for (const wchar_t* face : kFaces) {
+      HFONT font = Make(face, height, spec.bold);
+      if (font == nullptr) return false;
+      const RealisedFont got = Realise(font);
+      if (lstrcmpiW(got.face.c_str(), face) == 0 && std::abs(got.charHeight - height) <= 1 &&
+          (got.weight >= FW_SEMIBOLD) == spec.bold) {
+        chosen_[i] = font;
+        break;
+      }
+    }
+    // None of them at this size: what the system gives for the first, and the fitting below.
+    if (chosen_[i] == nullptr) chosen_[i] = Make(kFaces[0], height, spec.bold);
+  }
+  // Captions that need a smaller size take it from a face that has every size: the chosen
+  // one where it scales, else the first of the others that the system has and scales.
+  const RealisedFont regular = Realise(chosen_[static_cast<size_t>(FontId::kRegular)]);
+  scalableFace_ = regular.scalable ? regular.face : std::wstring(kFaces[0]);
+  if (!regular.scalable) {
+    for (const wchar_t* face : {kFaces[1], kFaces[2]}) {
+      const RealisedFont got = Realise(Make(face, CharHeight(kFonts[0].hundredthsOfPoint, dpi_), false));
+      if (lstrcmpiW(got.face.c_str(), face) == 0 && got.scalable) {
+        scalableFace_ = face;
+        break;
+      }
+    }
   }
   return true;
+}
+
+bool FontSet::Fits(HFONT font, Kind kind, const std::wstring& text, SIZE size) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  if (dc == nullptr) return true;  // nothing to measure with: keep the table's font
+  const HGDIOBJ before = SelectObject(dc, font);
+  const bool fits = TextFits(dc, kind, text, size, dpi_);
+  SelectObject(dc, before);
+  DeleteDC(dc);
+  return fits;
+}
+
+HFONT FontSet::Fitting(FontId id, Kind kind, const std::wstring& text, SIZE size) {
+  HFONT font = (*this)[id];
+  const bool captioned = kind != Kind::kFolderList && kind != Kind::kFileList && kind != Kind::kTextBox;
+  if (!captioned || text.empty() || Fits(font, kind, text, size)) return font;
+  const bool bold = kFonts[static_cast<size_t>(id)].bold;
+  const int smallest = CharHeight(kSmallestHundredths, dpi_);
+  for (int height = CharHeight(kFonts[static_cast<size_t>(id)].hundredthsOfPoint, dpi_) - 1; height >= smallest;
+       --height) {
+    HFONT smaller = Make(scalableFace_, height, bold);
+    if (smaller == nullptr) return font;
+    font = smaller;
+    if (Fits(font, kind, text, size)) break;
+  }
+  return font;
+}
+
+RECT PlaceOf(std::span<const ControlDef> table, const ControlDef& def, POINT origin, UINT dpi) {
+  RECT r = Pixels(Absolute(table, def), dpi);
+  OffsetRect(&r, origin.x, origin.y);
+  return r;
 }
 
 bool StartsOptionGroup(std::span<const ControlDef> table, const ControlDef& control) {
@@ -133,7 +267,8 @@ HWND CreatePage(HWND parent, DLGPROC procedure) {
 }
 
 HWND CreateControl(HWND parent, std::span<const ControlDef> table, const ControlDef& control,
-                   const std::wstring& caption, DWORD extraStyle, DWORD extraExStyle) {
+                   const std::wstring& caption, POINT origin, FontSet& fonts, DWORD extraStyle,
+                   DWORD extraExStyle) {
   const wchar_t* windowClass = L"BUTTON";
   // WS_GROUP on everything but the second and later options of a frame: the arrow keys
   // then move within one frame's options and nowhere else.
@@ -170,19 +305,26 @@ HWND CreateControl(HWND parent, std::span<const ControlDef> table, const Control
       style |= SS_LEFT | SS_NOPREFIX;
       break;
   }
-  HWND hwnd = CreateWindowExW(exStyle | extraExStyle, windowClass, caption.c_str(), style | extraStyle, 0, 0,
-                              0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
+  const RECT r = PlaceOf(table, control, origin, fonts.Dpi());
+  HWND hwnd = CreateWindowExW(exStyle | extraExStyle, windowClass, caption.c_str(), style | extraStyle, r.left,
+                              r.top, r.right - r.left, r.bottom - r.top, parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
                               GetModuleHandleW(nullptr), nullptr);
-  if (hwnd != nullptr && control.kind == Kind::kTextBox) SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);
+  if (hwnd == nullptr) return nullptr;
+  const HFONT font = fonts.Fitting(control.font, control.kind, caption, SIZE{r.right - r.left, r.bottom - r.top});
+  SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  if (control.kind == Kind::kTextBox) SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);
   return hwnd;
 }
 
 void PlaceControl(HWND control, std::span<const ControlDef> table, const ControlDef& def, POINT origin,
-                  UINT dpi, const FontSet& fonts) {
-  const RECT r = Pixels(Absolute(table, def), dpi);
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts[def.font]), FALSE);
-  SetWindowPos(control, nullptr, origin.x + r.left, origin.y + r.top, r.right - r.left, r.bottom - r.top,
-               SWP_NOZORDER | SWP_NOACTIVATE);
+                  FontSet& fonts) {
+  const RECT r = PlaceOf(table, def, origin, fonts.Dpi());
+  std::wstring caption(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+  caption.resize(static_cast<size_t>(GetWindowTextW(control, caption.data(), static_cast<int>(caption.size()))));
+  const HFONT font = fonts.Fitting(def.font, def.kind, caption, SIZE{r.right - r.left, r.bottom - r.top});
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace quorvane::ui

@@ -6,6 +6,7 @@
 #include <array>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "services/Handles.h"
 #include "ui/Layout.h"
@@ -25,31 +26,83 @@ bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, std::wstring& e
 // `topLeft`, or centred on the primary monitor's work area when topLeft is null.
 void PlaceWindow(HWND window, const TwipsRect& client, UINT dpi, const POINT* topLeft = nullptr);
 
-// The window's fonts at one DPI.
+// What a font comes out as on the screen: the face the system picked, its character height
+// (cell height less internal leading) in pixels, its weight, and whether it scales freely.
+struct RealisedFont {
+  std::wstring face;
+  int charHeight = 0;
+  int weight = 0;
+  bool scalable = false;
+};
+RealisedFont Realise(HFONT font);
+
+// The character height in pixels of a size in hundredths of a point, at a DPI.
+inline int CharHeight(int hundredthsOfPoint, UINT dpi) {
+  return MulDiv(hundredthsOfPoint, static_cast<int>(dpi), 7200);
+}
+// The smallest size a caption is shrunk to.
+inline constexpr int kSmallestHundredths = 700;
+
+// Whether `text`, in the font selected into `dc`, shows whole in a control of `kind` that is
+// `size` pixels large, measured the way the control draws it (beside an option's mark, inside
+// a frame's or a button's edge, wrapped where the label wraps). Controls without a caption
+// always fit.
+bool TextFits(HDC dc, Kind kind, const std::wstring& text, SIZE size, UINT dpi);
+
+// The windows' fonts at one DPI, shared by every window shown at it. "MS Sans Serif" is a
+// bitmap face with a few pixel sizes only, and a system may not have it at all, so each row
+// of kFonts takes the first of "MS Sans Serif", "Microsoft Sans Serif" and "Tahoma" that the
+// system really gives at the row's height and weight, and otherwise what the system gives.
 class FontSet {
  public:
-  // False when a font could not be made; the reason is in GetLastError.
-  bool Create(UINT dpi);
-  HFONT operator[](FontId id) const { return fonts_[static_cast<size_t>(id)].get(); }
+  // The set for `dpi`, chosen on first use and kept until the program ends; null when a font
+  // cannot be made (the reason is in GetLastError).
+  static FontSet* For(UINT dpi);
+
+  UINT Dpi() const { return dpi_; }
+  HFONT operator[](FontId id) const { return chosen_[static_cast<size_t>(id)]; }
+
+  // The font a control shows `text` in: its row's, or where the text would not fit in that,
+  // the largest smaller size of a scalable face that it fits in, down to 7 pt (7 pt when even
+  // that is too large; the control's place never changes).
+  HFONT Fitting(FontId id, Kind kind, const std::wstring& text, SIZE size);
 
  private:
-  std::array<UniqueFont, static_cast<size_t>(FontId::kCount)> fonts_;
+  explicit FontSet(UINT dpi) : dpi_(dpi) {}
+  bool Choose();
+  HFONT Make(const std::wstring& face, int charHeight, bool bold);
+  bool Fits(HFONT font, Kind kind, const std::wstring& text, SIZE size);
+
+  struct Made {
+    std::wstring face;
+    int charHeight;
+    bool bold;
+    UniqueFont font;
+  };
+  UINT dpi_;
+  std::vector<Made> made_;
+  std::array<HFONT, static_cast<size_t>(FontId::kCount)> chosen_{};
+  std::wstring scalableFace_;
 };
+
+// Pixels of a table row at a DPI, within a parent whose table origin is at `origin`.
+RECT PlaceOf(std::span<const ControlDef> table, const ControlDef& def, POINT origin, UINT dpi);
 
 // A page of a tab strip: a child dialog without a template of its own. The dialog manager then
 // moves the focus through its controls, and on themed systems draws the tab's body behind them.
 HWND CreatePage(HWND parent, DLGPROC procedure);
 
-// Creates one control of a table as a child of parent, with the window class and styles
-// its kind needs; the caller positions it (PlaceControl). Returns null on failure (the
-// reason is in GetLastError).
+// Creates one control of a table as a child of parent, with the window class and styles its
+// kind needs, at its place at the DPI (origin is the pixel position, within parent, of the
+// table's own origin) and with its font, all at once. Returns null on failure (the reason is
+// in GetLastError).
 HWND CreateControl(HWND parent, std::span<const ControlDef> table, const ControlDef& control,
-                   const std::wstring& caption, DWORD extraStyle = 0, DWORD extraExStyle = 0);
+                   const std::wstring& caption, POINT origin, FontSet& fonts, DWORD extraStyle = 0,
+                   DWORD extraExStyle = 0);
 
-// Moves and sizes a control to its place in the table at a DPI; origin is the pixel
-// position, within parent, of the table's own origin, and sets its font.
+// Moves and sizes a made control to its place at another DPI, with the font fitting there.
 void PlaceControl(HWND control, std::span<const ControlDef> table, const ControlDef& def,
-                  POINT origin, UINT dpi, const FontSet& fonts);
+                  POINT origin, FontSet& fonts);
 
 // Whether the control starts a new group of option buttons (the first option of a frame).
 bool StartsOptionGroup(std::span<const ControlDef> table, const ControlDef& control);

@@ -101,6 +101,8 @@ void Quorvane::Form_DragDrop(HDROP drop) {
     return;
   }
 
+  // A drop on the Volumes page finds it shown, so made; should it ever not be, nothing is picked.
+  if (!skinsPage && !VolumesPage()) return;
   if (kind == kVolume) {
     // "Existing Volume", exactly as a click on it: checked, its tab stop, and its event.
     CheckRadioButton(pages_[1], kOption9, kOption10, kOption10);

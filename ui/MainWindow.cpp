@@ -38,6 +38,15 @@ INT_PTR CALLBACK PageProcedure(HWND page, UINT message, WPARAM wParam, LPARAM lP
   }
 }
 
+// The tab captions' font. The strip sizes each tab to its caption, so only the height of the
+// headers, which must stay above the pages' frames, can call for a smaller size; both
+// captions have the same height.
+HFONT TabFont(FontSet& fonts) {
+  const UINT dpi = fonts.Dpi();
+  return fonts.Fitting(FontId::kLargeBold, Kind::kLabel, L"Volumes",
+                       SIZE{Pixels(kTabStrip.width, dpi) / 2, Pixels(480, dpi) - 8});
+}
+
 bool IsPushButton(HWND window) {
   wchar_t name[16] = {};
   if (window == nullptr || GetClassNameW(window, name, 16) == 0 || lstrcmpiW(name, L"Button") != 0) return false;
@@ -91,93 +100,8 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   }
 
-  if (!CreateControls(error)) return false;
-  prompts_ = std::make_unique<MessageBoxPrompts>(hwnd_);
-  // Tools' ends come to the results window, which outlives this one: runs still waiting their
-  // turn when this window closes are started and reported all the same.
-  launcher_ = std::make_unique<ProcessLauncher>(ResultWindow(), kToolExited);
-  ListenForResult(kToolExited, [this](WPARAM id, LPARAM) { ToolExitedNotice(id); });
-  HoldOpenWhile([this] { return launcher_ != nullptr && launcher_->Waiting(); });
-  skins_ = std::make_unique<SkinRequest>(state_, static_cast<SkinsView&>(*this), *prompts_, *launcher_);
-  volumes_ = std::make_unique<VolumeRequest>(state_, static_cast<VolumesView&>(*this), *prompts_, *launcher_);
-  if (!Form_Load()) {
-    error = LastErrorText(L"Quorvane cannot tell which folder it was started from");
-    return false;
-  }
-
-  PlaceWindow(hwnd_, kMainClient, dpi_);
-
-  ShowWindow(hwnd_, showCommand);
-  SetFocus(tab_);
-  // Drops are taken once the window is up and idle: a timer comes after input and painting.
-  SetTimer(hwnd_, kAcceptDropsTimer, USER_TIMER_MINIMUM, nullptr);
-  return true;
-}
-
-bool Quorvane::CreateControls(std::wstring& error) {
-  // The pages are made before the tab strip: the focus goes round the controls in the order
-  // they were made, and the strip, last in that order, is also where it starts, so the
-  // round is the strip, the Skins page's controls, the Volumes page's, and back. Made
-  // first, the pages also lie above the strip, which (clipping its siblings) never paints
-  // over them.
-  for (size_t i = 0; i < pages_.size(); ++i) {
-    pages_[i] = CreatePage(hwnd_, &PageProcedure);
-    if (pages_[i] == nullptr) {
-      error = LastErrorText(L"Quorvane cannot make its pages");
-      return false;
-    }
-    for (const ControlDef& def : kPages[i]()) {
-      DWORD style = 0, exStyle = 0;
-      if (def.kind == Kind::kFolderList) {
-        style = FolderListBox::Style();
-        exStyle = FolderListBox::ExStyle();
-      } else if (def.kind == Kind::kFileList) {
-        style = FileListBox::Style();
-        exStyle = FileListBox::ExStyle();
-      } else if (def.id == kCommand1) {
-        style = BS_DEFPUSHBUTTON;  // Enter presses "Continue" while the Skins page shows
-      }
-      HWND control = CreateControl(pages_[i], kPages[i](), def, def.caption, style, exStyle);
-      if (control == nullptr) {
-        error = LastErrorText(std::wstring(L"Quorvane cannot make its control ") + def.name);
-        return false;
-      }
-      controls_[def.id - kSSTab1] = control;
-    }
-  }
-  tab_ = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS, 0, 0, 0,
-                         0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSSTab1)),
-                         GetModuleHandleW(nullptr), nullptr);
-  if (tab_ == nullptr) {
-    error = LastErrorText(L"Quorvane cannot make its tab strip");
-    return false;
-  }
-  controls_[0] = tab_;
-  const wchar_t* captions[] = {L"Skins", L"Volumes"};
-  for (int i = 0; i < 2; ++i) {
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = const_cast<wchar_t*>(captions[i]);
-    if (TabCtrl_InsertItem(tab_, i, &item) != i) {
-      error = LastErrorText(L"Quorvane cannot make its tab strip");
-      return false;
-    }
-  }
-
-  const std::pair<FolderListBox*, ControlId> folders[] = {{&Dir1_, kDir1}, {&Dir2_, kDir2}, {&Dir3_, kDir3}};
-  const std::pair<FileListBox*, ControlId> files[] = {{&File1_, kFile1}, {&File2_, kFile2}, {&File3_, kFile3}};
-  for (auto [list, id] : folders) {
-    if (!list->Attach(Control(id))) {
-      error = LastErrorText(L"Quorvane cannot set up its folder lists");
-      return false;
-    }
-  }
-  for (auto [list, id] : files) {
-    if (!list->Attach(Control(id))) {
-      error = LastErrorText(L"Quorvane cannot set up its file lists");
-      return false;
-    }
-  }
+  // The program folder is read before the lists are made, here on this thread: filled as
+  // they are made, they need no worker, and start-up waits for no other thread.
   for (FolderListBox* list : {&Dir1_, &Dir2_, &Dir3_})
     list->onOpenFailed = [this](const std::wstring& folder, DWORD reason) { FolderUnreadable(folder, reason); };
   // A file list reads its folder again when its folder list has seen its files change: the
@@ -191,39 +115,162 @@ bool Quorvane::CreateControls(std::wstring& error) {
   File1_.onClick = [this] { File1_Click(); };
   File2_.onClick = [this] { File2_Click(); };
   File3_.onClick = [this] { File3_Click(); };
+  if (!Form_Load()) {
+    error = LastErrorText(L"Quorvane cannot tell which folder it was started from");
+    return false;
+  }
+  if (!CreateControls(error)) return false;
+  prompts_ = std::make_unique<MessageBoxPrompts>(hwnd_);
+  // Tools' ends come to the results window, which outlives this one: runs still waiting their
+  // turn when this window closes are started and reported all the same.
+  launcher_ = std::make_unique<ProcessLauncher>(ResultWindow(), kToolExited);
+  ListenForResult(kToolExited, [this](WPARAM id, LPARAM) { ToolExitedNotice(id); });
+  HoldOpenWhile([this] { return launcher_ != nullptr && launcher_->Waiting(); });
+  skins_ = std::make_unique<SkinRequest>(state_, static_cast<SkinsView&>(*this), *prompts_, *launcher_);
+  volumes_ = std::make_unique<VolumeRequest>(state_, static_cast<VolumesView&>(*this), *prompts_, *launcher_);
 
-  if (!Layout(dpi_)) {
+  PlaceWindow(hwnd_, kMainClient, dpi_);
+
+  ShowWindow(hwnd_, showCommand);
+  SetFocus(tab_);
+  // Drops are taken once the window is up and idle: a timer comes after input and painting.
+  SetTimer(hwnd_, kAcceptDropsTimer, USER_TIMER_MINIMUM, nullptr);
+  return true;
+}
+
+bool Quorvane::CreateControls(std::wstring& error) {
+  fonts_ = FontSet::For(dpi_);
+  if (fonts_ == nullptr) {
     error = LastErrorText(L"Quorvane cannot make its fonts");
     return false;
   }
-  // The initial state: no palette or armor chosen; "New Volume" with its prefix box.
-  SendMessageW(Control(kOption9), BM_SETCHECK, BST_CHECKED, 0);
-  KeepTabStopOnSelection(kOption9);
-  EnablePrefix(true);
-  EnableVolumePane(false);
+  const RECT strip = Pixels(kTabStrip, dpi_);
+  tab_ = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS, strip.left,
+                         strip.top, strip.right - strip.left, strip.bottom - strip.top, hwnd_,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSSTab1)), GetModuleHandleW(nullptr), nullptr);
+  if (tab_ == nullptr) {
+    error = LastErrorText(L"Quorvane cannot make its tab strip");
+    return false;
+  }
+  controls_[0] = tab_;
+  const wchar_t* captions[] = {L"Skins", L"Volumes"};
+  SendMessageW(tab_, WM_SETFONT, reinterpret_cast<WPARAM>(TabFont(*fonts_)), FALSE);
+  for (int i = 0; i < 2; ++i) {
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(captions[i]);
+    if (TabCtrl_InsertItem(tab_, i, &item) != i) {
+      error = LastErrorText(L"Quorvane cannot make its tab strip");
+      return false;
+    }
+  }
+  // The pages cover the strip's body, below its tabs.
+  body_ = RECT{0, 0, strip.right - strip.left, strip.bottom - strip.top};
+  TabCtrl_AdjustRect(tab_, FALSE, &body_);
+  OffsetRect(&body_, strip.left, strip.top);
+
+  // Only the Skins page now: the Volumes page waits until it is first needed (VolumesPage).
+  if (!MakePage(0, error)) return false;
+  // The lists take the names read in Form_Load, measured once, in the font they were made with.
+  Dir1_.SetFont((*fonts_)[FontId::kRegular]);
+  File1_.SetFont((*fonts_)[FontId::kRegular]);
+  if (!Dir1_.Attach(Control(kDir1)) || !File1_.Attach(Control(kFile1))) {
+    error = LastErrorText(L"Quorvane cannot set up its lists");
+    return false;
+  }
+  // No palette or armor chosen at first.
   ShowPage(0);
   return true;
 }
 
+bool Quorvane::MakePage(size_t i, std::wstring& error) {
+  HWND page = CreatePage(hwnd_, &PageProcedure);
+  if (page == nullptr) {
+    error = LastErrorText(L"Quorvane cannot make its pages");
+    return false;
+  }
+  // The focus goes round the window's children in their order: the Skins page, the Volumes
+  // page, then the tab strip, which is also where the round starts, so the round is the strip,
+  // the Skins page's controls, the Volumes page's and back. Ahead of the strip, the pages also
+  // lie above it, and it (clipping its siblings) never paints over them.
+  SetWindowPos(page, i == 0 ? HWND_TOP : pages_[0], body_.left, body_.top, body_.right - body_.left,
+               body_.bottom - body_.top, SWP_NOACTIVATE);
+  pages_[i] = page;
+  // The tables place controls relative to the whole strip; the page starts at its body.
+  const RECT strip = Pixels(kTabStrip, dpi_);
+  const POINT origin{strip.left - body_.left, strip.top - body_.top};
+  for (const ControlDef& def : kPages[i]()) {
+    DWORD style = 0, exStyle = 0;
+    if (def.kind == Kind::kFolderList) {
+      style = FolderListBox::Style();
+      exStyle = FolderListBox::ExStyle();
+    } else if (def.kind == Kind::kFileList) {
+      style = FileListBox::Style();
+      exStyle = FileListBox::ExStyle();
+    } else if (def.id == kCommand1) {
+      style = BS_DEFPUSHBUTTON;  // Enter presses "Continue" while the Skins page shows
+    }
+    HWND control = CreateControl(page, kPages[i](), def, def.caption, origin, *fonts_, style, exStyle);
+    if (control == nullptr) {
+      error = LastErrorText(std::wstring(L"Quorvane cannot make its control ") + def.name);
+      return false;
+    }
+    controls_[def.id - kSSTab1] = control;
+  }
+  return true;
+}
+
+bool Quorvane::VolumesPage() {
+  if (pages_[1] != nullptr) return true;
+  if (hwnd_ == nullptr) return false;
+  // Both panes read the program folder now, so that a skin made meanwhile shows; read before
+  // their lists are made, here, they are filled as they are made.
+  for (FolderListBox* list : {&Dir2_, &Dir3_}) list->SetFont((*fonts_)[FontId::kRegular]);
+  for (FileListBox* list : {&File2_, &File3_}) list->SetFont((*fonts_)[FontId::kRegular]);
+  ShowProgramFolder({1, 2});
+  std::wstring error;
+  bool made = MakePage(1, error);
+  if (made) {
+    made = Dir2_.Attach(Control(kDir2)) && Dir3_.Attach(Control(kDir3)) && File2_.Attach(Control(kFile2)) &&
+           File3_.Attach(Control(kFile3));
+    if (!made) error = LastErrorText(L"Quorvane cannot set up its lists");
+  }
+  if (!made) {
+    if (pages_[1] != nullptr) DestroyWindow(pages_[1]);
+    pages_[1] = nullptr;
+    for (const ControlDef& def : VolumesPageControls()) controls_[def.id - kSSTab1] = nullptr;
+    if (prompts_ != nullptr) prompts_->ShowPrompt(error + L"..!", kOops, kWarning);
+    return false;
+  }
+  // Its initial state, as the window had it from the start: "New Volume" with its prefix box.
+  SendMessageW(Control(kOption9), BM_SETCHECK, BST_CHECKED, 0);
+  KeepTabStopOnSelection(kOption9);
+  EnablePrefix(true);
+  EnableVolumePane(false);
+  return true;
+}
+
 bool Quorvane::Layout(UINT dpi) {
-  if (!fonts_.Create(dpi)) return false;
+  FontSet* fonts = FontSet::For(dpi);
+  if (fonts == nullptr) return false;
+  fonts_ = fonts;
   dpi_ = dpi;
-  SendMessageW(tab_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[FontId::kLargeBold]), FALSE);
+  SendMessageW(tab_, WM_SETFONT, reinterpret_cast<WPARAM>(TabFont(*fonts_)), FALSE);
   const RECT strip = Pixels(kTabStrip, dpi);
   SetWindowPos(tab_, nullptr, strip.left, strip.top, strip.right - strip.left, strip.bottom - strip.top,
                SWP_NOZORDER | SWP_NOACTIVATE);
-  // The pages cover the strip's body, below its tabs; the tables place controls relative to
-  // the whole strip, so the body's offset is taken off again.
-  RECT body{0, 0, strip.right - strip.left, strip.bottom - strip.top};
-  TabCtrl_AdjustRect(tab_, FALSE, &body);
+  body_ = RECT{0, 0, strip.right - strip.left, strip.bottom - strip.top};
+  TabCtrl_AdjustRect(tab_, FALSE, &body_);
+  OffsetRect(&body_, strip.left, strip.top);
+  const POINT origin{strip.left - body_.left, strip.top - body_.top};
   for (size_t i = 0; i < pages_.size(); ++i) {
-    SetWindowPos(pages_[i], nullptr, strip.left + body.left, strip.top + body.top, body.right - body.left,
-                 body.bottom - body.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    for (const ControlDef& def : kPages[i]())
-      PlaceControl(Control(def.id), kPages[i](), def, POINT{-body.left, -body.top}, dpi, fonts_);
+    if (pages_[i] == nullptr) continue;
+    SetWindowPos(pages_[i], nullptr, body_.left, body_.top, body_.right - body_.left, body_.bottom - body_.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    for (const ControlDef& def : kPages[i]()) PlaceControl(Control(def.id), kPages[i](), def, origin, *fonts_);
   }
-  for (FolderListBox* list : {&Dir1_, &Dir2_, &Dir3_}) list->SetFont(fonts_[FontId::kRegular]);
-  for (FileListBox* list : {&File1_, &File2_, &File3_}) list->SetFont(fonts_[FontId::kRegular]);
+  for (FolderListBox* list : {&Dir1_, &Dir2_, &Dir3_}) list->SetFont((*fonts_)[FontId::kRegular]);
+  for (FileListBox* list : {&File1_, &File2_, &File3_}) list->SetFont((*fonts_)[FontId::kRegular]);
   InvalidateRect(hwnd_, nullptr, TRUE);
   return true;
 }
@@ -247,6 +294,7 @@ bool Quorvane::Checked(ControlId id) const {
 }
 
 void Quorvane::ShowPage(int page) {
+  if (page == 1 && !VolumesPage()) page = 0;
   preview_.Hide();
   const HWND focus = GetFocus();
   for (int i = 0; i < 2; ++i) ShowWindow(pages_[static_cast<size_t>(i)], i == page ? SW_SHOW : SW_HIDE);
@@ -461,7 +509,7 @@ void Quorvane::ShowPreview(HWND list, int item) {
   if (got < 0) return;
   name.resize(static_cast<size_t>(got));
   const FileListBox& files = list == Control(kFile1) ? File1_ : File2_;
-  preview_.ShowFor(hwnd_, list, item, JoinPath(files.Path(), name), fonts_[FontId::kRegular]);
+  preview_.ShowFor(hwnd_, list, item, JoinPath(files.Path(), name), (*fonts_)[FontId::kRegular]);
 }
 
 void Quorvane::ToolExitedNotice(WPARAM id) {
@@ -477,26 +525,34 @@ void Quorvane::ToolExitedNotice(WPARAM id) {
 }
 
 bool Quorvane::OptionSelected(int n) const { return Checked(static_cast<ControlId>(kOption1 + n - 1)); }
-bool Quorvane::NewVolumeSelected() const { return Checked(kOption9); }
-bool Quorvane::ExistingVolumeSelected() const { return Checked(kOption10); }
-std::wstring Quorvane::PrefixText() const { return Text(kText2); }
+// The Volumes page's state as it starts while the page is not made yet.
+bool Quorvane::NewVolumeSelected() const { return pages_[1] == nullptr || Checked(kOption9); }
+bool Quorvane::ExistingVolumeSelected() const { return pages_[1] != nullptr && Checked(kOption10); }
+std::wstring Quorvane::PrefixText() const { return pages_[1] != nullptr ? Text(kText2) : std::wstring(); }
 void Quorvane::EnablePrefix(bool enabled) { EnableWindow(Control(kText2), enabled); }
 void Quorvane::EnableVolumePane(bool enabled) {
   EnableWindow(Control(kDir3), enabled);
   EnableWindow(Control(kFile3), enabled);
 }
 
-bool Quorvane::Form_Load() {
-  if (!ResolveAppDir(state_)) return false;
-  // Every pane starts in the program folder, all from one read of it, before the window
-  // shows: each file list shows what its folder list's change would have read. A folder list
-  // that cannot show the program folder stays empty and usable.
+// Points panes (0 to 2) at the program folder, all from one read of it: each file list shows
+// what its folder list's change would have read. A folder list that cannot show the program
+// folder stays empty and usable.
+void Quorvane::ShowProgramFolder(std::initializer_list<size_t> panes) {
   const FolderContents contents = ListFolder(state_.AppDir);
-  const std::pair<FolderListBox*, FileListBox*> panes[] = {{&Dir1_, &File1_}, {&Dir2_, &File2_}, {&Dir3_, &File3_}};
-  for (auto [dir, files] : panes) {
+  const std::pair<FolderListBox*, FileListBox*> all[] = {{&Dir1_, &File1_}, {&Dir2_, &File2_}, {&Dir3_, &File3_}};
+  for (size_t pane : panes) {
+    auto [dir, files] = all[pane];
     if (!dir->SetListing(state_.AppDir, contents.folders)) continue;
     files->SetListing(dir->Path(), Admitted(contents.files, files->Pattern()).names, contents.files.error);
   }
+}
+
+bool Quorvane::Form_Load() {
+  if (!ResolveAppDir(state_)) return false;
+  // The Skins page's pane starts in the program folder, before the window shows; the Volumes
+  // page's panes read it afresh when that page is made (VolumesPage).
+  ShowProgramFolder({0});
   return true;
 }
 

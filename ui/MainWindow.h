@@ -55,6 +55,8 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
 
   HWND Control(ControlId id) const;
   bool CreateControls(std::wstring& error);
+  bool MakePage(size_t page, std::wstring& error);
+  bool VolumesPage();  // makes the Volumes page when it is not yet made; false (told) when it cannot be
   bool Layout(UINT dpi);
   void ShowPage(int page);
   void WatchPage(int page, bool watch);
@@ -80,6 +82,7 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
 
   // The event procedures.
   bool Form_Load();  // false when the program folder cannot be found
+  void ShowProgramFolder(std::initializer_list<size_t> panes);
   void Dir1_Change();
   void Dir2_Change();
   void Dir3_Change();
@@ -105,7 +108,8 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
 
   QuorvaneCode state_;
   UINT dpi_ = 96;
-  FontSet fonts_;
+  FontSet* fonts_ = nullptr;
+  RECT body_{};  // the pages' place: the tab strip's body, in the window's client area
   HWND tab_ = nullptr;
   HWND focus_ = nullptr;  // the control that had the focus when the window was last active
   std::array<HWND, 2> pages_{};

@@ -375,6 +375,10 @@ TEST(random, use_keeps_the_window_whole_and_the_tools_exact) {
   std::mt19937_64 answers(seed ^ 0x5A5A5A5A5A5A5A5AULL);
   s.AnswerSuccessWith([&answers] { return answers() % 2 == 0 ? IDYES : IDNO; });
   Runner run(s, std::move(tree), seed);
+  // Every action is checked against both pages: the Volumes page, made when first shown, is
+  // shown once first.
+  s.ShowPage(1);
+  s.ShowPage(0);
 
   const ULONGLONG start = GetTickCount64();
   std::map<std::string, size_t> kinds;
