@@ -38,9 +38,11 @@ std::ostream& operator<<(std::ostream& out, const SeenBox& box) {
 
 MessageBoxAnswerer::MessageBoxAnswerer() {
   g_answerer = this;
-  // WH_CALLWNDPROCRET sees a dialog's WM_INITDIALOG after it has run: the box's texts are in
-  // place, and it does not depend on the box being activated.
-  hook_ = SetWindowsHookExW(WH_CALLWNDPROCRET, &Hook, nullptr, GetCurrentThreadId());
+  // A hook on every message (WH_CALLWNDPROCRET) would cost Wine a trip to its server for
+  // each message the whole window sends. A CBT hook runs only as windows are made, shown
+  // and focused: it catches each dialog as it is made and watches it from its window
+  // procedure, which sees WM_INITDIALOG end with the box's texts in place.
+  hook_ = SetWindowsHookExW(WH_CBT, &Hook, nullptr, GetCurrentThreadId());
   if (hook_ == nullptr) Abort(__FILE__, __LINE__, "cannot hook message boxes");
 }
 
@@ -49,27 +51,46 @@ MessageBoxAnswerer::~MessageBoxAnswerer() {
   g_answerer = nullptr;
 }
 
-LRESULT CALLBACK MessageBoxAnswerer::Hook(int code, WPARAM wParam, LPARAM lParam) {
-  const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-  wchar_t className[16] = {};
-  if (code == HC_ACTION && g_answerer != nullptr && call->message == WM_INITDIALOG &&
-      GetClassNameW(call->hwnd, className, 16) && std::wstring(className) == L"#32770" &&
-      GetDlgItem(call->hwnd, kMessageBoxText) != nullptr) {
-    HWND box = call->hwnd;
-    const bool yesNo = GetDlgItem(box, IDYES) != nullptr && GetDlgItem(box, IDNO) != nullptr;
-    const UINT buttons = yesNo ? MB_YESNO : (GetDlgItem(box, IDCANCEL) != nullptr ? MB_OKCANCEL : MB_OK);
-    g_answerer->seen.push_back({TextOf(GetDlgItem(box, kMessageBoxText)), TextOf(box), buttons | IconStyle(box)});
-    int answer = IDOK;
-    if (buttons != MB_OK) {
-      if (g_answerer->answers.empty()) {
-        Fail(__FILE__, __LINE__, "unexpected question: " + Show(g_answerer->seen.back().text));
-        answer = yesNo ? IDNO : IDCANCEL;
-      } else {
-        answer = g_answerer->answers.front();
-        g_answerer->answers.pop_front();
-      }
+namespace {
+
+constexpr const wchar_t* kOriginalProcedure = L"QuorvaneTestOriginalProcedure";
+
+void Answer(HWND box) {
+  const bool yesNo = GetDlgItem(box, IDYES) != nullptr && GetDlgItem(box, IDNO) != nullptr;
+  const UINT buttons = yesNo ? MB_YESNO : (GetDlgItem(box, IDCANCEL) != nullptr ? MB_OKCANCEL : MB_OK);
+  g_answerer->seen.push_back({TextOf(GetDlgItem(box, kMessageBoxText)), TextOf(box), buttons | IconStyle(box)});
+  int answer = IDOK;
+  if (buttons != MB_OK) {
+    if (g_answerer->answers.empty()) {
+      Fail(__FILE__, __LINE__, "unexpected question: " + Show(g_answerer->seen.back().text));
+      answer = yesNo ? IDNO : IDCANCEL;
+    } else {
+      answer = g_answerer->answers.front();
+      g_answerer->answers.pop_front();
     }
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, answer)));
+  }
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, answer)));
+}
+
+LRESULT CALLBACK DialogWatch(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto original = reinterpret_cast<WNDPROC>(GetPropW(dialog, kOriginalProcedure));
+  const LRESULT result = CallWindowProcW(original, dialog, message, wParam, lParam);
+  if (message == WM_INITDIALOG && g_answerer != nullptr && GetDlgItem(dialog, kMessageBoxText) != nullptr)
+    Answer(dialog);
+  if (message == WM_NCDESTROY) RemovePropW(dialog, kOriginalProcedure);
+  return result;
+}
+
+}  // namespace
+
+LRESULT CALLBACK MessageBoxAnswerer::Hook(int code, WPARAM wParam, LPARAM lParam) {
+  wchar_t className[16] = {};
+  const HWND window = reinterpret_cast<HWND>(wParam);
+  if (code == HCBT_CREATEWND && g_answerer != nullptr && GetClassNameW(window, className, 16) &&
+      std::wstring(className) == L"#32770") {
+    const LONG_PTR original = GetWindowLongPtrW(window, GWLP_WNDPROC);
+    if (SetPropW(window, kOriginalProcedure, reinterpret_cast<HANDLE>(original)))
+      SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DialogWatch));
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
