@@ -75,23 +75,15 @@ struct FolderWatch::Shared {
   std::function<void()> onChange;  // read and run on the interface thread only
   bool stopped = false;            // likewise
   std::atomic<bool> stopping{false};
-  std::atomic<bool> noticed{false};  // a re-read is already on its way
-  PTP_TIMER settle = nullptr;
-  std::vector<Dir*> dirs;  // the watch's, set before the first is armed
-
-  static void CALLBACK Settled(PTP_CALLBACK_INSTANCE, void* context, PTP_TIMER);
-
-  void Notice() {
-    if (stopping || noticed.exchange(true)) return;
-    FILETIME due = RelativeDue(kSettleMs);
-    SetThreadpoolTimer(settle, &due, 0, 0);
-  }
 };
 
-// One watched folder: a directory handle read for changes, and a thread-pool wait for each
-// read's end.
+// One watched folder: a directory handle read for changes, and a thread-pool wait on the
+// read's event. A change ends the read; the same wait then lets the burst settle (it times out
+// kSettleMs later, the event not being set again meanwhile), and only then is the folder
+// watched again and read again: a burst of thousands of changes costs one re-read, and does
+// not keep the system busy re-arming the watch. No timer and no thread of its own.
 struct FolderWatch::Dir {
-  Shared* shared = nullptr;
+  std::shared_ptr<Shared> shared;
   HANDLE handle = INVALID_HANDLE_VALUE;
   UniqueHandle event;
   OVERLAPPED overlapped{};
@@ -115,33 +107,27 @@ struct FolderWatch::Dir {
     return true;
   }
 
-  static void CALLBACK Ended(PTP_CALLBACK_INSTANCE, void* context, PTP_WAIT, TP_WAIT_RESULT) {
+  static void CALLBACK Ended(PTP_CALLBACK_INSTANCE, void* context, PTP_WAIT, TP_WAIT_RESULT result) {
     auto* dir = static_cast<Dir*>(context);
+    if (dir->shared->stopping) return;
+    if (result == WAIT_TIMEOUT) {
+      // Settled: watched again before it is read again, so that no later change is missed.
+      dir->Arm();  // when it cannot be watched again it is most likely gone: the read shows it
+      PostToInterface([shared = dir->shared] {
+        if (!shared->stopped && shared->onChange) shared->onChange();
+      });
+      return;
+    }
     DWORD bytes = 0;
     const bool ok = GetOverlappedResult(dir->handle, &dir->overlapped, &bytes, FALSE) != FALSE;
-    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
     dir->armed = false;
-    if (dir->shared->stopping || error == ERROR_OPERATION_ABORTED) return;
-    // A change, too many changes to list, or the folder gone: each means "read it again". The
-    // folder is watched again once the burst has settled, not at each change: a burst of
-    // thousands would otherwise keep the system busy re-arming the watch, and the interface
-    // waiting for it.
-    dir->shared->Notice();
+    if (!ok && GetLastError() == ERROR_OPERATION_ABORTED) return;
+    // A change, too many changes to list, or the folder gone: each means "read it again".
+    ResetEvent(dir->event.get());
+    FILETIME due = RelativeDue(kSettleMs);
+    SetThreadpoolWait(dir->wait, dir->event.get(), &due);
   }
 };
-
-void CALLBACK FolderWatch::Shared::Settled(PTP_CALLBACK_INSTANCE, void* context, PTP_TIMER) {
-  auto* self = static_cast<std::shared_ptr<Shared>*>(context);
-  const std::shared_ptr<Shared> shared = *self;
-  shared->noticed = false;
-  if (shared->stopping) return;
-  // Watched again before the folder is read again: whatever changes from now on is seen.
-  for (Dir* dir : shared->dirs)
-    if (!dir->armed) dir->Arm();
-  PostToInterface([shared] {
-    if (!shared->stopped && shared->onChange) shared->onChange();
-  });
-}
 
 FolderWatch::FolderWatch() = default;
 FolderWatch::~FolderWatch() { Stop(); }
@@ -150,9 +136,6 @@ bool FolderWatch::Start(const std::wstring& folder, DWORD what, std::function<vo
   Stop();
   auto shared = std::make_shared<Shared>();
   shared->onChange = std::move(onChange);
-  auto context = std::make_unique<std::shared_ptr<Shared>>(shared);
-  shared->settle = CreateThreadpoolTimer(&Shared::Settled, context.get(), nullptr);
-  if (shared->settle == nullptr) return false;
   std::vector<std::unique_ptr<Dir>> dirs;
   // The folder for what it holds; every folder above it (below the root) for its renaming or
   // deletion, which takes the folder away too.
@@ -164,7 +147,7 @@ bool FolderWatch::Start(const std::wstring& folder, DWORD what, std::function<vo
     const std::wstring parent = ParentFolder(path);
     if (first || !parent.empty()) {
       auto dir = std::make_unique<Dir>();
-      dir->shared = shared.get();
+      dir->shared = shared;
       dir->what = filter;
       dir->handle = CreateFileW(SystemForm(path).c_str(), FILE_LIST_DIRECTORY,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
@@ -182,9 +165,7 @@ bool FolderWatch::Start(const std::wstring& folder, DWORD what, std::function<vo
     filter = FILE_NOTIFY_CHANGE_DIR_NAME;
     path = parent;
   }
-  for (auto& dir : dirs) shared->dirs.push_back(dir.get());
   shared_ = shared;
-  settleContext_ = std::move(context);
   dirs_ = std::move(dirs);
   for (auto& dir : dirs_) dir->Arm();
   if (firstError != ERROR_SUCCESS) {
@@ -199,9 +180,6 @@ void FolderWatch::Stop() {
   if (shared_ == nullptr) return;
   shared_->stopping = true;
   shared_->stopped = true;  // a call already posted does nothing
-  // The settling timer first: once it is done, it arms nothing more.
-  SetThreadpoolTimer(shared_->settle, nullptr, 0, 0);
-  WaitForThreadpoolTimerCallbacks(shared_->settle, TRUE);
   for (auto& dir : dirs_) {
     // A callback running now sees `stopping` and arms nothing more; then none can come.
     SetThreadpoolWait(dir->wait, nullptr, nullptr);
@@ -216,8 +194,6 @@ void FolderWatch::Stop() {
     CloseThreadpoolWait(dir->wait);
   }
   dirs_.clear();
-  CloseThreadpoolTimer(shared_->settle);
-  settleContext_.reset();
   shared_.reset();
 }
 

@@ -56,7 +56,6 @@ class FolderWatch {
 
  private:
   std::shared_ptr<Shared> shared_;
-  std::unique_ptr<std::shared_ptr<Shared>> settleContext_;  // the settling timer's hold on it
   std::vector<std::unique_ptr<Dir>> dirs_;
 };
 

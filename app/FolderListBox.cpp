@@ -135,11 +135,15 @@ void FolderListBox::StartWatching() {
   watching_ = true;
   if (current_.empty()) return;
   Watch();
-  Refresh();  // whatever changed while nobody watched
+  // Whatever changed while nobody watched. Not when the list was read just before it was first
+  // watched (at start, or as its page is made): a change in that moment shows with the next.
+  if (missed_) Refresh();
+  missed_ = false;
 }
 
 void FolderListBox::StopWatching() {
   watching_ = false;
+  missed_ = true;
   watch_.Stop();
 }
 

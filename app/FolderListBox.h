@@ -72,7 +72,7 @@ class FolderListBox : public FolderListView {
 
   // Reading the folder again whenever its subfolders or files change or it vanishes, until
   // StopWatching; a change of files is passed on through onContentChange. Starting also reads
-  // it again, for what changed while nobody watched.
+  // it again, for what changed while nobody watched (not when it was read just before).
   void StartWatching();
   void StopWatching();
   // Reads the current folder again, keeping what is shown until the new lines come.
@@ -120,6 +120,7 @@ class FolderListBox : public FolderListView {
   bool opening_ = false;          // that read is the user's opening of a folder
   bool readAgain_ = false;        // a change came while the folder was being read
   bool watching_ = false;
+  bool missed_ = false;  // changes may have come while nothing watched: read again once watched
   FolderWatch watch_;
 };
 

@@ -380,10 +380,7 @@ TEST(flow, a_skin_is_made_and_packed_by_the_real_tools) {
   check::MessageBoxAnswerer boxes;
   boxes.answers = {IDYES};
 
-  check::Click(w[kOption2]);
-  check::Click(w[kOption7]);
-  check::Choose(w[kFile1], check::IndexOf(w[kFile1], L"red.bmp"));
-  check::Type(w[kText1], L"my red");
+  w.readySkin(kOption2, kOption7, L"red.bmp", L"my red");
   check::Click(w[kCommand1]);
   CHECK(boxes.seen.empty());  // nothing is asked before the skin exists
   w.waitForTools();
@@ -422,10 +419,7 @@ TEST(flow, tool_failures_are_told_and_nothing_is_lost) {
   check::WriteFile(kFolder + L"red.bmp", "BM");
   OpenWindow w;
   check::MessageBoxAnswerer boxes;
-  check::Click(w[kOption1]);
-  check::Click(w[kOption4]);
-  check::Choose(w[kFile1], check::IndexOf(w[kFile1], L"red.bmp"));
-  check::Type(w[kText1], L"red");
+  w.readySkin(kOption1, kOption4, L"red.bmp", L"red");
   const std::wstring skin = kFolder + L"red.larmor.bmp";
 
   // A skin maker that fails: no question, a warning saying why.
@@ -469,10 +463,7 @@ TEST(flow, the_pointer_shows_while_tools_are_at_work) {
   OpenWindow w;
   check::MessageBoxAnswerer boxes;
   boxes.answers = {IDNO};
-  check::Click(w[kOption1]);
-  check::Click(w[kOption4]);
-  check::Choose(w[kFile1], check::IndexOf(w[kFile1], L"red.bmp"));
-  check::Type(w[kText1], L"red");
+  w.readySkin(kOption1, kOption4, L"red.bmp", L"red");
   const HCURSOR working = LoadCursorW(nullptr, IDC_APPSTARTING), text = LoadCursorW(nullptr, IDC_IBEAM);
   auto pointAt = [](HWND window) {
     RECT r{};
@@ -532,11 +523,7 @@ TEST(flow, the_lists_of_the_page_shown_follow_the_disk) {
   check::MessageBoxAnswerer boxes;
   boxes.answers = {IDYES};
   w.showPage(1);  // made, then hidden
-  w.showPage(0);
-  check::Click(w[kOption1]);
-  check::Click(w[kOption4]);
-  check::Choose(w[kFile1], check::IndexOf(w[kFile1], L"red.bmp"));
-  check::Type(w[kText1], L"team");
+  w.readySkin(kOption1, kOption4, L"red.bmp", L"team");
   check::Click(w[kCommand1]);
   w.waitForTools();
   // The skin that Continue made shows in the Skins page's list by itself...

@@ -13,10 +13,9 @@
 namespace quorvane::ui {
 namespace {
 
-// The shell's drop functions, from the system's shell32.dll, loaded once the window is up
-// rather than at start: most of a start's cost under some systems is loading DLLs.
+// The shell's drop functions, from the system's shell32.dll, loaded with the first drop rather
+// than at start: loading shell32 and all it loads would take longer than the rest of a start.
 struct ShellDrops {
-  decltype(&DragAcceptFiles) accept = nullptr;
   decltype(&DragQueryFileW) query = nullptr;
   decltype(&DragFinish) finish = nullptr;
 };
@@ -25,20 +24,24 @@ const ShellDrops* Shell() {
   static const ShellDrops functions = [] {
     ShellDrops f;
     if (HMODULE shell = LoadSystemLibrary(L"shell32.dll")) {
-      f.accept = reinterpret_cast<decltype(f.accept)>(reinterpret_cast<void*>(GetProcAddress(shell, "DragAcceptFiles")));
       f.query = reinterpret_cast<decltype(f.query)>(reinterpret_cast<void*>(GetProcAddress(shell, "DragQueryFileW")));
       f.finish = reinterpret_cast<decltype(f.finish)>(reinterpret_cast<void*>(GetProcAddress(shell, "DragFinish")));
     }
     return f;
   }();
-  return functions.accept && functions.query && functions.finish ? &functions : nullptr;
+  return functions.query && functions.finish ? &functions : nullptr;
 }
 
-// Every path of a drop, at any length; the drop is let go of.
-std::vector<std::wstring> DroppedPaths(HDROP drop) {
-  std::vector<std::wstring> paths;
+// Every path of a drop, at any length; the drop is let go of. False, with the reason in
+// GetLastError, when the shell's drop functions cannot be had.
+bool DroppedPaths(HDROP drop, std::vector<std::wstring>& paths) {
   const ShellDrops* shell = Shell();
-  if (shell == nullptr) return paths;
+  if (shell == nullptr) {
+    const DWORD error = GetLastError();
+    GlobalFree(drop);  // what DragFinish would have done
+    SetLastError(error);
+    return false;
+  }
   const UINT count = shell->query(drop, 0xFFFFFFFF, nullptr, 0);
   for (UINT i = 0; i < count; ++i) {
     std::wstring path(shell->query(drop, i, nullptr, 0) + 1, L'\0');
@@ -46,7 +49,7 @@ std::vector<std::wstring> DroppedPaths(HDROP drop) {
     paths.push_back(std::move(path));
   }
   shell->finish(drop);
-  return paths;
+  return true;
 }
 
 bool EndsWith(const std::wstring& name, const wchar_t* extension) {
@@ -56,10 +59,7 @@ bool EndsWith(const std::wstring& name, const wchar_t* extension) {
 
 }  // namespace
 
-void Quorvane::AcceptDrops() {
-  const ShellDrops* shell = Shell();
-  if (shell == nullptr) return;  // no drops, and nothing else lost
-  shell->accept(hwnd_, TRUE);
+void Quorvane::LetDropsThrough() {
   // A Quorvane started elevated gets no messages from a program that is not, a normal Explorer
   // among them, unless it lets the drop's messages through (Windows 7 and later).
   using FilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
@@ -71,11 +71,14 @@ void Quorvane::AcceptDrops() {
 }
 
 void Quorvane::Form_DragDrop(HDROP drop) {
-  const std::vector<std::wstring> paths = DroppedPaths(drop);
+  std::vector<std::wstring> paths;
+  const bool read = DroppedPaths(drop, paths);
   const bool skinsPage = TabCtrl_GetCurSel(tab_) == 0;
   enum { kFolder, kPicture, kVolume } kind = kFolder;
   std::wstring full, warning;
-  if (paths.size() != 1) {
+  if (!read) {
+    warning = L"Unable to take the drop: " + SystemMessage(GetLastError()) + L"..!";
+  } else if (paths.size() != 1) {
     warning = L"You must drop one picture, volume or folder at a time in order to complete this operation..!";
   } else if ((full = FullPath(paths[0])).empty()) {
     warning = L"Unable to open " + paths[0] + L": " + SystemMessage(GetLastError()) + L"..!";

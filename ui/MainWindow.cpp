@@ -12,8 +12,9 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"QuorvaneMain";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-constexpr DWORD kExStyle = 0;
-constexpr UINT_PTR kAcceptDropsTimer = 1;
+// It takes files dropped from Explorer (what DragAcceptFiles sets, without loading shell32 at
+// start: the shell's drop functions are loaded with the first drop).
+constexpr DWORD kExStyle = WS_EX_ACCEPTFILES;
 
 constexpr std::array<std::span<const ControlDef> (*)(), 2> kPages{&SkinsPageControls, &VolumesPageControls};
 
@@ -131,10 +132,9 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
 
   PlaceWindow(hwnd_, kMainClient, dpi_);
 
+  LetDropsThrough();
   ShowWindow(hwnd_, showCommand);
   SetFocus(tab_);
-  // Drops are taken once the window is up and idle: a timer comes after input and painting.
-  SetTimer(hwnd_, kAcceptDropsTimer, USER_TIMER_MINIMUM, nullptr);
   return true;
 }
 
@@ -412,12 +412,6 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SETCURSOR:
       return SetWorkingCursor(wParam, lParam) ? TRUE : DefWindowProcW(hwnd_, message, wParam, lParam);
-    case WM_TIMER:
-      if (wParam == kAcceptDropsTimer) {
-        KillTimer(hwnd_, kAcceptDropsTimer);
-        AcceptDrops();
-      }
-      return 0;
     case WM_DROPFILES: {
       EventScope scope(*this);
       Form_DragDrop(reinterpret_cast<HDROP>(wParam));

@@ -75,6 +75,15 @@ void OpenWindow::choose(ControlId files, const std::wstring& name) {
   Choose(list, index);
 }
 
+void OpenWindow::readySkin(ControlId palette, ControlId armor, const std::wstring& picture,
+                           const std::wstring& prefix) {
+  showPage(0);
+  Click((*this)[palette]);
+  Click((*this)[armor]);
+  choose(kFile1, picture);
+  Type((*this)[kText1], prefix);
+}
+
 bool OpenWindow::responsive() const {
   DWORD_PTR result = 0;
   return hwnd() != nullptr && SendMessageTimeoutW(hwnd(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0;

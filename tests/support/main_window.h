@@ -48,6 +48,10 @@ class OpenWindow {
   void open(quorvane::ui::ControlId dir, const std::wstring& line);
   // Chooses the file list's line with this text (a click), once the list shows it.
   void choose(quorvane::ui::ControlId files, const std::wstring& name);
+  // On the Skins page: clicks a palette and an armor, chooses a picture in File1, types the
+  // prefix, as a user readies a skin.
+  void readySkin(quorvane::ui::ControlId palette, quorvane::ui::ControlId armor, const std::wstring& picture,
+                 const std::wstring& prefix);
   // The window is there and answers a message within five seconds.
   bool responsive() const;
 };
