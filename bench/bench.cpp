@@ -26,6 +26,22 @@ double Median(std::vector<double> values) {
   return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+double LongestGap(const std::vector<double>& ticks, double start, double end) {
+  double longest = 0, last = start;
+  for (double t : ticks) {
+    if (t < start || t > end) continue;
+    longest = std::max(longest, t - last);
+    last = t;
+  }
+  return std::max(longest, end - last);
+}
+
+void PrintRuns(const char* label, const std::vector<double>& values, int decimals) {
+  std::printf("  %s (ms):", label);
+  for (double v : values) std::printf(" %.*f", decimals, v);
+  std::printf("\n");
+}
+
 double Max(const std::vector<double>& values) {
   return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
 }

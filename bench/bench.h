@@ -13,6 +13,11 @@ namespace bench {
 double NowMs();
 
 double Median(std::vector<double> values);
+// The longest time between `start`, each of `ticks` (moments the program got through to a
+// timer, sorted) within [start, end], and `end`: how long it kept the user waiting at most.
+double LongestGap(const std::vector<double>& ticks, double start, double end);
+// "  LABEL (ms): v1 v2 ...", a figure's runs, for the log.
+void PrintRuns(const char* label, const std::vector<double>& values, int decimals = 0);
 double Max(const std::vector<double>& values);
 // The median of a[i] / b[i]: each run against the reference's run of the same turn, so that a
 // machine that gets busier or quieter during the measurement moves both sides of each ratio.

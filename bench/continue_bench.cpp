@@ -87,11 +87,7 @@ TEST(continue, to_the_tools_first_instruction_against_a_bare_start) {
       ms[side].push_back(side == 0 ? clickContinue() : BareStart(run));
     }
   }
-  for (int side = 0; side < 2; ++side) {
-    std::printf("  %s (ms):", side == 0 ? "Continue" : "CreateProcessW");
-    for (double v : ms[side]) std::printf(" %.1f", v);
-    std::printf("\n");
-  }
+  for (int side = 0; side < 2; ++side) bench::PrintRuns(side == 0 ? "Continue" : "CreateProcessW", ms[side], 1);
   const auto runs = check::ReadStandinLog(kFolder + L"makeskin.log");
   CHECK_EQ(runs.size(), static_cast<size_t>(2 * kClicks + 2));
   for (const check::StandinRun& logged : runs) CHECK_EQ(logged.exitCode, 0);

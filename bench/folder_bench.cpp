@@ -89,13 +89,7 @@ class BenchWindow {
   // The longest time between start, each tick of the probe, and end.
   double StopProbe(double start, double end) {
     KillTimer(hwnd, kProbe);
-    double longest = 0, last = start;
-    for (double t : ticks) {
-      if (t < start || t > end) continue;
-      longest = std::max(longest, t - last);
-      last = t;
-    }
-    return std::max(longest, end - last);
+    return bench::LongestGap(ticks, start, end);
   }
 
   HWND hwnd = nullptr;

@@ -25,16 +25,6 @@ constexpr int kRounds = 5;
 std::vector<double> g_ticks;
 void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) { g_ticks.push_back(bench::NowMs()); }
 
-double LongestPause(double start, double end) {
-  double longest = 0, last = start;
-  for (double t : g_ticks) {
-    if (t < start || t > end) continue;
-    longest = std::max(longest, t - last);
-    last = t;
-  }
-  return std::max(longest, end - last);
-}
-
 std::wstring ShownPreview() {
   const HWND preview = FindWindowW(L"QuorvanePreview", nullptr);
   return preview != nullptr && IsWindowVisible(preview) ? check::TextOf(preview) : L"";
@@ -68,16 +58,14 @@ TEST(preview, moving_across_50_pictures_leaves_the_window_answering) {
     }
     REQUIRE(check::PumpUntil([] { return ShownPreview().starts_with(L"skin49.bmp"); }, 30000));
     const double end = bench::NowMs();
-    pauses.push_back(LongestPause(start, end));
+    pauses.push_back(bench::LongestGap(g_ticks, start, end));
     lasts.push_back(end - start - 15.0 * kPictures);
     check::Choose(files, 0);
     check::Pump(200);
   }
   KillTimer(nullptr, probe);
   CHECK_EQ(ShownPreview(), std::wstring(L"skin00.bmp: 512 \u00d7 384, 24-bit, 576 KB"));
-  std::printf("  longest pauses (ms):");
-  for (double p : pauses) std::printf(" %.0f", p);
-  std::printf("\n");
+  bench::PrintRuns("longest pauses", pauses);
 
   const double pause = bench::Median(pauses);
   bench::WriteResults(

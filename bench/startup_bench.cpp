@@ -139,11 +139,8 @@ TEST(startup, to_an_idle_window_and_memory_against_a_bare_window) {
       peak[side].push_back(got.peakWorkingSet);
     }
   }
-  for (int side = 0; side < 3; ++side) {
-    std::printf("  %ls start-up (ms):", programs[side]);
-    for (double v : time[side]) std::printf(" %.0f", v);
-    std::printf("\n");
-  }
+  for (int side = 0; side < 3; ++side)
+    bench::PrintRuns((check::Utf8(programs[side]) + " start-up").c_str(), time[side]);
   const double t = bench::Median(time[0]), tBare = bench::Median(time[1]), tControls = bench::Median(time[2]);
   const double p = bench::Median(privateBytes[0]), pBare = bench::Median(privateBytes[1]);
   const double w = bench::Median(peak[0]), wBare = bench::Median(peak[1]);

@@ -36,9 +36,7 @@ TEST(switch, first_switch_to_the_volumes_page) {
   FirstSwitch();  // once first: the first window of a process also fills the system's caches
   std::vector<double> ms;
   for (int i = 0; i < kSwitches; ++i) ms.push_back(FirstSwitch());
-  std::printf("  first switch (ms):");
-  for (double v : ms) std::printf(" %.1f", v);
-  std::printf("\n");
+  bench::PrintRuns("first switch", ms, 1);
   const double median = bench::Median(ms);
   bench::WriteResults(
       "5-switch",

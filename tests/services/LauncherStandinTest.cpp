@@ -2,13 +2,11 @@
 // which runs wait for which. Each test copies the stand-in into a scratch folder of its own,
 // so that its log holds only that test's runs.
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <string>
 #include <vector>
 
 #include "services/CommandLine.h"
-#include "services/Handles.h"
 #include "services/ToolLauncher.h"
 #include "tests/support/HostileCorpus.h"
 #include "tests/services/LauncherFixture.h"
@@ -78,30 +76,13 @@ const check::StandinRun* FindRun(const std::vector<check::StandinRun>& runs, con
   return nullptr;
 }
 
-// Ends the stand-ins this process started from `toolPath` that are still running: the
-// launcher never does, but a test must not leave a "hung" tool behind it.
+// Ends the stand-ins this process started from `toolPath` that are still running.
 int EndLeftoverTools(const std::wstring& toolPath, UINT exitCode) {
-  quorvane::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (snapshot.get() == INVALID_HANDLE_VALUE) {
-    snapshot.release();
-    return 0;
-  }
-  int ended = 0;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-    if (entry.th32ParentProcessID != GetCurrentProcessId()) continue;
-    quorvane::UniqueHandle process(
-        OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
-    if (!process) continue;
-    std::wstring image(32768, L'\0');
-    DWORD size = static_cast<DWORD>(image.size());
-    if (!QueryFullProcessImageNameW(process.get(), 0, image.data(), &size)) continue;
-    image.resize(size);
-    if (CompareStringOrdinal(image.c_str(), -1, toolPath.c_str(), -1, TRUE) != CSTR_EQUAL) continue;
-    if (TerminateProcess(process.get(), exitCode)) ++ended;
-  }
-  return ended;
+  return check::EndStandins(
+      [&](const std::wstring& image) {
+        return CompareStringOrdinal(image.c_str(), -1, toolPath.c_str(), -1, TRUE) == CSTR_EQUAL;
+      },
+      exitCode);
 }
 
 // ---- What a tool receives ------------------------------------------------------------

@@ -1,9 +1,7 @@
 #include "tests/support/main_window.h"
 
 #include <commctrl.h>
-#include <tlhelp32.h>
 
-#include "services/Handles.h"
 
 using namespace quorvane;
 using namespace quorvane::ui;
@@ -168,25 +166,12 @@ ToolReplaced::~ToolReplaced() {
 }
 
 int EndStandins(UINT exitCode) {
-  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (snapshot.get() == INVALID_HANDLE_VALUE) {
-    snapshot.release();
-    Fail(__FILE__, __LINE__, "no process snapshot: stand-ins may be left running");
-    return 0;
-  }
-  int ended = 0;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-    if (entry.th32ParentProcessID != GetCurrentProcessId()) continue;
-    if (lstrcmpiW(entry.szExeFile, L"makeskin.exe") != 0 && lstrcmpiW(entry.szExeFile, L"vt.exe") != 0) continue;
-    UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
-    if (!process) continue;
-    if (TerminateProcess(process.get(), exitCode)) ++ended;
-    // Gone before anybody replaces or deletes its executable.
-    WaitForSingleObject(process.get(), 10000);
-  }
-  return ended;
+  return EndStandins(
+      [](const std::wstring& image) {
+        const std::wstring name = image.substr(image.find_last_of(L'\\') + 1);
+        return lstrcmpiW(name.c_str(), L"makeskin.exe") == 0 || lstrcmpiW(name.c_str(), L"vt.exe") == 0;
+      },
+      exitCode);
 }
 
 std::wstring SystemText(DWORD code) {

@@ -2,10 +2,13 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <cwchar>
 #include <optional>
 #include <stdexcept>
 
+#include "services/Handles.h"
 #include "tests/support/check.h"
 
 namespace check {
@@ -161,6 +164,32 @@ std::vector<VolumeEntry> ReadStandinVolume(const std::wstring& path) {
     entries.push_back({line.substr(1, close - 1), std::wcstoull(line.c_str() + close + 1, nullptr, 10)});
   }
   return entries;
+}
+
+int EndStandins(const std::function<bool(const std::wstring& image)>& is, UINT exitCode) {
+  quorvane::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (snapshot.get() == INVALID_HANDLE_VALUE) {
+    snapshot.release();
+    Fail(__FILE__, __LINE__, "no process snapshot: stand-ins may be left running");
+    return 0;
+  }
+  int ended = 0;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+    if (entry.th32ParentProcessID != GetCurrentProcessId()) continue;
+    quorvane::UniqueHandle process(
+        OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+    if (!process) continue;
+    std::wstring image(32768, L'\0');
+    DWORD size = static_cast<DWORD>(image.size());
+    if (!QueryFullProcessImageNameW(process.get(), 0, image.data(), &size)) continue;
+    image.resize(size);
+    if (!is(image)) continue;
+    if (TerminateProcess(process.get(), exitCode)) ++ended;
+    WaitForSingleObject(process.get(), 10000);
+  }
+  return ended;
 }
 
 }  // namespace check

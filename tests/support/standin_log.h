@@ -3,6 +3,9 @@
 // the stand-in vt.exe writes.
 #pragma once
 
+#include <windows.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,5 +41,11 @@ struct VolumeEntry {
 // The entries of a volume written by the stand-in vt.exe, in the order they were added;
 // empty when the file does not exist. Throws std::runtime_error when it cannot be read.
 std::vector<VolumeEntry> ReadStandinVolume(const std::wstring& path);
+
+// Ends the processes this process started that are still running and whose executable (its
+// full path) `is` accepts, each gone before this returns, so that nobody replaces or deletes a
+// running executable; how many were ended. The launcher never ends a tool, but a test must not
+// leave a "hung" stand-in behind it.
+int EndStandins(const std::function<bool(const std::wstring& image)>& is, UINT exitCode);
 
 }  // namespace check
