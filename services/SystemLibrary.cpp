@@ -19,6 +19,12 @@ void NarrowDllSearch() {
     narrow(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // Everywhere: not the current folder either, which is the game folder when started from it.
   SetDllDirectoryW(L"");
+  // A DLL that Windows' own DLLs load by name later, on first use, through a path of their own
+  // that the narrowing above does not reach everywhere (Wine's delay-loading; systems without
+  // SetDefaultDllDirectories): loaded now from the system folder, it is found already loaded
+  // then, wherever it would have been looked for. uxtheme.dll takes msimg32.dll as it first
+  // draws a themed control. Every Windows has msimg32.dll; a failure here changes nothing.
+  LoadSystemLibrary(L"msimg32.dll");
 }
 
 HMODULE LoadSystemLibrary(const wchar_t* name) {

@@ -7,8 +7,9 @@
 
 namespace quorvane {
 
-// Narrows the DLL search of the whole process to the system folder, before anything else
-// loads. Called first thing at start-up.
+// Narrows the DLL search of the whole process to the system folder, and loads from there the
+// DLLs that Windows' own load by name later, before anything else loads. Called first thing
+// at start-up.
 void NarrowDllSearch();
 
 // Loads a DLL of Windows' own from the system folder, and from nowhere else; null when it is
