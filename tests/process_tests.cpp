@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <string>
 #include <vector>
@@ -59,8 +60,7 @@ HWND FindControl(HWND top, int id) {
 // One running Quorvane.exe, started from a folder that is not its own.
 class Program {
  public:
-  Program() {
-    const std::wstring exe = kFolder + L"Quorvane.exe";
+  explicit Program(const std::wstring& exe = kFolder + L"Quorvane.exe") {
     const std::wstring elsewhere = check::ScratchFolder(L"elsewhere");
     std::wstring commandLine = L"\"" + exe + L"\"";
     STARTUPINFOW si{};
@@ -75,6 +75,7 @@ class Program {
     CloseHandle(pi_.hProcess);
   }
   HWND main() const { return main_; }
+  DWORD id() const { return pi_.dwProcessId; }
   HWND about() const { return FindTopWindow(pi_.dwProcessId, L"QuorvaneAbout"); }
   HWND messageBox() const { return FindTopWindow(pi_.dwProcessId, L"#32770"); }
   HWND control(int id) const { return FindControl(main_, id); }
@@ -163,4 +164,86 @@ TEST(process, tools_start_in_the_program_folder_and_outlive_the_program) {
   CHECK_EQ(runs[0].workingFolder, folder);
   CHECK_EQ(runs[0].crtArgs.at(3), kFolder + L"red.larmor.bmp");
   CHECK(check::FileExists(kFolder + L"red.larmor.bmp"));
+}
+
+// DLLs Windows does not count among its known DLLs, which Quorvane, or what it loads as a
+// request runs, may load by name: each would first be looked for in the program's folder.
+// Not version.dll nor uxtheme.dll: Wine's own user32 and comctl32 load those before the
+// program's first line runs (the import check stands for them).
+constexpr const wchar_t* kPlanted[] = {L"msimg32", L"dwmapi",  L"windowscodecs", L"propsys",
+                                       L"oleacc",  L"winmm",   L"explorerframe", L"msacm32"};
+
+// Wine takes its own build of a DLL it has before one on disk, wherever that lies, unless told
+// otherwise; Windows always takes the one on disk. While this lives, Quorvane.exe, and only it
+// (not the tools it starts), is run with Windows' choice for the planted names. Wine reads this
+// from the registry: WINEDLLOVERRIDES in a child's environment is replaced by the parent's.
+class PreferringPlanted {
+ public:
+  PreferringPlanted() {
+    HKEY key = nullptr;
+    REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) ==
+            ERROR_SUCCESS);
+    for (const wchar_t* name : kPlanted) {
+      const std::wstring anywhere = L"*" + std::wstring(name);
+      constexpr wchar_t order[] = L"native,builtin";
+      CHECK(RegSetValueExW(key, anywhere.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(order), sizeof order) ==
+            ERROR_SUCCESS);
+    }
+    RegCloseKey(key);
+  }
+  ~PreferringPlanted() { RegDeleteTreeW(HKEY_CURRENT_USER, kKey); }
+
+ private:
+  static constexpr const wchar_t* kKey = L"Software\\Wine\\AppDefaults\\Quorvane.exe\\DllOverrides";
+};
+
+std::vector<std::wstring> ModulesFrom(DWORD pid, const std::wstring& folder) {
+  std::vector<std::wstring> found;
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+  REQUIRE(snapshot != INVALID_HANDLE_VALUE);
+  MODULEENTRY32W module{};
+  module.dwSize = sizeof module;
+  for (BOOL more = Module32FirstW(snapshot, &module); more; more = Module32NextW(snapshot, &module)) {
+    const std::wstring path = module.szExePath;
+    const size_t slash = path.find_last_of(L'\\');
+    if (slash != std::wstring::npos && slash + 1 == folder.size() &&
+        CompareStringOrdinal(path.c_str(), static_cast<int>(slash + 1), folder.c_str(), -1, TRUE) == CSTR_EQUAL)
+      found.push_back(module.szModule);
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
+TEST(planted, no_dll_in_the_program_folder_runs_through_a_whole_request) {
+  const std::wstring folder = check::ScratchFolder(L"game"), game = folder + L"\\";
+  for (const wchar_t* file : {L"Quorvane.exe", L"makeskin.exe", L"vt.exe"})
+    REQUIRE(CopyFileW((kFolder + file).c_str(), (game + file).c_str(), FALSE));
+  for (const wchar_t* name : kPlanted)
+    REQUIRE(CopyFileW((kFolder + L"planted.dll").c_str(), (game + name + L".dll").c_str(), FALSE));
+  check::WriteFile(game + L"red.bmp", "BM");
+
+  const PreferringPlanted windowsChoice;
+  Program quorvane(game + L"Quorvane.exe");
+  // The shell's word that the taskbar button is made, which Wine's desktop here, without a
+  // taskbar, never sends: the tools' progress is then shown on it, through COM.
+  PostMessageW(quorvane.main(), RegisterWindowMessageW(L"TaskbarButtonCreated"), 0, 0);
+  Press(quorvane.control(kOption1));
+  Press(quorvane.control(kOption4));
+  HWND files = quorvane.control(kFile1);
+  REQUIRE(check::PumpUntil([&] { return check::IndexOf(files, L"red.bmp") >= 0; }));
+  check::Choose(files, check::IndexOf(files, L"red.bmp"));
+  SendMessageW(quorvane.control(kText1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"red"));
+  Press(quorvane.control(kCommand1));
+  // Yes: both tools run.
+  quorvane.answer(L"Add red.larmor.bmp to red.vol?", L"Success", IDYES);
+  REQUIRE(check::PumpUntil([&] { return !check::ReadStandinLog(game + L"vt.log").empty(); }));
+  check::Pump(300);
+
+  CHECK_EQ(ModulesFrom(quorvane.id(), game), std::vector<std::wstring>{L"Quorvane.exe"});
+  PostMessageW(quorvane.main(), WM_CLOSE, 0, 0);
+  CHECK_EQ(quorvane.ended(), 0L);
+  std::vector<std::wstring> markers;
+  for (const std::wstring& name : check::NamesIn(folder))
+    if (name.size() > 4 && name.ends_with(L".ran")) markers.push_back(name);
+  CHECK_EQ(markers, std::vector<std::wstring>{});
 }
