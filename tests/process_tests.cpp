@@ -175,8 +175,9 @@ constexpr const wchar_t* kPlanted[] = {L"msimg32", L"dwmapi",  L"windowscodecs",
 
 // Wine takes its own build of a DLL it has before one on disk, wherever that lies, unless told
 // otherwise; Windows always takes the one on disk. While this lives, Quorvane.exe, and only it
-// (not the tools it starts), is run with Windows' choice for the planted names. Wine reads this
-// from the registry: WINEDLLOVERRIDES in a child's environment is replaced by the parent's.
+// (not the tools it starts), is run with Windows' choice for the planted names. This goes
+// through the registry: a WINEDLLOVERRIDES in a child's environment block is replaced by the
+// one Wine itself was started with.
 class PreferringPlanted {
  public:
   PreferringPlanted() {
