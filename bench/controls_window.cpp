@@ -35,9 +35,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   InitCommonControlsEx(&controls);
   std::wstring error;
   if (!RegisterWindowClass(kClassName, &Procedure, error)) return 1;
-  HWND window =
-      CreateWindowExW(0, kClassName, L"Controls", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
-                      0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+  constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  const RECT place = WindowPlace(kMainClient, kStyle, 0, DpiOf(nullptr));
+  HWND window = CreateWindowExW(0, kClassName, L"Controls", kStyle, place.left, place.top, place.right - place.left,
+                                place.bottom - place.top, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 1;
   const UINT dpi = DpiOf(window);
 

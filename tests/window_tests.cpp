@@ -108,7 +108,7 @@ TEST(window, opens_in_its_initial_state) {
   const LONG style = GetWindowLongW(main, GWL_STYLE);
   CHECK((style & WS_SYSMENU) && (style & WS_CAPTION));
   CHECK(!(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME)));
-  CHECK(SendMessageW(main, WM_GETICON, ICON_BIG, 0) != 0);
+  CHECK(GetClassLongPtrW(main, GCLP_HICON) != 0 && GetClassLongPtrW(main, GCLP_HICONSM) != 0);
 
   // Centred on the primary monitor's work area, give or take rounding.
   RECT frame{}, area{};
@@ -606,7 +606,7 @@ TEST(about, controls_sit_where_they_must) {
   HWND window = AboutWindows().at(0);
   const LONG style = GetWindowLongW(window, GWL_STYLE);
   CHECK((style & WS_SYSMENU) && !(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME)));
-  CHECK(SendMessageW(window, WM_GETICON, ICON_BIG, 0) != 0 && SendMessageW(window, WM_GETICON, ICON_SMALL, 0) != 0);
+  CHECK(GetClassLongPtrW(window, GCLP_HICON) != 0 && GetClassLongPtrW(window, GCLP_HICONSM) != 0);
   RECT client{};
   GetClientRect(window, &client);
   CHECK_EQ(client.right, 248L);

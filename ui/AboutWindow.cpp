@@ -12,11 +12,6 @@ constexpr wchar_t kClassName[] = L"QuorvaneAbout";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kExStyle = 0;
 
-HICON LoadIconSized(int id, int size) {
-  return static_cast<HICON>(
-      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_SHARED));
-}
-
 }  // namespace
 
 AboutWindow::~AboutWindow() {
@@ -45,7 +40,7 @@ bool AboutWindow::Show(std::wstring& error) {
 }
 
 bool AboutWindow::Load(std::wstring& error) {
-  if (!RegisterWindowClass(kClassName, &Window::Procedure, error)) return false;
+  if (!RegisterWindowClass(kClassName, &Window::Procedure, error, IDI_ABOUT)) return false;
   if (!CreateWindowExW(kExStyle, kClassName, L"About", kStyle, 0, 0, 0, 0, nullptr, nullptr,
                        GetModuleHandleW(nullptr), this)) {
     error = LastErrorText(L"Quorvane cannot open the About window");
@@ -53,10 +48,6 @@ bool AboutWindow::Load(std::wstring& error) {
   }
   WindowOpened();
   dpi_ = DpiOf(hwnd_);
-  if (HICON big = LoadIconSized(IDI_ABOUT, GetSystemMetrics(SM_CXICON)))
-    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-  if (HICON small = LoadIconSized(IDI_ABOUT, GetSystemMetrics(SM_CXSMICON)))
-    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
 
   fonts_ = FontSet::For(dpi_);
   if (fonts_ == nullptr) {

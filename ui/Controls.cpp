@@ -60,7 +60,7 @@ RECT WindowRectFor(const RECT& client, DWORD style, DWORD exStyle, UINT dpi) {
   return rect;
 }
 
-bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, std::wstring& error) {
+bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, std::wstring& error, int icon) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = procedure;
@@ -68,14 +68,21 @@ bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, std::wstring& e
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = name;
+  // The class's icons, rather than WM_SETICON on each window: the system shows them from the
+  // window's creation on, and does not convert a default icon first.
+  if (icon != 0) {
+    const auto sized = [&](int size) {
+      return static_cast<HICON>(LoadImageW(wc.hInstance, MAKEINTRESOURCEW(icon), IMAGE_ICON, size, size, LR_SHARED));
+    };
+    wc.hIcon = sized(GetSystemMetrics(SM_CXICON));
+    wc.hIconSm = sized(GetSystemMetrics(SM_CXSMICON));
+  }
   if (RegisterClassExW(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS) return true;
   error = LastErrorText(L"Quorvane cannot register its window class");
   return false;
 }
 
-void PlaceWindow(HWND window, const TwipsRect& client, UINT dpi, const POINT* topLeft) {
-  const DWORD style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
-  const DWORD exStyle = static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE));
+RECT WindowPlace(const TwipsRect& client, DWORD style, DWORD exStyle, UINT dpi, const POINT* topLeft) {
   const RECT frame =
       WindowRectFor(RECT{0, 0, Pixels(client.width, dpi), Pixels(client.height, dpi)}, style, exStyle, dpi);
   const int width = frame.right - frame.left, height = frame.bottom - frame.top;
@@ -89,7 +96,16 @@ void PlaceWindow(HWND window, const TwipsRect& client, UINT dpi, const POINT* to
     if (GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor)) area = monitor.rcWork;
     at = {area.left + (area.right - area.left - width) / 2, area.top + (area.bottom - area.top - height) / 2};
   }
-  SetWindowPos(window, nullptr, at.x, at.y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  return RECT{at.x, at.y, at.x + width, at.y + height};
+}
+
+void PlaceWindow(HWND window, const TwipsRect& client, UINT dpi, const POINT* topLeft) {
+  const RECT place = WindowPlace(client, static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)),
+                                 static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)), dpi, topLeft);
+  const int width = place.right - place.left, height = place.bottom - place.top;
+  RECT now{};
+  if (!GetWindowRect(window, &now) || !EqualRect(&now, &place))
+    SetWindowPos(window, nullptr, place.left, place.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   // The frame the system really drew may differ from what it predicted (a DPI change that
   // has not reached the caption yet): the client area is what must be exact.
   RECT actual{};

@@ -18,12 +18,16 @@ UINT DpiOf(HWND window);
 // AdjustWindowRectEx at a DPI: the window rectangle for a client area.
 RECT WindowRectFor(const RECT& client, DWORD style, DWORD exStyle, UINT dpi);
 
-// Registers a top-level window class of the program's; false with a sentence for the user in
-// `error` when it cannot.
-bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, std::wstring& error);
+// Registers a top-level window class of the program's, its windows showing the icon resource
+// `icon` (none when 0) in both the sizes the system asks for; false with a sentence for the
+// user in `error` when it cannot.
+bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, std::wstring& error, int icon = 0);
 
-// Sizes a top-level window so that its client area is `client` at the DPI, and puts it at
+// The frame of a top-level window of `style` whose client area is `client` at the DPI: at
 // `topLeft`, or centred on the primary monitor's work area when topLeft is null.
+RECT WindowPlace(const TwipsRect& client, DWORD style, DWORD exStyle, UINT dpi, const POINT* topLeft = nullptr);
+
+// Puts a top-level window where WindowPlace says, unless it is there already.
 void PlaceWindow(HWND window, const TwipsRect& client, UINT dpi, const POINT* topLeft = nullptr);
 
 // What a font comes out as on the screen: the face the system picked, its character height

@@ -83,23 +83,19 @@ Quorvane::~Quorvane() {
 
 bool Quorvane::Create(int showCommand, std::wstring& error) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
-  if (!RegisterWindowClass(kClassName, &Window::Procedure, error) || !MakeResultWindow(error)) return false;
+  if (!RegisterWindowClass(kClassName, &Window::Procedure, error, IDI_QUORVANE) || !MakeResultWindow(error))
+    return false;
 
-  // Made hidden on the primary monitor first: its DPI decides the size.
-  if (!CreateWindowExW(kExStyle, kClassName, L"Quorvane", kStyle, 0, 0, 0, 0, nullptr, nullptr, instance,
-                       this)) {
+  // Made hidden where it will show, sized for the system's DPI, which is the primary monitor's
+  // as a rule: the window's own DPI decides, and it is placed again below where that differs.
+  const RECT place = WindowPlace(kMainClient, kStyle, kExStyle, DpiOf(nullptr));
+  if (!CreateWindowExW(kExStyle, kClassName, L"Quorvane", kStyle, place.left, place.top, place.right - place.left,
+                       place.bottom - place.top, nullptr, nullptr, instance, this)) {
     error = LastErrorText(L"Quorvane cannot open its window");
     return false;
   }
   WindowOpened();
   dpi_ = DpiOf(hwnd_);
-
-  const int iconSize = GetSystemMetrics(SM_CXICON);
-  if (HICON icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUORVANE), IMAGE_ICON,
-                                                 iconSize, iconSize, LR_SHARED))) {
-    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-  }
 
   // The program folder is read before the lists are made, here on this thread: filled as
   // they are made, they need no worker, and start-up waits for no other thread.
@@ -130,7 +126,7 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
   skins_ = std::make_unique<SkinRequest>(state_, static_cast<SkinsView&>(*this), *prompts_, *launcher_);
   volumes_ = std::make_unique<VolumeRequest>(state_, static_cast<VolumesView&>(*this), *prompts_, *launcher_);
 
-  PlaceWindow(hwnd_, kMainClient, dpi_);
+  PlaceWindow(hwnd_, kMainClient, dpi_);  // a window made where it belongs stays there
 
   LetDropsThrough();
   ShowWindow(hwnd_, showCommand);
