@@ -56,7 +56,7 @@ class FolderWatch {
 
  private:
   std::shared_ptr<Shared> shared_;
-  std::vector<std::unique_ptr<Dir>> dirs_;
+  std::vector<std::shared_ptr<Dir>> dirs_;
 };
 
 }  // namespace quorvane
