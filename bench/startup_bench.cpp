@@ -171,8 +171,8 @@ TEST(startup, to_an_idle_window_and_memory_against_a_bare_window) {
            " controls made by the program's own code, nothing read or filled; bench/controls_window.cpp) "
            "starts in " +
            bench::Ms(tControls) + ", " + bench::Fixed(controlsToBare, 2) +
-           " times the bare window; Quorvane's own work (icon, font choice, reading its folder into its "
-           "lists, the requests) "
+           " times the bare window; Quorvane's own work (the DLL search narrowed, its icons, the results "
+           "window, its folder read into its lists and watched, the requests) "
            "adds " +
            bench::Ms(t - tControls) + " to that (" + bench::Fixed(toControls, 2) + " times).",
        "Private bytes: PrivateUsage, or where the system leaves it empty (Wine) the commit charge "
