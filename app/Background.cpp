@@ -4,7 +4,6 @@
 #include <atomic>
 
 #include "app/FolderListing.h"
-#include "services/Handles.h"
 #include "services/ResultWindow.h"
 
 namespace quorvane {
@@ -146,8 +145,6 @@ class Watcher {
       while (dir->reading) SleepConditionVariableSRW(&ended_, &lock_, INFINITE, 0);
     std::erase_if(dirs_, [](const auto& dir) { return dir->stopping; });
     ReleaseSRWLockExclusive(&lock_);
-    // A settle time shorter than the one waited for is no longer there to wait for.
-    PostQueuedCompletionStatus(port_, 0, 0, nullptr);
   }
 
  private:
