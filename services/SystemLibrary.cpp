@@ -3,19 +3,11 @@
 #include <string>
 
 namespace quorvane {
-namespace {
-
-template <typename F>
-F Kernel32Function(const char* name) {
-  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
-}
-
-}  // namespace
 
 void NarrowDllSearch() {
   // Windows 8 and later, and Windows 7 with its update KB2533623: the system folder only.
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  if (auto narrow = Kernel32Function<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories"))
+  if (auto narrow = SystemFunction<SetDefaultDllDirectoriesFn>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"))
     narrow(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // Everywhere: not the current folder either, which is the game folder when started from it.
   SetDllDirectoryW(L"");

@@ -16,4 +16,12 @@ void NarrowDllSearch();
 // not there (the reason is then in GetLastError).
 HMODULE LoadSystemLibrary(const wchar_t* name);
 
+// A function of a DLL already loaded (by LoadSystemLibrary, or one of Windows' own that every
+// process has), as F; null when the module is null or has no such function, as on a system
+// older than the function.
+template <typename F>
+F SystemFunction(HMODULE module, const char* name) {
+  return module == nullptr ? nullptr : reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
 }  // namespace quorvane

@@ -15,7 +15,7 @@ namespace {
 // systems, which then get the system DPI.
 template <typename F>
 F User32Function(const char* name) {
-  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+  return SystemFunction<F>(GetModuleHandleW(L"user32.dll"), name);
 }
 
 // EnableThemeDialogTexture, from uxtheme.dll in the system folder. Windows does not count
@@ -24,10 +24,7 @@ F User32Function(const char* name) {
 using ThemeDialogTextureFn = HRESULT(WINAPI*)(HWND, DWORD);
 ThemeDialogTextureFn ThemeDialogTexture() {
   static const ThemeDialogTextureFn function = [] {
-    HMODULE module = LoadSystemLibrary(L"uxtheme.dll");
-    return module == nullptr ? nullptr
-                             : reinterpret_cast<ThemeDialogTextureFn>(
-                                   reinterpret_cast<void*>(GetProcAddress(module, "EnableThemeDialogTexture")));
+    return SystemFunction<ThemeDialogTextureFn>(LoadSystemLibrary(L"uxtheme.dll"), "EnableThemeDialogTexture");
   }();
   return function;
 }

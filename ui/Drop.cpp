@@ -24,8 +24,8 @@ const ShellDrops* Shell() {
   static const ShellDrops functions = [] {
     ShellDrops f;
     if (HMODULE shell = LoadSystemLibrary(L"shell32.dll")) {
-      f.query = reinterpret_cast<decltype(f.query)>(reinterpret_cast<void*>(GetProcAddress(shell, "DragQueryFileW")));
-      f.finish = reinterpret_cast<decltype(f.finish)>(reinterpret_cast<void*>(GetProcAddress(shell, "DragFinish")));
+      f.query = SystemFunction<decltype(f.query)>(shell, "DragQueryFileW");
+      f.finish = SystemFunction<decltype(f.finish)>(shell, "DragFinish");
     }
     return f;
   }();
@@ -63,8 +63,7 @@ void Quorvane::LetDropsThrough() {
   // A Quorvane started elevated gets no messages from a program that is not, a normal Explorer
   // among them, unless it lets the drop's messages through (Windows 7 and later).
   using FilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-  const auto filter = reinterpret_cast<FilterFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx")));
+  const auto filter = SystemFunction<FilterFn>(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx");
   if (filter != nullptr)
     for (UINT message : {UINT{WM_DROPFILES}, UINT{WM_COPYDATA}, UINT{0x0049} /* WM_COPYGLOBALDATA */})
       filter(hwnd_, message, 1 /* MSGFLT_ALLOW */, nullptr);

@@ -28,10 +28,8 @@ void ShowTaskbarProgress(HWND mainWindow) {
     using CoCreateInstanceFn = HRESULT(WINAPI*)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
     const HMODULE ole = LoadSystemLibrary(L"ole32.dll");
     if (ole == nullptr) return;
-    const auto initialize =
-        reinterpret_cast<CoInitializeExFn>(reinterpret_cast<void*>(GetProcAddress(ole, "CoInitializeEx")));
-    const auto create =
-        reinterpret_cast<CoCreateInstanceFn>(reinterpret_cast<void*>(GetProcAddress(ole, "CoCreateInstance")));
+    const auto initialize = SystemFunction<CoInitializeExFn>(ole, "CoInitializeEx");
+    const auto create = SystemFunction<CoCreateInstanceFn>(ole, "CoCreateInstance");
     if (initialize == nullptr || create == nullptr) return;
     const HRESULT com = initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     if (FAILED(com) && com != RPC_E_CHANGED_MODE) return;
