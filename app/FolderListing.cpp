@@ -25,10 +25,13 @@ HANDLE FindFirst(const std::wstring& search, WIN32_FIND_DATAW& data) {
   return find;
 }
 
-// Reads `folder`'s names that `pattern` admits, into `folders` and `files` (either may be
-// null: those are not wanted). The error is ERROR_SUCCESS when the whole folder was read.
-DWORD ReadFolder(const std::wstring& folder, const std::wstring& pattern, NameList* folders, NameList* files) {
-  const std::wstring search = JoinPath(SystemForm(folder, 1 + pattern.size()), pattern);
+// Reads `folder`'s subfolders into `folders` and its files that `pattern` admits into `files`
+// (either may be null: those are not wanted). The error is ERROR_SUCCESS when the whole folder
+// was read. The system is asked for every name and the pattern is matched here, on the long
+// names: asked for "*.bmp", the system also gives names whose 8.3 alias alone matches, such
+// as "skin.bmp~" (alias "SKINBM~1.BMP").
+DWORD ReadFolder(const std::wstring& folder, std::wstring_view pattern, NameList* folders, NameList* files) {
+  const std::wstring search = JoinPath(SystemForm(folder, 2), L"*");
   WIN32_FIND_DATAW data;
   UniqueFind find(FindFirst(search, data));
   DWORD error = ERROR_SUCCESS;
@@ -42,8 +45,11 @@ DWORD ReadFolder(const std::wstring& folder, const std::wstring& pattern, NameLi
       const std::wstring_view name = data.cFileName;
       if (name.empty() || name == L"." || name == L"..") continue;
       if (data.dwFileAttributes & kUnwanted) continue;
-      NameList* into = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? folders : files;
-      if (into != nullptr) into->names.emplace_back(name);
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (folders != nullptr) folders->names.emplace_back(name);
+      } else if (files != nullptr && PatternAdmits(pattern, name)) {
+        files->names.emplace_back(name);
+      }
     } while (FindNextFileW(find.get(), &data));
     error = GetLastError();
     if (error == ERROR_NO_MORE_FILES) error = ERROR_SUCCESS;
@@ -73,17 +79,6 @@ std::optional<DiskEntry> LookUp(const std::wstring& path) {
     return std::nullopt;
   }
   return DiskEntry{data.cFileName, data.dwFileAttributes};
-}
-
-bool FolderIsEmpty(const std::wstring& folder) {
-  WIN32_FIND_DATAW data;
-  UniqueFind find(FindFirst(JoinPath(SystemForm(folder, 2), L"*"), data));
-  if (!find) return GetLastError() == ERROR_FILE_NOT_FOUND;
-  do {
-    const std::wstring_view name = data.cFileName;
-    if (name != L"." && name != L"..") return false;
-  } while (FindNextFileW(find.get(), &data));
-  return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
 bool FolderExists(const std::wstring& folder) {
@@ -119,6 +114,25 @@ FolderContents ListFolder(const std::wstring& folder) {
   FolderContents contents;
   ReadFolder(folder, L"*", &contents.folders, &contents.files);
   return contents;
+}
+
+namespace {
+
+class Disk final : public FolderReader {
+ public:
+  FolderChain Chain(const std::wstring& wanted, const std::wstring& root) const override {
+    return ListFolderChain(wanted, root);
+  }
+  NameList Files(const std::wstring& folder, const std::wstring& pattern) const override {
+    return ListFiles(folder, pattern);
+  }
+};
+
+}  // namespace
+
+const FolderReader& DiskReader() {
+  static const Disk disk;
+  return disk;
 }
 
 NameList Admitted(const NameList& files, std::wstring_view pattern) {

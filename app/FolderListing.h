@@ -22,9 +22,6 @@ struct DiskEntry {
 };
 std::optional<DiskEntry> LookUp(const std::wstring& path);
 
-// Whether a folder holds nothing at all, hidden or not; false when it cannot be read.
-bool FolderIsEmpty(const std::wstring& folder);
-
 // Whether a folder is there. A folder that is there but cannot be read still counts.
 bool FolderExists(const std::wstring& folder);
 
@@ -42,8 +39,8 @@ struct NameList {
 // The folder's subfolders, without "." and "..", and without hidden or system folders.
 NameList ListSubfolders(const std::wstring& folder);
 
-// The folder's files that `pattern` admits as Windows matches names, without folders and
-// without hidden or system files.
+// The folder's files whose long names `pattern` admits, without folders and without hidden or
+// system files.
 NameList ListFiles(const std::wstring& folder, const std::wstring& pattern);
 
 // A folder's subfolders and files (as ListSubfolders and ListFiles with "*"), from one read.
@@ -79,5 +76,19 @@ FolderChain ListFolderChain(const std::wstring& wanted, const std::wstring& root
 // The chain for `current` (which exists) under `root`, with `current`'s subfolders as given,
 // or read here when `subfolders` is null.
 FolderChain ChainWith(const std::wstring& current, const std::wstring& root, const NameList* subfolders);
+
+// How the panes read the disk; tests put a folder tree of their own in its place. Called on
+// workers, so it keeps no state of its own.
+class FolderReader {
+ public:
+  virtual ~FolderReader() = default;
+  // As ListFolderChain.
+  virtual FolderChain Chain(const std::wstring& wanted, const std::wstring& root) const = 0;
+  // As ListFiles.
+  virtual NameList Files(const std::wstring& folder, const std::wstring& pattern) const = 0;
+};
+
+// The disk itself.
+const FolderReader& DiskReader();
 
 }  // namespace quorvane

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "paths/PathRules.h"
-#include "services/ResultWindow.h"
 
 namespace quorvane {
 namespace {
@@ -167,28 +166,6 @@ PreviewImage Decode(std::uint64_t fileBytes, const ReadFn& read, int box, const 
 // (it stops at its next step once it is stale), so that their memory never adds up.
 SRWLOCK g_decoding = SRWLOCK_INIT;
 
-struct Job {
-  std::wstring path;
-  int box;
-  PreviewSystem system;
-  std::shared_ptr<std::atomic<unsigned>> latest;
-  unsigned generation;
-  std::function<void(PreviewImage&)> done;
-};
-
-void CALLBACK RunJob(PTP_CALLBACK_INSTANCE, void* context) {
-  std::unique_ptr<Job> job(static_cast<Job*>(context));
-  const auto stale = [&job] { return job->latest->load() != job->generation; };
-  if (stale()) return;  // a newer one came meanwhile: not read
-  AcquireSRWLockExclusive(&g_decoding);
-  auto image = std::make_shared<PreviewImage>(stale() ? PreviewImage{} : ReadPreview(job->path, job->box, job->system, stale));
-  ReleaseSRWLockExclusive(&g_decoding);
-  image->path = job->path;
-  PostResult([image, latest = job->latest, generation = job->generation, done = std::move(job->done)] {
-    if (latest->load() == generation) done(*image);
-  });
-}
-
 }  // namespace
 
 std::optional<BitmapFacts> CheckBitmap(std::span<const std::uint8_t> head, std::uint64_t fileBytes) {
@@ -334,16 +311,18 @@ PreviewImage ReadPreview(const std::wstring& path, int box, const PreviewSystem&
 }
 
 void PreviewReader::Read(const std::wstring& path, int box, std::function<void(PreviewImage&)> done) {
-  const unsigned generation = ++*latest_;
-  auto job = std::make_unique<Job>(Job{path, box, system_, latest_, generation, std::move(done)});
-  if (TrySubmitThreadpoolCallback(&RunJob, job.get(), nullptr)) {
-    job.release();
-    return;
-  }
+  auto work = [path, box, system = system_](const Stale& stale) {
+    AcquireSRWLockExclusive(&g_decoding);
+    PreviewImage image = stale() ? PreviewImage{} : ReadPreview(path, box, system, stale);
+    ReleaseSRWLockExclusive(&g_decoding);
+    image.path = path;
+    return image;
+  };
+  if (reads_.Start(work, done)) return;
   // No worker to be had: the preview says the file cannot be shown rather than stall the window.
   PreviewImage image;
   image.path = path;
-  job->done(image);
+  done(image);
 }
 
 }  // namespace quorvane

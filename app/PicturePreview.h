@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,6 +13,7 @@
 #include <string>
 
 #include "services/Handles.h"
+#include "services/Jobs.h"
 
 namespace quorvane {
 
@@ -85,25 +85,24 @@ PreviewImage DecodePicture(std::span<const std::uint8_t> file, int box, const Pr
 PreviewImage ReadPreview(const std::wstring& path, int box, const PreviewSystem& system = {},
                          const std::function<bool()>& stale = {});
 
-// Reads pictures for previews on the thread pool, one at a time as far as the user sees: only
+// Reads pictures for previews in the background, one at a time as far as the user sees: only
 // the newest request is shown, and older ones not yet read are dropped unread. One picture is
 // decoded at a time in the whole process, so that previews asked for in a row never hold
 // their memory side by side.
 class PreviewReader {
  public:
   explicit PreviewReader(PreviewSystem system = {}) : system_(system) {}
-  ~PreviewReader() { Cancel(); }
   PreviewReader(const PreviewReader&) = delete;
   PreviewReader& operator=(const PreviewReader&) = delete;
 
   // Reads `path` as ReadPreview does. `done` runs on the interface thread, through the results
   // window, unless a newer Read or a Cancel came first.
   void Read(const std::wstring& path, int box, std::function<void(PreviewImage&)> done);
-  void Cancel() { ++*latest_; }
+  void Cancel() { reads_.Cancel(); }
 
  private:
   PreviewSystem system_;
-  std::shared_ptr<std::atomic<unsigned>> latest_ = std::make_shared<std::atomic<unsigned>>(0);
+  JobLane reads_;
 };
 
 }  // namespace quorvane

@@ -1,8 +1,10 @@
-// A large folder: a file list filled from 50,000 BMPs by FileListBox::SetPath against the
+// A large folder: a file list filled from 50,000 BMPs by FilePane::SetPath against the
 // system's own LB_DIR filling a list box of the same style from the same folder, and how long
 // the interface thread stops answering while each fills. And a burst: 10,000 pictures made in
 // the folder a watching pane shows, and how long the interface stops answering meanwhile.
 #include <windows.h>
+
+#include <thread>
 
 #include <algorithm>
 #include <atomic>
@@ -11,9 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "app/Background.h"
-#include "app/FileListBox.h"
-#include "app/FolderListBox.h"
+#include "app/FilePane.h"
+#include "app/FolderPane.h"
+#include "services/Jobs.h"
+#include "ui/FileList.h"
+#include "ui/FolderList.h"
 #include "bench/bench.h"
 #include "tests/support/check.h"
 
@@ -69,13 +73,13 @@ class BenchWindow {
     HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     for (int i = 0; i < 2; ++i) {
       lists[i] = CreateWindowExW(
-          quorvane::FileListBox::ExStyle(), L"LISTBOX", nullptr, quorvane::FileListBox::Style(), 10 + 270 * i,
+          quorvane::ui::FileList::ExStyle(), L"LISTBOX", nullptr, quorvane::ui::FileList::Style(), 10 + 270 * i,
           10, 260, 360, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(100 + i)), wc.hInstance, nullptr);
       if (lists[i] == nullptr) throw std::runtime_error("cannot create a list box");
       SendMessageW(lists[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
-    folders = CreateWindowExW(quorvane::FolderListBox::ExStyle(), L"LISTBOX", nullptr,
-                              quorvane::FolderListBox::Style(), 10, 375, 530, 30, hwnd,
+    folders = CreateWindowExW(quorvane::ui::FolderList::ExStyle(), L"LISTBOX", nullptr,
+                              quorvane::ui::FolderList::Style(), 10, 375, 530, 30, hwnd,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(102)), wc.hInstance, nullptr);
     if (folders == nullptr) throw std::runtime_error("cannot create a list box");
     check::Pump(50);
@@ -95,7 +99,7 @@ class BenchWindow {
   HWND hwnd = nullptr;
   HWND lists[2] = {};
   HWND folders = nullptr;  // for a folder list, which watches the pane's folder
-  quorvane::FolderListBox* dir = nullptr;
+  quorvane::ui::FolderList* dir = nullptr;
   std::vector<double> ticks;
 
  private:
@@ -164,7 +168,7 @@ Fill FillWithLbDir(BenchWindow& w, const std::wstring& folder) {
   return got;
 }
 
-Fill FillWithFileList(BenchWindow& w, quorvane::FileListBox& files, const std::wstring& folder,
+Fill FillWithFileList(BenchWindow& w, quorvane::FilePane& files, const std::wstring& folder,
                       const std::wstring& empty) {
   files.SetPath(empty);
   RunUntil([&] { return !files.Filling(); });
@@ -177,7 +181,7 @@ Fill FillWithFileList(BenchWindow& w, quorvane::FileListBox& files, const std::w
   const double end = bench::NowMs();
   got.ms = end - start;
   got.longest = w.StopProbe(start, end);
-  if (files.Names().size() != size_t{kFiles} || SendMessageW(files.Handle(), LB_GETCOUNT, 0, 0) != kFiles)
+  if (files.Names().size() != size_t{kFiles} || SendMessageW(w.lists[0], LB_GETCOUNT, 0, 0) != kFiles)
     check::Fail(__FILE__, __LINE__, "FileListBox listed " + std::to_string(files.Names().size()) + " files");
   return got;
 }
@@ -186,13 +190,13 @@ LRESULT Count(HWND list) { return SendMessageW(list, LB_GETCOUNT, 0, 0); }
 
 // One burst: kBurst pictures made by another thread, as fast as it can, in the folder the pane
 // shows and watches; until the list shows them all. Then deleted again, unwatched.
-Fill Burst(BenchWindow& w, quorvane::FolderListBox& dir, quorvane::FileListBox& files, const std::wstring& folder) {
+Fill Burst(BenchWindow& w, quorvane::FolderPane& dir, quorvane::FilePane& files, const std::wstring& folder) {
   std::atomic<int> made{0};
   std::atomic<bool> done{false};
   w.StartProbe();
   Fill got;
   const double start = bench::NowMs();
-  const bool started = quorvane::RunOnWorker([&] {
+  std::thread maker([&] {
     for (int i = 0; i < kBurst; ++i) {
       wchar_t name[32];
       std::swprintf(name, 32, L"\\burst%05d.bmp", i);
@@ -205,21 +209,21 @@ Fill Burst(BenchWindow& w, quorvane::FolderListBox& dir, quorvane::FileListBox& 
     }
     done = true;
   });
-  if (!started) check::Abort(__FILE__, __LINE__, "no worker to make the files");
-  RunUntil([&] { return done && Count(files.Handle()) == made && !files.Filling() && quorvane::ListsSettled(); });
+  RunUntil([&] { return done && Count(w.lists[0]) == made && !files.Filling() && quorvane::BackgroundSettled(); });
+  maker.join();
   const double end = bench::NowMs();
   got.ms = end - start;
   got.longest = w.StopProbe(start, end);
   if (made != kBurst) check::Fail(__FILE__, __LINE__, "only " + std::to_string(made.load()) + " files were made");
 
-  dir.StopWatching();
+  dir.Follow(false);
   for (int i = 0; i < kBurst; ++i) {
     wchar_t name[32];
     std::swprintf(name, 32, L"\\burst%05d.bmp", i);
     DeleteFileW((folder + name).c_str());
   }
-  dir.StartWatching();
-  RunUntil([&] { return Count(files.Handle()) == 0 && quorvane::ListsSettled(); });
+  dir.Follow(true);
+  RunUntil([&] { return Count(w.lists[0]) == 0 && quorvane::BackgroundSettled(); });
   return got;
 }
 
@@ -228,20 +232,22 @@ Fill Burst(BenchWindow& w, quorvane::FolderListBox& dir, quorvane::FileListBox& 
 TEST(folder, burst_of_10000_pictures_in_a_shown_folder) {
   const std::wstring folder = check::ScratchFolder(L"burst");
   BenchWindow w;
-  quorvane::FolderListBox dir;
-  quorvane::FileListBox files(L"*.bmp");
-  w.dir = &dir;
-  REQUIRE(dir.Attach(w.folders));
-  REQUIRE(files.Attach(w.lists[0]));
+  quorvane::FolderPane dir;
+  quorvane::FilePane files(L"*.bmp");
+  quorvane::ui::FolderList dirList;
+  quorvane::ui::FileList fileList;
+  w.dir = &dirList;
+  REQUIRE(dirList.Attach(w.folders, dir));
+  REQUIRE(fileList.Attach(w.lists[0], files));
   const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  dir.SetFont(font);
-  files.SetFont(font);
+  dirList.SetFont(font);
+  fileList.SetFont(font);
   // Wired as the main window wires a pane of the page it shows.
   dir.onChange = [&] { files.SetPath(dir.Path()); };
   dir.onContentChange = [&] { files.Refresh(); };
+  dir.Follow(true);
   REQUIRE(dir.SetPath(folder));
-  dir.StartWatching();
-  RunUntil([&] { return quorvane::ListsSettled(); });
+  RunUntil([&] { return quorvane::BackgroundSettled(); });
 
   std::vector<double> ms, longest;
   for (int run = 0; run < kBurstRuns; ++run) {
@@ -252,7 +258,7 @@ TEST(folder, burst_of_10000_pictures_in_a_shown_folder) {
   std::printf("  burst (ms):");
   for (size_t i = 0; i < ms.size(); ++i) std::printf(" %.0f/%.0f", ms[i], longest[i]);
   std::printf("\n");
-  dir.StopWatching();
+  dir.Follow(false);
   const double pause = bench::Median(longest);
   const std::vector<bench::Row> rows{
       {"Longest pause of the interface while 10,000 files are made in a shown folder", bench::Ms(pause), "-", "-",
@@ -273,9 +279,10 @@ TEST(folder, fill_from_50000_pictures_against_lb_dir) {
   const std::wstring folder = LargeFolder();
   const std::wstring empty = check::ScratchFolder(L"empty");
   BenchWindow w;
-  quorvane::FileListBox files(L"*.bmp");
-  REQUIRE(files.Attach(w.lists[0]));
-  files.SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+  quorvane::FilePane files(L"*.bmp");
+  quorvane::ui::FileList fileList;
+  REQUIRE(fileList.Attach(w.lists[0], files));
+  fileList.SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
 
   // Once each first: the first reading of a folder also fills the system's caches.
   FillWithLbDir(w, folder);

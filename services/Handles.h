@@ -37,6 +37,13 @@ struct KernelHandleTraits {
   static HANDLE Invalid() { return nullptr; }
   static void Close(HANDLE h) { CloseHandle(h); }
 };
+// CreateFileW fails with INVALID_HANDLE_VALUE, not null; its owner takes either as empty.
+struct FileHandleTraits {
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) {
+    if (h != nullptr) CloseHandle(h);
+  }
+};
 struct FindHandleTraits {
   static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
   static void Close(HANDLE h) { FindClose(h); }
@@ -53,12 +60,81 @@ struct IconTraits {
   static HICON Invalid() { return nullptr; }
   static void Close(HICON h) { DestroyIcon(h); }
 };
+struct BrushTraits {
+  static HBRUSH Invalid() { return nullptr; }
+  static void Close(HBRUSH h) { DeleteObject(h); }
+};
+struct MemoryDcTraits {
+  static HDC Invalid() { return nullptr; }
+  static void Close(HDC h) { DeleteDC(h); }
+};
 
-// CreateFileW's failure value is INVALID_HANDLE_VALUE, not null: check it before wrapping.
-using UniqueHandle = Owned<HANDLE, KernelHandleTraits>;
+using UniqueHandle = Owned<HANDLE, KernelHandleTraits>;  // processes, threads, events, ports
+using UniqueFile = Owned<HANDLE, FileHandleTraits>;      // CreateFileW: files and folders
 using UniqueFind = Owned<HANDLE, FindHandleTraits>;      // FindFirstFileExW
 using UniqueFont = Owned<HFONT, FontTraits>;
 using UniqueIcon = Owned<HICON, IconTraits>;
 using UniqueBitmap = Owned<HBITMAP, BitmapTraits>;
+using UniqueBrush = Owned<HBRUSH, BrushTraits>;
+using UniqueMemoryDc = Owned<HDC, MemoryDcTraits>;       // CreateCompatibleDC
+
+// A window's device context, from GetDC, released with it.
+class ScopedGetDc {
+ public:
+  explicit ScopedGetDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+  ~ScopedGetDc() {
+    if (dc_ != nullptr) ReleaseDC(window_, dc_);
+  }
+  ScopedGetDc(const ScopedGetDc&) = delete;
+  ScopedGetDc& operator=(const ScopedGetDc&) = delete;
+  HDC get() const { return dc_; }
+  explicit operator bool() const { return dc_ != nullptr; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+// An object selected into a device context, the one it replaced put back when this ends.
+// Selecting null, or into a null context, does nothing.
+class ScopedSelect {
+ public:
+  ScopedSelect(HDC dc, HGDIOBJ object)
+      : dc_(dc), old_(dc != nullptr && object != nullptr ? SelectObject(dc, object) : nullptr) {}
+  ~ScopedSelect() {
+    if (old_ != nullptr && old_ != HGDI_ERROR) SelectObject(dc_, old_);
+  }
+  ScopedSelect(const ScopedSelect&) = delete;
+  ScopedSelect& operator=(const ScopedSelect&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
+// A COM interface pointer, released when it ends.
+template <typename T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ~ComPtr() { reset(); }
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  T* get() const { return object_; }
+  T* operator->() const { return object_; }
+  explicit operator bool() const { return object_ != nullptr; }
+  // Where a creating call puts the pointer; whatever was held is released first.
+  void** put() {
+    reset();
+    return reinterpret_cast<void**>(&object_);
+  }
+  void reset() {
+    if (object_ != nullptr) object_->Release();
+    object_ = nullptr;
+  }
+
+ private:
+  T* object_ = nullptr;
+};
 
 }  // namespace quorvane

@@ -36,6 +36,7 @@ class MessageBoxPrompts final : public Prompts {
   explicit MessageBoxPrompts(HWND owner) : owner_(owner) {}
   int ShowPrompt(const std::wstring& text, const std::wstring& title, UINT style) override;
 
+  void SetOwner(HWND owner) { owner_ = owner; }
   // The owner window has closed while runs go on: warnings still show, without an owner, but
   // no question is asked any more (the answer is 0, which no caller takes for a Yes).
   void OwnerClosed() { owner_ = nullptr, closed_ = true; }

@@ -1,6 +1,7 @@
 // Where work done away from the interface thread comes back. Workers (folder reads, folder
 // watches, the waits on started tools) never touch a window; they post their result here,
-// and the interface thread applies it between events, like any other message.
+// and the interface thread applies it between events, like any other message, in the order
+// the results were posted.
 //
 // The window is message-only and lives until the program ends: it outlives the main window,
 // so that runs still waiting their turn when that closes are started and reported all the
@@ -10,6 +11,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace quorvane {
@@ -18,16 +20,28 @@ namespace quorvane {
 // for the user in `error`, when it cannot be made.
 bool MakeResultWindow(std::wstring& error);
 
-// The window; null before it is made.
-HWND ResultWindow();
+// One result on its way to the interface thread. It can be made ahead, where allocating is
+// allowed, and posted later from where it is not (a wait callback that must not fail).
+struct PostedResult {
+  std::function<void()> apply;
+  PostedResult* next = nullptr;  // the queue's own
+};
 
-// From any thread: `apply` runs on the interface thread, between events. False when it cannot
-// be posted (no window, or a queue that stays full); `apply` is then dropped, never run.
-bool PostResult(std::function<void()> apply);
+// From any thread: `result` runs on the interface thread, between events. A result is never
+// dropped: it waits in the queue until the window can be told, and runs with the next result
+// that gets through, or at the latest when the program ends (RunWaitingResults).
+void PostResult(std::unique_ptr<PostedResult> result);
+void PostResult(std::function<void()> apply);
+// The same, `delayMs` from now (through a timer of the thread pool; at once when none can be
+// had).
+void PostResultLater(std::function<void()> apply, DWORD delayMs);
 
-// What a message of the caller's own posted to ResultWindow() does, for posters that cannot
-// allocate (a wait callback that must not fail): `handler` gets its wParam and lParam on the
-// interface thread. An empty handler stops listening. Messages nobody listens for are dropped.
-void ListenForResult(UINT message, std::function<void(WPARAM, LPARAM)> handler);
+// On the interface thread: runs every result still waiting, in order. The program's last
+// step, so that nothing posted is lost when it ends.
+void RunWaitingResults();
+
+// Results posted and not yet taken in to run: none means everything posted so far has been
+// applied, or is being applied now.
+bool ResultsWaiting();
 
 }  // namespace quorvane

@@ -9,6 +9,7 @@
 
 #include "paths/PathRules.h"
 #include "services/Handles.h"
+#include "services/ResultWindow.h"
 #include "services/WinError.h"
 
 namespace quorvane {
@@ -80,15 +81,14 @@ OutputState LookAt(const std::wstring& fullPath) {
   const std::wstring path = SystemForm(fullPath);
   // Asking for the attributes only conflicts with nobody's sharing, not even a tool's that
   // is writing the file.
-  const HANDLE handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle != INVALID_HANDLE_VALUE) {
-    const UniqueHandle file(handle);
+  const UniqueFile file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (file) {
     FILE_BASIC_INFO basic;
     FILE_STANDARD_INFO standard;
-    if (GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) &&
-        GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard)) {
+    if (GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic) &&
+        GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard, sizeof standard)) {
       state.exists = !standard.Directory;
       state.lastWrite = basic.LastWriteTime.QuadPart;
       state.changed = basic.ChangeTime.QuadPart;
@@ -116,24 +116,23 @@ bool Written(const OutputState& before, const OutputState& after) {
   return before.lastWrite != after.lastWrite || before.changed != after.changed || before.size != after.size;
 }
 
-// What the thread pool's callback needs; it touches nothing else of the launcher.
+// What the thread pool's callback needs: the notice made ready when the tool started, so that
+// posting it allocates nothing and cannot fail. It touches nothing else of the launcher.
 struct WaitContext {
-  HWND notify;
-  UINT message;
-  WPARAM id;
+  std::unique_ptr<PostedResult> notice;
 };
 
 VOID CALLBACK ToolEnded(PVOID parameter, BOOLEAN /*timedOut*/) {
-  const WaitContext& context = *static_cast<const WaitContext*>(parameter);
-  // The notice must get through, or the run would never end for Quorvane. A full message
-  // queue drains as the interface thread works, so try again for a while; any other failure
-  // (the window is gone) means nobody is left to tell.
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    if (PostMessageW(context.notify, context.message, context.id, 0)) return;
-    if (GetLastError() != ERROR_NOT_ENOUGH_QUOTA) return;
-    Sleep(100);
-  }
+  PostResult(std::move(static_cast<WaitContext*>(parameter)->notice));
 }
+
+// A wait registered on a process, unregistered when it ends: INVALID_HANDLE_VALUE waits for a
+// callback that is running to return, since the wait's context goes with its owner.
+struct WaitTraits {
+  static HANDLE Invalid() { return nullptr; }
+  static void Close(HANDLE wait) { UnregisterWaitEx(wait, INVALID_HANDLE_VALUE); }
+};
+using UniqueWait = Owned<HANDLE, WaitTraits>;
 
 // Ids are unique across launchers, so that a notice still queued for a launcher that has
 // gone cannot be taken by a later one for one of its own runs.
@@ -172,24 +171,23 @@ struct ProcessLauncher::Impl {
     std::wstring outputPath;  // full path; empty when the run has no output
   };
   struct Running {
-    WaitContext context{};
+    WaitContext context;
     ToolRun run;
     ToolDone done;
     std::wstring outputPath;
     OutputState before;
     UniqueHandle process;
-    HANDLE wait = nullptr;
+    UniqueWait wait;  // declared last, so that it goes first: no callback outlives the context
   };
 
-  HWND notify;
-  UINT message;
+  std::function<void(WPARAM)> ended;
   std::map<WPARAM, std::unique_ptr<Running>> running;
   std::deque<Waiting> waiting;  // oldest first
   // Cleared when the launcher goes, so that code that has just called a done function can
   // tell whether that function destroyed the launcher.
   std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 
-  Impl(HWND n, UINT m) : notify(n), message(m) {}
+  explicit Impl(std::function<void(WPARAM)> e) : ended(std::move(e)) {}
 
   bool OutputBusy(const std::wstring& outputPath) const {
     if (outputPath.empty()) return false;
@@ -237,8 +235,12 @@ struct ProcessLauncher::Impl {
     r->process.reset(process.hProcess);
 
     const WPARAM id = g_nextId++;
-    r->context = WaitContext{notify, message, id};
-    if (!RegisterWaitForSingleObject(&r->wait, r->process.get(), ToolEnded, &r->context, INFINITE,
+    r->context.notice = std::make_unique<PostedResult>();
+    r->context.notice->apply = [ended = ended, alive = std::weak_ptr<bool>(alive), id] {
+      if (const auto stillAlive = alive.lock(); stillAlive && *stillAlive) ended(id);
+    };
+    HANDLE wait = nullptr;
+    if (!RegisterWaitForSingleObject(&wait, r->process.get(), ToolEnded, &r->context, INFINITE,
                                      WT_EXECUTEONLYONCE)) {
       ToolResult result;
       result.status = ToolResult::kLostTrack;
@@ -247,6 +249,7 @@ struct ProcessLauncher::Impl {
       keepGoing = Report(r->done, result);
       return false;
     }
+    r->wait.reset(wait);
     running.emplace(id, std::move(r));
     return true;
   }
@@ -267,16 +270,12 @@ struct ProcessLauncher::Impl {
   }
 };
 
-ProcessLauncher::ProcessLauncher(HWND notify, UINT message) : impl_(std::make_unique<Impl>(notify, message)) {}
+ProcessLauncher::ProcessLauncher(std::function<void(WPARAM id)> ended)
+    : impl_(std::make_unique<Impl>(std::move(ended))) {}
 
-ProcessLauncher::~ProcessLauncher() {
-  *impl_->alive = false;
-  for (auto& [id, r] : impl_->running) {
-    // INVALID_HANDLE_VALUE: return only when no callback for this wait runs any more, since
-    // its context goes with the launcher. The tools themselves are left running.
-    if (r->wait != nullptr) UnregisterWaitEx(r->wait, INVALID_HANDLE_VALUE);
-  }
-}
+// The runs' waits go with them, each once no callback of it runs any more; the tools
+// themselves are left running.
+ProcessLauncher::~ProcessLauncher() { *impl_->alive = false; }
 
 void ProcessLauncher::StartTool(const ToolRun& run, ToolDone done) {
   Impl::Waiting job{run, std::move(done), FullOutputPath(run)};
@@ -298,8 +297,7 @@ void ProcessLauncher::OnToolExited(WPARAM id) {
   // nothing is left to undo. (ERROR_IO_PENDING only says that its callback may still be
   // returning, after having posted the very notice handled here; it reads nothing after
   // posting, so it is not waited for.)
-  UnregisterWait(r->wait);
-  r->wait = nullptr;
+  UnregisterWait(r->wait.release());
 
   ToolResult result;
   DWORD code = 0;

@@ -52,14 +52,14 @@ std::wstring DescribeLaunchFailure(const ToolRun& run, const ToolResult& result)
 std::wstring DescribeExitCode(DWORD code);
 
 // The real thing: CreateProcessW, with the tool's window minimized and active. Each started
-// process is watched by the thread pool, which only posts `message` (wParam: the run's id)
-// to `notify`; the window handling that message calls OnToolExited on the interface thread.
-// Tools go on running when the launcher ends; runs still waiting for their turn are dropped
-// then, and nobody is told about any of them any more (Quorvane keeps its launcher until
-// none waits).
+// process is watched by the thread pool, which only posts a result made ready at the start:
+// `ended` gets the run's id on the interface thread, and its owner hands that id to
+// OnToolExited, at once or once the event it is in has finished. Tools go on running when the
+// launcher ends; runs still waiting for their turn are dropped then, and nobody is told about
+// any of them any more (Quorvane keeps its launcher until none waits).
 class ProcessLauncher final : public ToolLauncher {
  public:
-  ProcessLauncher(HWND notify, UINT message);
+  explicit ProcessLauncher(std::function<void(WPARAM id)> ended);
   ~ProcessLauncher() override;
   ProcessLauncher(const ProcessLauncher&) = delete;
   ProcessLauncher& operator=(const ProcessLauncher&) = delete;

@@ -1,7 +1,6 @@
 #include "ui/AboutWindow.h"
 
 #include "services/WinError.h"
-#include "ui/ToolsAtWork.h"
 #include "ui/resource.h"
 #include "ui/version.h"
 
@@ -46,7 +45,7 @@ bool AboutWindow::Load(std::wstring& error) {
     error = LastErrorText(L"Quorvane cannot open the About window");
     return false;
   }
-  WindowOpened();
+  host_.WindowOpened();
   dpi_ = DpiOf(hwnd_);
 
   fonts_ = FontSet::For(dpi_);
@@ -107,7 +106,7 @@ LRESULT AboutWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       SetFocus(Control(kAboutCommand1));
       return 0;
     case WM_SETCURSOR:
-      return SetWorkingCursor(wParam, lParam) ? TRUE : DefWindowProcW(hwnd_, message, wParam, lParam);
+      return host_.SetWorkingCursor(wParam, lParam) ? TRUE : DefWindowProcW(hwnd_, message, wParam, lParam);
     case WM_DPICHANGED: {
       Layout(HIWORD(wParam));
       const POINT at{reinterpret_cast<const RECT*>(lParam)->left, reinterpret_cast<const RECT*>(lParam)->top};
@@ -117,7 +116,7 @@ LRESULT AboutWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       // Unloaded: the next Show loads a fresh window.
       controls_ = {};
-      WindowClosed();
+      host_.WindowClosed();
       return 0;
     default:
       return DefWindowProcW(hwnd_, message, wParam, lParam);

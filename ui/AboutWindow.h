@@ -16,7 +16,7 @@ namespace quorvane::ui {
 
 class AboutWindow final : public Window<AboutWindow> {
  public:
-  AboutWindow() = default;
+  explicit AboutWindow(WindowHost& host) : host_(host) {}
   ~AboutWindow();
   AboutWindow(const AboutWindow&) = delete;
   AboutWindow& operator=(const AboutWindow&) = delete;
@@ -38,6 +38,7 @@ class AboutWindow final : public Window<AboutWindow> {
   HWND Control(ControlId id) const;
   void Command1_Click();
 
+  WindowHost& host_;
   UINT dpi_ = 96;
   FontSet* fonts_ = nullptr;
   std::array<HWND, kAboutCommand1 - kAboutFrame1 + 1> controls_{};

@@ -8,6 +8,7 @@
 
 #include "app/FolderListing.h"
 #include "paths/PathRules.h"
+#include "services/Jobs.h"
 #include "services/SystemLibrary.h"
 #include "services/WinError.h"
 
@@ -65,74 +66,106 @@ void Quorvane::LetDropsThrough() {
       filter(hwnd_, message, 1 /* MSGFLT_ALLOW */, nullptr);
 }
 
+// What a drop's look at the disk found: the file or folder to pick, or why it is refused.
+struct DropLookup {
+  enum Kind { kFolder, kPicture, kVolume } kind = kFolder;
+  std::wstring full;  // a file's name as its list shows it (its long name)
+  std::wstring warning;
+  bool skinsPage = true;
+};
+
+namespace {
+
+// The checks of a drop that look at the disk, done on a worker: the disk may be slow, a share
+// or a drive asleep. A file is taken only as its list would show it: by its long name (a short
+// alias such as "SKIN~1.BMP" may stand for "skin.bmp~"), and neither hidden nor a system file,
+// which no list shows. Otherwise its pane would move and pick nothing, and the earlier pick
+// would stay, unseen, for Continue to use.
+DropLookup LookAt(std::wstring full, bool skinsPage, const std::wstring& pictures, const std::wstring& volumes) {
+  DropLookup found;
+  found.skinsPage = skinsPage;
+  const DWORD attributes = GetFileAttributesW(SystemForm(full).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    found.warning = L"Unable to open " + full + L": " + SystemMessage(GetLastError()) + L"..!";
+  } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    const std::optional<DiskEntry> entry = LookUp(full);
+    if (!entry) {
+      found.warning = L"Unable to open " + full + L": " + SystemMessage(GetLastError()) + L"..!";
+    } else {
+      full = JoinPath(ParentFolder(full), entry->name);
+      if (PatternAdmits(pictures, entry->name))
+        found.kind = DropLookup::kPicture;
+      else if (!PatternAdmits(volumes, entry->name))
+        found.warning = L"You must drop a .bmp picture, a .vol volume or a folder in order to complete this operation..!";
+      else if (skinsPage)
+        found.warning = L"You must drop a volume on the Volumes page in order to complete this operation..!";
+      else
+        found.kind = DropLookup::kVolume;
+      if (found.warning.empty() && (entry->attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+        found.warning = std::wstring(L"You must drop a ") + (found.kind == DropLookup::kPicture ? L"picture" : L"volume") +
+                        L" that is neither hidden nor a system file in order to complete this operation..!";
+    }
+  }
+  found.full = std::move(full);
+  return found;
+}
+
+}  // namespace
+
 void Quorvane::Form_DragDrop(HDROP drop) {
   std::vector<std::wstring> paths;
   const bool read = DroppedPaths(drop, paths);
-  const bool skinsPage = TabCtrl_GetCurSel(tab_) == 0;
-  enum { kFolder, kPicture, kVolume } kind = kFolder;
-  std::wstring full, warning;
+  const bool skinsPage = ShownPage() == 0;
+  std::wstring full;
   if (!read) {
-    warning = L"Unable to take the drop: " + SystemMessage(GetLastError()) + L"..!";
+    Warn(L"Unable to take the drop: " + SystemMessage(GetLastError()) + L"..!");
   } else if (paths.size() != 1) {
-    warning = L"You must drop one picture, volume or folder at a time in order to complete this operation..!";
+    Warn(L"You must drop one picture, volume or folder at a time in order to complete this operation..!");
   } else if ((full = FullPath(paths[0])).empty()) {
-    warning = L"Unable to open " + paths[0] + L": " + SystemMessage(GetLastError()) + L"..!";
+    Warn(L"Unable to open " + paths[0] + L": " + SystemMessage(GetLastError()) + L"..!");
   } else if (!SamePath(RootOf(full), RootOf(state_.AppDir))) {
     // The folder lists keep to the drive of the program folder.
-    warning = L"You must drop a file or folder from " + RootOf(state_.AppDir) +
-              L", the drive of Quorvane's folder, in order to complete this operation..!";
-  } else if (const DWORD attributes = GetFileAttributesW(SystemForm(full).c_str());
-             attributes == INVALID_FILE_ATTRIBUTES) {
-    warning = L"Unable to open " + full + L": " + SystemMessage(GetLastError()) + L"..!";
-  } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    // A file is taken only as its list would show it: by its long name (a short alias such as
-    // "SKIN~1.BMP" may stand for "skin.bmp~"), and neither hidden nor a system file, which no
-    // list shows. Otherwise its pane would move and pick nothing, and the earlier pick would
-    // stay, unseen, for Continue to use.
-    const std::optional<DiskEntry> entry = LookUp(full);
-    if (!entry) {
-      warning = L"Unable to open " + full + L": " + SystemMessage(GetLastError()) + L"..!";
-    } else {
-      full = JoinPath(ParentFolder(full), entry->name);
-      if (PatternAdmits(File1_.Pattern(), entry->name))
-        kind = kPicture;
-      else if (!PatternAdmits(File3_.Pattern(), entry->name))
-        warning = L"You must drop a .bmp picture, a .vol volume or a folder in order to complete this operation..!";
-      else if (skinsPage)
-        warning = L"You must drop a volume on the Volumes page in order to complete this operation..!";
-      else
-        kind = kVolume;
-      if (warning.empty() && (entry->attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
-        warning = std::wstring(L"You must drop a ") + (kind == kPicture ? L"picture" : L"volume") +
-                  L" that is neither hidden nor a system file in order to complete this operation..!";
+    Warn(L"You must drop a file or folder from " + RootOf(state_.AppDir) +
+         L", the drive of Quorvane's folder, in order to complete this operation..!");
+  } else {
+    auto work = [full, skinsPage, pictures = panes_[0].files.Pattern(), volumes = panes_[2].files.Pattern()](
+                    const Stale&) { return LookAt(full, skinsPage, pictures, volumes); };
+    auto apply = [this](DropLookup& lookup) { Dropped(lookup); };
+    if (!drops_.Start(work, apply)) {
+      DropLookup lookup = work(Stale{});  // no worker to be had: looked at here
+      apply(lookup);
     }
   }
-  if (!warning.empty()) {
-    Warn(warning);
+}
+
+void Quorvane::Dropped(const DropLookup& lookup) {
+  if (!lookup.warning.empty()) {
+    Warn(lookup.warning);
     return;
   }
-
   // A drop on the Volumes page finds it shown, so made; should it ever not be, nothing is picked.
-  if (!skinsPage && !VolumesPage()) return;
-  if (kind == kVolume) {
+  if (!lookup.skinsPage && !VolumesPage()) return;
+  Session::EventScope scope(session_);
+  if (lookup.kind == DropLookup::kVolume) {
     // "Existing Volume", exactly as a click on it: checked, its tab stop, and its event.
     CheckRadioButton(pages_[1], kOption9, kOption10, kOption10);
     OnCommand(kOption10, BN_CLICKED);
   }
-  FolderListBox& folders = kind == kVolume ? Dir3_ : skinsPage ? Dir1_ : Dir2_;
-  FileListBox& files = kind == kVolume ? File3_ : skinsPage ? File1_ : File2_;
-  const std::wstring folder = kind == kFolder ? full : ParentFolder(full);
-  if (!folders.SetPath(folder)) {
+  const size_t index = lookup.kind == DropLookup::kVolume ? 2 : lookup.skinsPage ? 0 : 1;
+  Pane& pane = panes_[index];
+  const std::wstring folder = lookup.kind == DropLookup::kFolder ? lookup.full : ParentFolder(lookup.full);
+  if (!pane.folders.SetPath(folder)) {
     Warn(L"Unable to open " + folder + L": " + SystemMessage(GetLastError()) + L"..!");
     return;
   }
-  if (kind == kFolder) return;
+  if (lookup.kind == DropLookup::kFolder) return;
   // Gone by the time its folder is read (or the folder could not be read): the earlier pick
   // stays, as a pick only changes with a click, and the player is told which one that is.
-  const std::wstring& recorded = kind == kVolume ? state_.VolumeFile : skinsPage ? state_.SkinFile : state_.VolumeSkinFile;
-  files.ChooseWhenListed(full.substr(full.find_last_of(L'\\') + 1), [this, &files, &recorded, full, kind] {
-    const DWORD error = files.ListingError();
-    const wchar_t* what = kind == kVolume ? L"volume" : L"picture";
+  const std::wstring& recorded = index == 2 ? state_.VolumeFile : index == 0 ? state_.SkinFile : state_.VolumeSkinFile;
+  const std::wstring full = lookup.full;
+  const wchar_t* what = lookup.kind == DropLookup::kVolume ? L"volume" : L"picture";
+  pane.files.ChooseWhenListed(full.substr(full.find_last_of(L'\\') + 1), [this, &pane, &recorded, full, what] {
+    const DWORD error = pane.files.ListingError();
     const std::wstring stays = recorded.empty() ? std::wstring(L"No ") + what + L" is picked"
                                                 : std::wstring(L"The ") + what + L" " + recorded + L" stays picked";
     const std::wstring reason = error != ERROR_SUCCESS ? SystemMessage(error) : L"it is no longer there";

@@ -4,7 +4,6 @@
 
 #include "services/ResultWindow.h"
 #include "services/WinError.h"
-#include "ui/ToolsAtWork.h"
 #include "ui/resource.h"
 
 namespace quorvane::ui {
@@ -57,34 +56,43 @@ bool IsPushButton(HWND window) {
 
 }  // namespace
 
-class Quorvane::EventScope {
- public:
-  explicit EventScope(Quorvane& window) : window_(window) { ++window_.eventDepth_; }
-  ~EventScope() {
-    if (--window_.eventDepth_ > 0) return;
-    // Every run starts or ends inside an event: the windows show at its end whether tools work.
-    SetToolsAtWork(window_.hwnd_, window_.launcher_ != nullptr && !window_.launcher_->Idle());
-    for (WPARAM id : window_.deferredExits_) PostMessageW(ResultWindow(), kToolExited, id, 0);
-    window_.deferredExits_.clear();
-  }
+using EventScope = Session::EventScope;
 
- private:
-  Quorvane& window_;
+// Each pane's controls, its page, and its two event procedures: the wiring, written once.
+struct Quorvane::PaneDef {
+  ControlId dir, file;
+  size_t page;
+  void (Quorvane::*change)();
+  void (Quorvane::*click)();
+};
+const Quorvane::PaneDef Quorvane::kPaneDefs[3] = {
+    {kDir1, kFile1, 0, &Quorvane::Dir1_Change, &Quorvane::File1_Click},
+    {kDir2, kFile2, 1, &Quorvane::Dir2_Change, &Quorvane::File2_Click},
+    {kDir3, kFile3, 1, &Quorvane::Dir3_Change, &Quorvane::File3_Click},
 };
 
-Quorvane::Quorvane() : File1_(PatternOf(kFile1)), File2_(PatternOf(kFile2)), File3_(PatternOf(kFile3)) {}
+Quorvane::Quorvane(Session& session, PaneServices services)
+    : session_(session),
+      state_(session.State()),
+      panes_{{{PatternOf(kFile1), services}, {PatternOf(kFile2), services}, {PatternOf(kFile3), services}}} {
+  for (size_t i = 0; i < panes_.size(); ++i) {
+    Pane& pane = panes_[i];
+    pane.folders.onChange = [this, i] { (this->*kPaneDefs[i].change)(); };
+    pane.files.onClick = [this, i] { (this->*kPaneDefs[i].click)(); };
+    // A file list reads its folder again when its folder list has seen its files change: the
+    // pick it recorded stays, and no click is raised.
+    pane.folders.onContentChange = [&pane] { pane.files.Refresh(); };
+    pane.folders.onOpenFailed = [this](const std::wstring& folder, DWORD reason) { FolderUnreadable(folder, reason); };
+  }
+}
 
 Quorvane::~Quorvane() {
-  ListenForResult(kToolExited, nullptr);
-  HoldOpenWhile(nullptr);
-  launcher_.reset();
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
 bool Quorvane::Create(int showCommand, std::wstring& error) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
-  if (!RegisterWindowClass(kClassName, &Window::Procedure, error, IDI_QUORVANE) || !MakeResultWindow(error))
-    return false;
+  if (!RegisterWindowClass(kClassName, &Window::Procedure, error, IDI_QUORVANE)) return false;
 
   // Made hidden where it will show, sized for the system's DPI, which is the primary monitor's
   // as a rule: the window's own DPI decides, and it is placed again below where that differs.
@@ -94,43 +102,28 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
     error = LastErrorText(L"Quorvane cannot open its window");
     return false;
   }
-  WindowOpened();
+  session_.WindowOpened();
   dpi_ = DpiOf(hwnd_);
 
   // The program folder is read before the lists are made, here on this thread: filled as
   // they are made, they need no worker, and start-up waits for no other thread.
-  for (FolderListBox* list : {&Dir1_, &Dir2_, &Dir3_})
-    list->onOpenFailed = [this](const std::wstring& folder, DWORD reason) { FolderUnreadable(folder, reason); };
-  // A file list reads its folder again when its folder list has seen its files change: the
-  // pick it recorded stays, and no click is raised.
-  Dir1_.onContentChange = [this] { File1_.Refresh(); };
-  Dir2_.onContentChange = [this] { File2_.Refresh(); };
-  Dir3_.onContentChange = [this] { File3_.Refresh(); };
-  Dir1_.onChange = [this] { Dir1_Change(); };
-  Dir2_.onChange = [this] { Dir2_Change(); };
-  Dir3_.onChange = [this] { Dir3_Change(); };
-  File1_.onClick = [this] { File1_Click(); };
-  File2_.onClick = [this] { File2_Click(); };
-  File3_.onClick = [this] { File3_Click(); };
   if (!Form_Load()) {
     error = LastErrorText(L"Quorvane cannot tell which folder it was started from");
     return false;
   }
   if (!CreateControls(error)) return false;
-  prompts_ = std::make_unique<MessageBoxPrompts>(hwnd_);
-  // Tools' ends come to the results window, which outlives this one: runs still waiting their
-  // turn when this window closes are started and reported all the same.
-  launcher_ = std::make_unique<ProcessLauncher>(ResultWindow(), kToolExited);
-  ListenForResult(kToolExited, [this](WPARAM id, LPARAM) { ToolExitedNotice(id); });
-  HoldOpenWhile([this] { return launcher_ != nullptr && launcher_->Waiting(); });
-  skins_ = std::make_unique<SkinRequest>(state_, static_cast<SkinsView&>(*this), *prompts_, *launcher_);
-  volumes_ = std::make_unique<VolumeRequest>(state_, static_cast<VolumesView&>(*this), *prompts_, *launcher_);
 
   PlaceWindow(hwnd_, kMainClient, dpi_);  // a window made where it belongs stays there
 
   LetDropsThrough();
   ShowWindow(hwnd_, showCommand);
   SetFocus(tab_);
+  // Shown without the activation (another window kept it): Quorvane is not the active
+  // application, and holds no folder open until it is.
+  if (GetActiveWindow() != hwnd_) {
+    active_ = false;
+    FollowTheDisk();
+  }
   return true;
 }
 
@@ -167,10 +160,7 @@ bool Quorvane::CreateControls(std::wstring& error) {
 
   // Only the Skins page now: the Volumes page waits until it is first needed (VolumesPage).
   if (!MakePage(0, error)) return false;
-  // The lists take the names read in Form_Load, measured once, in the font they were made with.
-  Dir1_.SetFont((*fonts_)[FontId::kRegular]);
-  File1_.SetFont((*fonts_)[FontId::kRegular]);
-  if (!Dir1_.Attach(Control(kDir1)) || !File1_.Attach(Control(kFile1))) {
+  if (!AttachPanes(0)) {
     error = LastErrorText(L"Quorvane cannot set up its lists");
     return false;
   }
@@ -198,11 +188,11 @@ bool Quorvane::MakePage(size_t i, std::wstring& error) {
   for (const ControlDef& def : kPages[i]()) {
     DWORD style = 0, exStyle = 0;
     if (def.kind == Kind::kFolderList) {
-      style = FolderListBox::Style();
-      exStyle = FolderListBox::ExStyle();
+      style = FolderList::Style();
+      exStyle = FolderList::ExStyle();
     } else if (def.kind == Kind::kFileList) {
-      style = FileListBox::Style();
-      exStyle = FileListBox::ExStyle();
+      style = FileList::Style();
+      exStyle = FileList::ExStyle();
     } else if (def.id == kCommand1) {
       style = BS_DEFPUSHBUTTON;  // Enter presses "Continue" while the Skins page shows
     }
@@ -216,26 +206,41 @@ bool Quorvane::MakePage(size_t i, std::wstring& error) {
   return true;
 }
 
+// The lists of a page made just now take what their panes have read, measured once, in the
+// font they were made with.
+bool Quorvane::AttachPanes(size_t page) {
+  for (size_t i = 0; i < panes_.size(); ++i) {
+    if (kPaneDefs[i].page != page) continue;
+    Pane& pane = panes_[i];
+    pane.folderList.SetFont((*fonts_)[FontId::kRegular]);
+    pane.fileList.SetFont((*fonts_)[FontId::kRegular]);
+    if (!pane.folderList.Attach(Control(kPaneDefs[i].dir), pane.folders) ||
+        !pane.fileList.Attach(Control(kPaneDefs[i].file), pane.files))
+      return false;
+  }
+  return true;
+}
+
 bool Quorvane::VolumesPage() {
   if (pages_[1] != nullptr) return true;
   if (hwnd_ == nullptr) return false;
   // Both panes read the program folder now, so that a skin made meanwhile shows; read before
-  // their lists are made, here, they are filled as they are made.
-  for (FolderListBox* list : {&Dir2_, &Dir3_}) list->SetFont((*fonts_)[FontId::kRegular]);
-  for (FileListBox* list : {&File2_, &File3_}) list->SetFont((*fonts_)[FontId::kRegular]);
+  // their lists are made, here, they are filled as they are made. Following the disk as the
+  // page shows, they watch the folder before reading it.
+  for (size_t i : {1, 2}) panes_[i].folders.Follow(active_);
   ShowProgramFolder({1, 2});
   std::wstring error;
   bool made = MakePage(1, error);
-  if (made) {
-    made = Dir2_.Attach(Control(kDir2)) && Dir3_.Attach(Control(kDir3)) && File2_.Attach(Control(kFile2)) &&
-           File3_.Attach(Control(kFile3));
-    if (!made) error = LastErrorText(L"Quorvane cannot set up its lists");
+  if (made && !AttachPanes(1)) {
+    made = false;
+    error = LastErrorText(L"Quorvane cannot set up its lists");
   }
   if (!made) {
     if (pages_[1] != nullptr) DestroyWindow(pages_[1]);
     pages_[1] = nullptr;
     for (const ControlDef& def : VolumesPageControls()) controls_[def.id - kSSTab1] = nullptr;
-    if (prompts_ != nullptr) prompts_->ShowPrompt(error + L"..!", kOops, kWarning);
+    for (size_t i : {1, 2}) panes_[i].folders.Follow(false);
+    session_.prompts().ShowPrompt(error + L"..!", kOops, kWarning);
     return false;
   }
   // Its initial state, as the window had it from the start: "New Volume" with its prefix box.
@@ -265,8 +270,10 @@ bool Quorvane::Layout(UINT dpi) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
     for (const ControlDef& def : kPages[i]()) PlaceControl(Control(def.id), kPages[i](), def, origin, *fonts_);
   }
-  for (FolderListBox* list : {&Dir1_, &Dir2_, &Dir3_}) list->SetFont((*fonts_)[FontId::kRegular]);
-  for (FileListBox* list : {&File1_, &File2_, &File3_}) list->SetFont((*fonts_)[FontId::kRegular]);
+  for (Pane& pane : panes_) {
+    pane.folderList.SetFont((*fonts_)[FontId::kRegular]);
+    pane.fileList.SetFont((*fonts_)[FontId::kRegular]);
+  }
   InvalidateRect(hwnd_, nullptr, TRUE);
   return true;
 }
@@ -275,8 +282,6 @@ HWND Quorvane::Control(ControlId id) const {
   const int index = id - kSSTab1;
   return index >= 0 && index < static_cast<int>(controls_.size()) ? controls_[static_cast<size_t>(index)] : nullptr;
 }
-
-bool Quorvane::ToolsIdle() const { return launcher_ == nullptr || launcher_->Idle(); }
 
 std::wstring Quorvane::Text(ControlId id) const {
   HWND control = Control(id);
@@ -294,10 +299,9 @@ void Quorvane::ShowPage(int page) {
   preview_.Hide();
   const HWND focus = GetFocus();
   for (int i = 0; i < 2; ++i) ShowWindow(pages_[static_cast<size_t>(i)], i == page ? SW_SHOW : SW_HIDE);
-  // Only the lists in sight follow the disk; the others are read again when they come back.
-  WatchPage(page == 0 ? 1 : 0, false);
-  WatchPage(page, true);
   if (TabCtrl_GetCurSel(tab_) != page) TabCtrl_SetCurSel(tab_, page);
+  // Only the lists in sight follow the disk; the others are read again when they come back.
+  FollowTheDisk();
   // The focus never stays on a control that has just been hidden.
   if (focus != nullptr && IsChild(hwnd_, focus) && !IsWindowVisible(focus)) SetFocus(tab_);
 }
@@ -316,14 +320,19 @@ void Quorvane::RestoreFocus() {
   SetFocus(target);
 }
 
-void Quorvane::WatchPage(int page, bool watch) {
-  const std::array<FolderListBox*, 3> dirs{&Dir1_, &Dir2_, &Dir3_};
-  for (size_t i = page == 0 ? 0 : 1; i < (page == 0 ? 1 : 3); ++i) {
-    if (watch)
-      dirs[i]->StartWatching();
-    else
-      dirs[i]->StopWatching();
+int Quorvane::ShownPage() const { return tab_ != nullptr ? TabCtrl_GetCurSel(tab_) : 0; }
+
+void Quorvane::FollowTheDisk() {
+  const int shown = ShownPage();
+  for (size_t i = 0; i < panes_.size(); ++i) {
+    const size_t page = kPaneDefs[i].page;
+    panes_[i].folders.Follow(active_ && pages_[page] != nullptr && static_cast<int>(page) == shown);
   }
+}
+
+void Quorvane::ToolEnded() {
+  for (size_t i = 0; i < panes_.size(); ++i)
+    if (static_cast<int>(kPaneDefs[i].page) == ShownPage() && !panes_[i].folders.Watched()) panes_[i].folders.Refresh();
 }
 
 // Tab enters an option group at one stop: the selected option, as in the system's dialogs.
@@ -348,7 +357,6 @@ void Quorvane::KeepTabStopOnSelection(ControlId option) {
 }
 
 bool Quorvane::PreTranslateMessage(MSG& msg) {
-  if (about_.PreTranslateMessage(msg)) return true;
   if (hwnd_ == nullptr || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
   TrackPreview(msg);
   if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && (GetKeyState(VK_CONTROL) & 0x8000)) {
@@ -361,13 +369,13 @@ bool Quorvane::PreTranslateMessage(MSG& msg) {
 }
 
 LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == TaskbarButtonCreatedMessage() && message != 0) {
-    TaskbarButtonCreated(hwnd_);
+  if (message == ToolsAtWork::TaskbarButtonCreatedMessage() && message != 0) {
+    session_.tools().TaskbarButtonCreated(hwnd_);
     return 0;
   }
   switch (message) {
     case WM_COMMAND: {
-      EventScope scope(*this);
+      EventScope scope(session_);
       OnCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
     }
@@ -379,14 +387,14 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MEASUREITEM: {
       auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
       // Sent while the folder lists are being made, before they are set up.
-      for (auto [list, id] : {std::pair{&Dir1_, kDir1}, {&Dir2_, kDir2}, {&Dir3_, kDir3}})
-        if (static_cast<int>(item->CtlID) == id) list->OnMeasureItem(*item);
+      for (size_t i = 0; i < panes_.size(); ++i)
+        if (static_cast<int>(item->CtlID) == kPaneDefs[i].dir) panes_[i].folderList.OnMeasureItem(*item);
       return TRUE;
     }
     case WM_DRAWITEM: {
       const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-      for (auto [list, id] : {std::pair{&Dir1_, kDir1}, {&Dir2_, kDir2}, {&Dir3_, kDir3}})
-        if (static_cast<int>(item->CtlID) == id) list->OnDrawItem(*item);
+      for (size_t i = 0; i < panes_.size(); ++i)
+        if (static_cast<int>(item->CtlID) == kPaneDefs[i].dir) panes_[i].folderList.OnDrawItem(*item);
       return TRUE;
     }
     case DM_GETDEFID: {
@@ -403,13 +411,19 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       else if (!HIWORD(wParam))
         RestoreFocus();
       return 0;
+    case WM_ACTIVATEAPP:
+      // While another program is active, no folder is held open: on Windows a handle inside
+      // a folder stops Explorer from renaming, moving or deleting it. Back, the lists catch up.
+      active_ = wParam != FALSE;
+      FollowTheDisk();
+      return 0;
     case WM_SETFOCUS:
       RestoreFocus();  // the window itself takes no keys: its control does
       return 0;
     case WM_SETCURSOR:
-      return SetWorkingCursor(wParam, lParam) ? TRUE : DefWindowProcW(hwnd_, message, wParam, lParam);
+      return session_.SetWorkingCursor(wParam, lParam) ? TRUE : DefWindowProcW(hwnd_, message, wParam, lParam);
     case WM_DROPFILES: {
-      EventScope scope(*this);
+      EventScope scope(session_);
       Form_DragDrop(reinterpret_cast<HDROP>(wParam));
       return 0;
     }
@@ -420,10 +434,11 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_DESTROY:
-      // Tools go on running, and runs waiting their turn still start; what goes wrong with them
-      // is still reported, but nothing more is asked.
-      if (prompts_ != nullptr) prompts_->OwnerClosed();
-      WindowClosed();
+      for (Pane& pane : panes_) pane.folders.Follow(false);
+      preview_.Hide();
+      drops_.Cancel();
+      session_.MainWindowClosed();
+      session_.WindowClosed();
       return 0;
     default:
       return DefWindowProcW(hwnd_, message, wParam, lParam);
@@ -431,13 +446,11 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void Quorvane::OnCommand(int id, int code) {
+  for (size_t i = 0; i < panes_.size(); ++i) {
+    if (id == kPaneDefs[i].dir) panes_[i].folderList.OnCommand(static_cast<WORD>(code));
+    if (id == kPaneDefs[i].file) panes_[i].fileList.OnCommand(static_cast<WORD>(code));
+  }
   switch (id) {
-    case kDir1: Dir1_.OnCommand(static_cast<WORD>(code)); break;
-    case kDir2: Dir2_.OnCommand(static_cast<WORD>(code)); break;
-    case kDir3: Dir3_.OnCommand(static_cast<WORD>(code)); break;
-    case kFile1: File1_.OnCommand(static_cast<WORD>(code)); break;
-    case kFile2: File2_.OnCommand(static_cast<WORD>(code)); break;
-    case kFile3: File3_.OnCommand(static_cast<WORD>(code)); break;
     case kText1: if (code == EN_CHANGE) Text1_Change(); break;
     case kCommand1: if (code == BN_CLICKED) Command1_Click(); break;
     case kCommand2: if (code == BN_CLICKED) Command2_Click(); break;
@@ -498,20 +511,8 @@ void Quorvane::ShowPreview(HWND list, int item) {
   const LRESULT got = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(name.data()));
   if (got < 0) return;
   name.resize(static_cast<size_t>(got));
-  const FileListBox& files = list == Control(kFile1) ? File1_ : File2_;
+  const FilePane& files = panes_[list == Control(kFile1) ? 0 : 1].files;
   preview_.ShowFor(hwnd_, list, item, JoinPath(files.Path(), name), (*fonts_)[FontId::kRegular]);
-}
-
-void Quorvane::ToolExitedNotice(WPARAM id) {
-  if (eventDepth_ > 0) {
-    deferredExits_.push_back(id);
-    return;
-  }
-  {
-    EventScope scope(*this);
-    if (launcher_ != nullptr) launcher_->OnToolExited(id);
-  }
-  QuitIfDone();  // the last waiting run has started: with no window left, the program ends
 }
 
 bool Quorvane::OptionSelected(int n) const { return Checked(static_cast<ControlId>(kOption1 + n - 1)); }
@@ -525,56 +526,70 @@ void Quorvane::EnableVolumePane(bool enabled) {
   EnableWindow(Control(kFile3), enabled);
 }
 
-// Points panes (0 to 2) at the program folder, all from one read of it: each file list shows
-// what its folder list's change would have read. A folder list that cannot show the program
-// folder stays empty and usable.
+// Points panes (0 to 2) at the program folder, all from one read of it, watched first where
+// they follow the disk: each file list shows what its folder list's change would have read. A
+// folder list that cannot show the program folder stays empty and usable.
 void Quorvane::ShowProgramFolder(std::initializer_list<size_t> panes) {
+  for (size_t i : panes) panes_[i].folders.WatchAhead(state_.AppDir);
   const FolderContents contents = ListFolder(state_.AppDir);
-  const std::pair<FolderListBox*, FileListBox*> all[] = {{&Dir1_, &File1_}, {&Dir2_, &File2_}, {&Dir3_, &File3_}};
-  for (size_t pane : panes) {
-    auto [dir, files] = all[pane];
-    if (!dir->SetListing(state_.AppDir, contents.folders)) continue;
-    files->SetListing(dir->Path(), Admitted(contents.files, files->Pattern()).names, contents.files.error);
+  for (size_t i : panes) {
+    Pane& pane = panes_[i];
+    if (!pane.folders.SetListing(state_.AppDir, contents.folders)) continue;
+    pane.files.SetListing(pane.folders.Path(), Admitted(contents.files, pane.files.Pattern()).names,
+                          contents.files.error);
   }
 }
 
 bool Quorvane::Form_Load() {
   if (!ResolveAppDir(state_)) return false;
-  // The Skins page's pane starts in the program folder, before the window shows; the Volumes
-  // page's panes read it afresh when that page is made (VolumesPage).
+  // The Skins page's pane starts in the program folder, before the window shows, following
+  // the disk as the page shown at start; the Volumes page's panes read it afresh when that
+  // page is made (VolumesPage).
+  panes_[0].folders.Follow(active_);
   ShowProgramFolder({0});
+  // The process's current folder is held open by Windows like any other handle: from now on
+  // the system folder's, so that neither the program folder nor a shortcut's "Start in"
+  // folder is kept from being renamed. Every path Quorvane uses is full, and each tool is
+  // started in the program folder. Should it fail, the current folder stays what it was.
+  UINT length = GetSystemDirectoryW(nullptr, 0);
+  std::wstring system(length, L'\0');
+  length = GetSystemDirectoryW(system.data(), length);
+  if (length > 0 && length < system.size()) {
+    system.resize(length);
+    SetCurrentDirectoryW(system.c_str());
+  }
   return true;
 }
 
 void Quorvane::Warn(const std::wstring& text) {
-  EventScope scope(*this);
-  state_.Answer = static_cast<std::int16_t>(prompts_->ShowPrompt(text, kOops, kWarning));
+  EventScope scope(session_);
+  state_.Answer = static_cast<std::int16_t>(session_.prompts().ShowPrompt(text, kOops, kWarning));
 }
 
 void Quorvane::FolderUnreadable(const std::wstring& folder, DWORD reason) {
   Warn(L"Unable to open " + folder + L": " + SystemMessage(reason) + L"..!");
 }
 
-void Quorvane::Dir1_Change() { FolderChanged(Dir1_, File1_); }
-void Quorvane::Dir2_Change() { FolderChanged(Dir2_, File2_); }
-void Quorvane::Dir3_Change() { FolderChanged(Dir3_, File3_); }
-void Quorvane::File1_Click() { FileClicked(File1_, state_.SkinFile); }
-void Quorvane::File2_Click() { FileClicked(File2_, state_.VolumeSkinFile); }
-void Quorvane::File3_Click() { FileClicked(File3_, state_.VolumeFile); }
-void Quorvane::Text1_Change() { skins_->Text1_Change(Text(kText1)); }
-void Quorvane::Command1_Click() { skins_->Command1_Click(); }
-void Quorvane::Command4_Click() { volumes_->Command4_Click(); }
-void Quorvane::Option9_Click() { volumes_->Option9_Click(); }
-void Quorvane::Option10_Click() { volumes_->Option10_Click(); }
+void Quorvane::Dir1_Change() { FolderChanged(panes_[0].folders, panes_[0].files); }
+void Quorvane::Dir2_Change() { FolderChanged(panes_[1].folders, panes_[1].files); }
+void Quorvane::Dir3_Change() { FolderChanged(panes_[2].folders, panes_[2].files); }
+void Quorvane::File1_Click() { FileClicked(panes_[0].files, state_.SkinFile); }
+void Quorvane::File2_Click() { FileClicked(panes_[1].files, state_.VolumeSkinFile); }
+void Quorvane::File3_Click() { FileClicked(panes_[2].files, state_.VolumeFile); }
+void Quorvane::Text1_Change() { session_.skins().Text1_Change(Text(kText1)); }
+void Quorvane::Command1_Click() { session_.skins().Command1_Click(); }
+void Quorvane::Command4_Click() { session_.volumes().Command4_Click(); }
+void Quorvane::Option9_Click() { session_.volumes().Option9_Click(); }
+void Quorvane::Option10_Click() { session_.volumes().Option10_Click(); }
 void Quorvane::Command2_Click() {
   std::wstring error;
-  if (!about_.Show(error)) prompts_->ShowPrompt(error + L"..!", kOops, kWarning);
+  if (!session_.about().Show(error)) session_.prompts().ShowPrompt(error + L"..!", kOops, kWarning);
 }
 void Quorvane::Command5_Click() { Command2_Click(); }
 
 void Quorvane::Command3_Click() {
   state_.Answer = static_cast<std::int16_t>(
-      prompts_->ShowPrompt(L"Are you sure you wish to exit?", L"Confirm Exit", kExitQuestion));
+      session_.prompts().ShowPrompt(L"Are you sure you wish to exit?", L"Confirm Exit", kExitQuestion));
   if (state_.Answer == kAnswerYes) DestroyWindow(hwnd_);
 }
 

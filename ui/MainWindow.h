@@ -1,5 +1,6 @@
 // The main window, "Quorvane": a tab strip with the Skins and Volumes pages, every control
-// made from the layout tables, and each control event wired to its procedure.
+// made from the layout tables, and each control event wired to its procedure. What outlives
+// it (the shared state, the requests, the tools) belongs to its session.
 #pragma once
 
 #include <windows.h>
@@ -8,30 +9,27 @@
 #include <array>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "app/FileListBox.h"
-#include "app/FolderListBox.h"
+#include "app/FilePane.h"
+#include "app/FolderPane.h"
 #include "app/QuorvaneCode.h"
-#include "services/Prompt.h"
-#include "services/ToolLauncher.h"
-#include "skins/SkinRequest.h"
-#include "ui/AboutWindow.h"
+#include "services/Jobs.h"
 #include "ui/Controls.h"
+#include "ui/FileList.h"
+#include "ui/FolderList.h"
 #include "ui/Layout.h"
 #include "ui/PreviewWindow.h"
+#include "ui/Session.h"
 #include "ui/Window.h"
-#include "volumes/VolumeRequest.h"
 
 namespace quorvane::ui {
 
-// Posted by the launcher to the results window when a tool has ended; wParam is the run's id.
-inline constexpr UINT kToolExited = WM_APP + 1;
+struct DropLookup;
 
-class Quorvane final : public Window<Quorvane>, private SkinsView, private VolumesView {
+class Quorvane final : public Window<Quorvane> {
  public:
-  Quorvane();
-  ~Quorvane() override;
+  explicit Quorvane(Session& session, PaneServices panes = {});
+  ~Quorvane();
   Quorvane(const Quorvane&) = delete;
   Quorvane& operator=(const Quorvane&) = delete;
 
@@ -40,48 +38,67 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   bool Create(int showCommand, std::wstring& error);
 
   // Keyboard handling that the message loop must give the program's messages first: focus
-  // moves, the default button, Ctrl+Tab between the pages, for this window and the About
-  // window. True when the message was used.
+  // moves, the default button, Ctrl+Tab between the pages. True when the message was used.
   bool PreTranslateMessage(MSG& msg);
 
   // What the requests and panes have recorded, read-only: the tests' one view inside.
-  const QuorvaneCode& State() const { return state_; }
-  // True when no tool started by this window is running or waiting to start.
-  bool ToolsIdle() const;
+  const QuorvaneCode& State() const { return session_.State(); }
+  // True when no tool started by Quorvane is running or waiting to start.
+  bool ToolsIdle() const { return session_.ToolsIdle(); }
+
+  // A tool has ended: the lists of the page shown read their folders again where they are
+  // not following the disk (a tool that takes the activation takes that away).
+  void ToolEnded();
+
+  // What the requests read of the window, through the session.
+  bool OptionSelected(int n) const;
+  bool NewVolumeSelected() const;
+  bool ExistingVolumeSelected() const;
+  std::wstring PrefixText() const;
+  void EnablePrefix(bool enabled);
+  void EnableVolumePane(bool enabled);
 
  private:
   friend class Window<Quorvane>;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
+  // One picking pane: its folder list and file list, as models and as controls.
+  struct Pane {
+    Pane(const wchar_t* pattern, PaneServices services) : folders(services), files(pattern, services) {}
+    FolderPane folders;
+    FilePane files;
+    FolderList folderList;
+    FileList fileList;
+  };
+  struct PaneDef;
+  static const PaneDef kPaneDefs[3];
+
   HWND Control(ControlId id) const;
   bool CreateControls(std::wstring& error);
   bool MakePage(size_t page, std::wstring& error);
+  bool AttachPanes(size_t page);
   bool VolumesPage();  // makes the Volumes page when it is not yet made; false (told) when it cannot be
   bool Layout(UINT dpi);
   void ShowPage(int page);
-  void WatchPage(int page, bool watch);
+  int ShownPage() const;
+  // Which panes follow the disk: those of the page shown, while Quorvane is the active
+  // application. Otherwise no folder is held open, so that the user can rename or delete it.
+  void FollowTheDisk();
+  void SetFonts();
   // A warning of the window's own, told as an event of its own (it may come from a folder read
   // or a drop that ends later), setting Answer like every warning.
   void Warn(const std::wstring& text);
   void FolderUnreadable(const std::wstring& folder, DWORD reason);
   void OnCommand(int id, int code);
-  void ToolExitedNotice(WPARAM id);
   void KeepTabStopOnSelection(ControlId option);
   void KeepFocus();
   void RestoreFocus();
   void TrackPreview(const MSG& msg);
   void LetDropsThrough();
   void ShowPreview(HWND list, int item);
+  void Dropped(const DropLookup& lookup);
   std::wstring Text(ControlId id) const;
   bool Checked(ControlId id) const;
-
-  // SkinsView and VolumesView: what the requests read of the window.
-  bool OptionSelected(int n) const override;
-  bool NewVolumeSelected() const override;
-  bool ExistingVolumeSelected() const override;
-  std::wstring PrefixText() const override;
-  void EnablePrefix(bool enabled) override;
-  void EnableVolumePane(bool enabled) override;
 
   // The event procedures.
   bool Form_Load();  // false when the program folder cannot be found
@@ -103,33 +120,21 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   void Option10_Click();
   void Form_DragDrop(HDROP drop);
 
-  // While an event procedure runs (and any prompt it shows), a tool's end waits: its
-  // follow-up must not pop up between a request's warnings.
-  class EventScope;
-  int eventDepth_ = 0;
-  std::vector<WPARAM> deferredExits_;
-
-  QuorvaneCode state_;
+  Session& session_;
+  QuorvaneCode& state_;
   UINT dpi_ = 96;
   FontSet* fonts_ = nullptr;
   RECT body_{};  // the pages' place: the tab strip's body, in the window's client area
   HWND tab_ = nullptr;
   HWND focus_ = nullptr;  // the control that had the focus when the window was last active
+  bool active_ = true;    // Quorvane is the active application (as it is, shown at start)
   std::array<HWND, 2> pages_{};
   std::array<HWND, kCommand6 - kSSTab1 + 1> controls_{};
-  FolderListBox Dir1_, Dir2_, Dir3_;
-  FileListBox File1_, File2_, File3_;
-  AboutWindow about_;
+  std::array<Pane, 3> panes_;
   PreviewWindow preview_;
+  JobLane drops_;             // a drop's look at the disk
   HWND hoverList_ = nullptr;  // the picture list under the pointer, and its line there
   int hoverItem_ = -1;
-
-  // Requests first, services last: the launcher, holding callbacks into the requests, goes
-  // first when the window object ends.
-  std::unique_ptr<SkinRequest> skins_;
-  std::unique_ptr<VolumeRequest> volumes_;
-  std::unique_ptr<MessageBoxPrompts> prompts_;
-  std::unique_ptr<ProcessLauncher> launcher_;
 };
 
 }  // namespace quorvane::ui

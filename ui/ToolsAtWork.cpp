@@ -8,41 +8,9 @@
 namespace quorvane::ui {
 namespace {
 
-bool g_atWork = false;
-bool g_buttonReady = false;
-ITaskbarList3* g_taskbar = nullptr;  // made on first use; kept until the program ends
-
 bool IsTextBox(HWND window) {
   wchar_t name[8] = {};
   return window != nullptr && GetClassNameW(window, name, 8) > 0 && lstrcmpiW(name, L"Edit") == 0;
-}
-
-// The taskbar's progress; where the system has no taskbar object, or it refuses, nothing else
-// changes.
-void ShowTaskbarProgress(HWND mainWindow) {
-  if (!g_buttonReady || mainWindow == nullptr || !IsWindow(mainWindow)) return;
-  if (g_taskbar == nullptr) {
-    if (!g_atWork) return;  // nothing to take back: no object yet
-    // COM is loaded on this first use, not at start: most runs of Quorvane never need it.
-    using CoInitializeExFn = HRESULT(WINAPI*)(void*, DWORD);
-    using CoCreateInstanceFn = HRESULT(WINAPI*)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
-    const HMODULE ole = LoadSystemLibrary(L"ole32.dll");
-    if (ole == nullptr) return;
-    const auto initialize = SystemFunction<CoInitializeExFn>(ole, "CoInitializeEx");
-    const auto create = SystemFunction<CoCreateInstanceFn>(ole, "CoCreateInstance");
-    if (initialize == nullptr || create == nullptr) return;
-    const HRESULT com = initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    if (FAILED(com) && com != RPC_E_CHANGED_MODE) return;
-    void* object = nullptr;
-    if (FAILED(create(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3, &object))) return;
-    g_taskbar = static_cast<ITaskbarList3*>(object);
-    if (FAILED(g_taskbar->HrInit())) {
-      g_taskbar->Release();
-      g_taskbar = nullptr;
-      return;
-    }
-  }
-  g_taskbar->SetProgressState(mainWindow, g_atWork ? TBPF_INDETERMINATE : TBPF_NOPROGRESS);
 }
 
 // Asks the window under the pointer, if it is one of this thread's, to set the pointer again,
@@ -59,30 +27,53 @@ void RefreshCursor() {
 
 }  // namespace
 
-void SetToolsAtWork(HWND mainWindow, bool atWork) {
-  if (atWork == g_atWork) return;
-  g_atWork = atWork;
+void ToolsAtWork::Set(HWND mainWindow, bool atWork) {
+  if (atWork == atWork_) return;
+  atWork_ = atWork;
   RefreshCursor();
   ShowTaskbarProgress(mainWindow);
 }
 
-bool ToolsAtWork() { return g_atWork; }
-
-bool SetWorkingCursor(WPARAM wParam, LPARAM lParam) {
-  if (!g_atWork || static_cast<short>(LOWORD(lParam)) == HTERROR) return false;
+bool ToolsAtWork::SetCursor(WPARAM wParam, LPARAM lParam) const {
+  if (!atWork_ || static_cast<short>(LOWORD(lParam)) == HTERROR) return false;
   if (IsTextBox(reinterpret_cast<HWND>(wParam))) return false;  // the text pointer, as the platform does
-  SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+  ::SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
   return true;
 }
 
-UINT TaskbarButtonCreatedMessage() {
+UINT ToolsAtWork::TaskbarButtonCreatedMessage() {
   static const UINT message = RegisterWindowMessageW(L"TaskbarButtonCreated");
   return message;
 }
 
-void TaskbarButtonCreated(HWND mainWindow) {
-  g_buttonReady = true;
+void ToolsAtWork::TaskbarButtonCreated(HWND mainWindow) {
+  buttonReady_ = true;
   ShowTaskbarProgress(mainWindow);
+}
+
+// The taskbar's progress; where the system has no taskbar object, or it refuses, nothing else
+// changes.
+void ToolsAtWork::ShowTaskbarProgress(HWND mainWindow) {
+  if (!buttonReady_ || mainWindow == nullptr || !IsWindow(mainWindow)) return;
+  if (!taskbar_) {
+    if (!atWork_) return;  // nothing to take back: no object yet
+    // COM is loaded on this first use, not at start: most runs of Quorvane never need it.
+    using CoInitializeExFn = HRESULT(WINAPI*)(void*, DWORD);
+    using CoCreateInstanceFn = HRESULT(WINAPI*)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
+    const HMODULE ole = LoadSystemLibrary(L"ole32.dll");
+    if (ole == nullptr) return;
+    const auto initialize = SystemFunction<CoInitializeExFn>(ole, "CoInitializeEx");
+    const auto create = SystemFunction<CoCreateInstanceFn>(ole, "CoCreateInstance");
+    if (initialize == nullptr || create == nullptr) return;
+    const HRESULT com = initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    if (FAILED(com) && com != RPC_E_CHANGED_MODE) return;
+    if (FAILED(create(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3, taskbar_.put()))) return;
+    if (FAILED(taskbar_->HrInit())) {
+      taskbar_.reset();
+      return;
+    }
+  }
+  taskbar_->SetProgressState(mainWindow, atWork_ ? TBPF_INDETERMINATE : TBPF_NOPROGRESS);
 }
 
 }  // namespace quorvane::ui

@@ -5,21 +5,38 @@
 #pragma once
 
 #include <windows.h>
+#include <shobjidl.h>
+
+#include "services/Handles.h"
 
 namespace quorvane::ui {
 
-// Whether tools are at work now; the pointer changes at once, without waiting for the mouse to
-// move, and so does the taskbar button of `mainWindow` once the taskbar has announced it.
-void SetToolsAtWork(HWND mainWindow, bool atWork);
-bool ToolsAtWork();
+class ToolsAtWork {
+ public:
+  ToolsAtWork() = default;
+  ToolsAtWork(const ToolsAtWork&) = delete;
+  ToolsAtWork& operator=(const ToolsAtWork&) = delete;
 
-// For either window's WM_SETCURSOR: true when it has set the pointer (the message is then
-// handled), false to leave it to the default.
-bool SetWorkingCursor(WPARAM wParam, LPARAM lParam);
+  // Whether tools are at work now; the pointer changes at once, without waiting for the mouse
+  // to move, and so does the taskbar button of `mainWindow` once the taskbar has announced it.
+  void Set(HWND mainWindow, bool atWork);
+  bool AtWork() const { return atWork_; }
 
-// The message the taskbar sends once a window's button exists; zero when it cannot be had.
-// Only after it may the button's progress be set.
-UINT TaskbarButtonCreatedMessage();
-void TaskbarButtonCreated(HWND mainWindow);
+  // For a window's WM_SETCURSOR: true when it has set the pointer (the message is then
+  // handled), false to leave it to the default.
+  bool SetCursor(WPARAM wParam, LPARAM lParam) const;
+
+  // The message the taskbar sends once a window's button exists; zero when it cannot be had.
+  // Only after it may the button's progress be set.
+  static UINT TaskbarButtonCreatedMessage();
+  void TaskbarButtonCreated(HWND mainWindow);
+
+ private:
+  void ShowTaskbarProgress(HWND mainWindow);
+
+  bool atWork_ = false;
+  bool buttonReady_ = false;
+  ComPtr<ITaskbarList3> taskbar_;  // made on first use
+};
 
 }  // namespace quorvane::ui

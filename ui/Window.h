@@ -4,18 +4,20 @@
 
 #include <windows.h>
 
-#include <functional>
 
 namespace quorvane::ui {
 
-// The program ends when its last top-level window has closed: each window counts itself in
-// when created and out when destroyed; the last one out ends the message loop, unless work
-// that must not be lost still holds the program open (runs waiting their turn). That work
-// calls QuitIfDone when it has finished.
-void WindowOpened();
-void WindowClosed();
-void HoldOpenWhile(std::function<bool()> busy);  // empty: nothing holds the program open
-void QuitIfDone();
+// What a top-level window of the program tells the one who decides when the program ends
+// (the session): that it has opened and closed, the program ending once the last has closed
+// and no work that must not be lost holds it open; and what the pointer shows over it.
+class WindowHost {
+ public:
+  virtual ~WindowHost() = default;
+  virtual void WindowOpened() = 0;
+  virtual void WindowClosed() = 0;
+  // For WM_SETCURSOR: true when the pointer has been set (while tools are at work).
+  virtual bool SetWorkingCursor(WPARAM wParam, LPARAM lParam) = 0;
+};
 
 template <typename T>
 class Window {

@@ -80,13 +80,16 @@ TEST(folders, a_folder_deleted_while_shown_leaves_the_lists_usable) {
   const Args doomedFiles{L"x.bmp"};
   CHECK_EQ(LinesOnceFilled(w[kFile1], doomedFiles), doomedFiles);
 
-  // Its picture is picked, then the folder is deleted from outside while shown: the pane moves
-  // by itself to the nearest folder still there, and the pick stays as the user made it.
+  // Its picture is picked, then the folder is deleted from outside while shown, by another
+  // program, active meanwhile: Quorvane holds no handle that keeps it, and once active again,
+  // the pane moves by itself to the nearest folder still there, the pick as the user made it.
   w.choose(kFile1, L"x.bmp");
   CHECK_EQ(w.state().SkinFile, doomed + L"\\x.bmp");
+  SendMessageW(w.window.hwnd(), WM_ACTIVATEAPP, FALSE, 0);
   check::RemoveTree(doomed);
-  REQUIRE(check::PumpUntil([&] { return CurrentLine(w[kDir1]) == L"scratch" && check::Items(w[kFile1]).empty(); }));
   CHECK(!Exists(doomed));
+  SendMessageW(w.window.hwnd(), WM_ACTIVATEAPP, TRUE, 0);
+  REQUIRE(check::PumpUntil([&] { return CurrentLine(w[kDir1]) == L"scratch" && check::Items(w[kFile1]).empty(); }));
   CHECK_EQ(check::IndexOf(w[kDir1], L"doomed"), -1);
   CHECK_EQ(check::IndexOf(w[kDir1], L"inner"), -1);
   CHECK_EQ(w.state().SkinFile, doomed + L"\\x.bmp");

@@ -55,7 +55,7 @@ TEST(fill, a_folder_read_late_fills_in_the_background_sorted_and_whole) {
   const std::wstring tree = check::ScratchFolder(L"late");
   const std::vector<std::wstring> expected = MakePictures(tree, 300);
   PaneWindow w;
-  HWND list = w.file1.Handle();
+  HWND list = w.file1List.Handle();
   w.file1.SetPath(tree);
   // At once: the new folder, and nothing of it yet.
   CHECK(w.file1.Filling());
@@ -83,7 +83,7 @@ TEST(fill, a_click_while_it_fills_records_the_name_clicked) {
   const std::wstring tree = check::ScratchFolder(L"click");
   const std::vector<std::wstring> expected = MakePictures(tree, 300);
   PaneWindow w;
-  HWND list = w.file1.Handle();
+  HWND list = w.file1List.Handle();
   w.file1.SetPath(tree);
   // A click before any name is in picks nothing.
   w.Choose(list, 0);
@@ -106,7 +106,7 @@ TEST(fill, a_newer_folder_drops_the_fill_of_the_older) {
   MakePictures(big, 300);
   const std::vector<std::wstring> few = MakePictures(small, 3);
   PaneWindow w;
-  HWND list = w.file1.Handle();
+  HWND list = w.file1List.Handle();
 
   // Once some of the names are in...
   w.file1.SetPath(big);
@@ -137,20 +137,24 @@ TEST(fill, the_list_or_its_window_may_go_while_it_fills) {
     check::Pump(100);
   }
   {
-    // A box that goes before its list box: the list stays as it was, and the read is dropped.
+    // A pane and its control that go before their list box: the list stays as it was, and the
+    // read is dropped.
     PaneWindow w;
-    HWND list = CreateWindowExW(FileListBox::ExStyle(), L"LISTBOX", nullptr, FileListBox::Style(), 10, 400,
+    HWND list = CreateWindowExW(ui::FileList::ExStyle(), L"LISTBOX", nullptr, ui::FileList::Style(), 10, 400,
                                 180, 40, w.hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
     REQUIRE(list != nullptr);
-    auto box = std::make_unique<FileListBox>(L"*.bmp");
-    REQUIRE(box->Attach(list));
-    box->SetPath(tree);
-    box.reset();
+    auto pane = std::make_unique<FilePane>(L"*.bmp");
+    auto control = std::make_unique<ui::FileList>();
+    REQUIRE(control->Attach(list, *pane));
+    pane->SetPath(tree);
+    control.reset();
+    pane.reset();
     check::Pump(300);
     CHECK_EQ(Count(list), LRESULT{0});
-    // Another box can take the list over and fill it.
-    FileListBox again(L"*.bmp");
-    REQUIRE(again.Attach(list));
+    // Another pane can take the list over and fill it.
+    FilePane again(L"*.bmp");
+    ui::FileList againList;
+    REQUIRE(againList.Attach(list, again));
     again.SetPath(tree);
     REQUIRE(check::PumpUntil([&] { return !again.Filling(); }));
     CHECK_EQ(Count(list), LRESULT{300});

@@ -37,9 +37,9 @@ TEST(follow, files_and_folders_changed_outside_show_without_moving_the_view_or_t
   const std::wstring tree = check::ScratchFolder(L"follow");
   for (int i = 10; i < 50; ++i) check::WriteFile(tree + L"\\pic" + std::to_wstring(i) + L".bmp", "BM");
   PaneWindow w;
-  HWND files = w.file1.Handle(), dir = w.dir1.Handle();
+  HWND files = w.file1List.Handle(), dir = w.dir1List.Handle();
   REQUIRE(w.dir1.SetPath(tree));
-  w.dir1.StartWatching();
+  w.dir1.Follow(true);
   REQUIRE(w.file1.Names().size() == size_t{40});
   SendMessageW(files, LB_SETTOPINDEX, 10, 0);
   w.Choose(files, 20);
@@ -85,8 +85,8 @@ TEST(follow, a_vanished_folder_moves_the_pane_to_the_nearest_one_above) {
   check::WriteFile(tree + L"\\in tree.bmp", "BM");
   PaneWindow w;
   REQUIRE(w.dir1.SetPath(b));
-  w.dir1.StartWatching();
-  w.Choose(w.file1.Handle(), 0);
+  w.dir1.Follow(true);
+  w.Choose(w.file1List.Handle(), 0);
   const std::wstring picked = w.state.SkinFile;
   REQUIRE(picked == b + L"\\in b.bmp");
   const int changes = w.dir1Changes;
@@ -94,16 +94,20 @@ TEST(follow, a_vanished_folder_moves_the_pane_to_the_nearest_one_above) {
   // A folder above the shown one renamed: the shown one is gone from where it was.
   REQUIRE(MoveFileW(a.c_str(), (tree + L"\\renamed").c_str()));
   REQUIRE(check::PumpUntil([&] { return w.dir1.Path() == tree; }));
-  REQUIRE(check::PumpUntil([&] { return w.file1.Path() == tree && Shows(w.file1.Handle(), L"in tree.bmp"); }));
+  REQUIRE(check::PumpUntil([&] { return w.file1.Path() == tree && Shows(w.file1List.Handle(), L"in tree.bmp"); }));
   CHECK_EQ(w.dir1Changes, changes + 1);  // moving raises the change, so the file list follows
-  CHECK(Shows(w.dir1.Handle(), L"renamed"));
+  CHECK(Shows(w.dir1List.Handle(), L"renamed"));
   CHECK_EQ(w.state.SkinFile, picked);
 
-  // The shown folder itself deleted, by this program's own calls.
+  // The shown folder itself deleted by another program while the pane does not follow the disk
+  // (Quorvane is not the active application): no handle of the pane keeps it, so it is really
+  // gone at once, and the pane moves up as soon as it follows again.
   REQUIRE(w.dir1.SetPath(tree + L"\\renamed\\b"));
+  w.dir1.Follow(false);
   check::RemoveTree(tree + L"\\renamed\\b");
-  REQUIRE(check::PumpUntil([&] { return w.dir1.Path() == tree + L"\\renamed"; }));
   CHECK(!check::FileExists(tree + L"\\renamed\\b"));
+  w.dir1.Follow(true);
+  REQUIRE(check::PumpUntil([&] { return w.dir1.Path() == tree + L"\\renamed"; }));
   check::RemoveTree(tree);
 }
 
@@ -111,15 +115,15 @@ TEST(follow, an_unwatched_pane_reads_its_folder_again_only_when_watched_again) {
   const std::wstring tree = check::ScratchFolder(L"unwatched");
   PaneWindow w;
   REQUIRE(w.dir1.SetPath(tree));
-  w.dir1.StartWatching();
+  w.dir1.Follow(true);
   Settle();  // its read on starting, done before anything changes
-  w.dir1.StopWatching();
+  w.dir1.Follow(false);
   check::WriteFile(tree + L"\\while away.bmp", "BM");
   REQUIRE(CreateDirectoryW((tree + L"\\away").c_str(), nullptr));
   check::Pump(600);  // several times the time a watched pane takes to show it
   CHECK(w.file1.Names().empty());
-  CHECK(!Shows(w.dir1.Handle(), L"away"));
-  w.dir1.StartWatching();
-  REQUIRE(check::PumpUntil([&] { return Shows(w.file1.Handle(), L"while away.bmp") && Shows(w.dir1.Handle(), L"away"); }));
+  CHECK(!Shows(w.dir1List.Handle(), L"away"));
+  w.dir1.Follow(true);
+  REQUIRE(check::PumpUntil([&] { return Shows(w.file1List.Handle(), L"while away.bmp") && Shows(w.dir1List.Handle(), L"away"); }));
   check::RemoveTree(tree);
 }

@@ -32,14 +32,14 @@ void MakeFile(const std::wstring& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL
   CloseHandle(file);
 }
 
-int IndexOf(const FolderListBox& dir, const std::wstring& text) {
+int IndexOf(const FolderPane& dir, const std::wstring& text) {
   const auto& entries = dir.Entries();
   for (size_t i = 0; i < entries.size(); ++i)
     if (entries[i].text == text) return static_cast<int>(i);
   check::Abort(__FILE__, __LINE__, "no line " + check::Show(text));
 }
 
-int IndexOf(const FileListBox& files, const std::wstring& name) {
+int IndexOf(const FilePane& files, const std::wstring& name) {
   const auto& names = files.Names();
   const auto found = std::find(names.begin(), names.end(), name);
   if (found == names.end()) check::Abort(__FILE__, __LINE__, "no file " + check::Show(name));
@@ -75,7 +75,7 @@ TEST(folderlist, shows_the_chain_then_the_subfolders_sorted_one_level_deeper) {
   if (!hidden) std::printf("  note: this file system does not keep the hidden attribute\n");
 
   PaneWindow w;
-  HWND list = w.dir1.Handle();
+  HWND list = w.dir1List.Handle();
   REQUIRE(w.dir1.SetPath(tree + L"\\pics\\"));  // typed in other capitals, with a trailing "\"
   const std::wstring pics = tree + L"\\Pics";
   CHECK_EQ(w.dir1.Path(), pics);
@@ -99,7 +99,7 @@ TEST(folderlist, opens_down_and_up_and_never_above_the_root) {
   const std::wstring tree = check::ScratchFolder(L"updown");
   MakeFolders(tree, {L"A", L"A\\B", L"A\\B\\C", L"A\\B2"});
   PaneWindow w;
-  HWND list = w.dir1.Handle();
+  HWND list = w.dir1List.Handle();
   REQUIRE(w.dir1.SetPath(tree + L"\\A"));
 
   w.DoubleClick(list, IndexOf(w.dir1, L"B"));
@@ -156,7 +156,7 @@ TEST(folderlist, keys_and_mouse_move_the_highlight_and_open_as_a_user_expects) {
   const std::wstring tree = check::ScratchFolder(L"keys");
   MakeFolders(tree, {L"apple", L"Banana", L"cherry"});
   PaneWindow w;
-  HWND list = w.dir1.Handle();
+  HWND list = w.dir1List.Handle();
   REQUIRE(w.dir1.SetPath(tree));
   const int current = Selection(list);
   const int changes = w.dir1Changes;
@@ -192,7 +192,7 @@ TEST(folderlist, keys_and_mouse_move_the_highlight_and_open_as_a_user_expects) {
   CHECK_EQ(w.dir1.Path(), tree);
   CHECK_EQ(w.okPresses, 0);
   // ...while in the file list it still belongs to the default button.
-  w.PressEnter(w.file1.Handle());
+  w.PressEnter(w.file1List.Handle());
   CHECK_EQ(w.okPresses, 1);
 }
 
@@ -200,7 +200,7 @@ TEST(folderlist, a_deleted_folder_opens_its_nearest_existing_ancestor) {
   const std::wstring tree = check::ScratchFolder(L"deleted");
   MakeFolders(tree, {L"A", L"A\\B", L"A\\B\\C", L"A\\B2"});
   PaneWindow w;
-  HWND list = w.dir1.Handle();
+  HWND list = w.dir1List.Handle();
   REQUIRE(w.dir1.SetPath(tree + L"\\A\\B"));
 
   check::RemoveTree(tree + L"\\A\\B\\C");
@@ -226,26 +226,26 @@ TEST(folderlist, a_deleted_folder_opens_its_nearest_existing_ancestor) {
   w.file1.SetPath(tree + L"\\gone");
   Settle();
   CHECK(w.file1.Names().empty());
-  CHECK_EQ(Texts(w.file1.Handle()).size(), size_t{0});
+  CHECK_EQ(Texts(w.file1List.Handle()).size(), size_t{0});
   CHECK(w.file1.ListingError() != static_cast<DWORD>(ERROR_SUCCESS));
 }
 
 TEST(folderlist, a_new_font_resizes_the_lines) {
   const std::wstring tree = check::ScratchFolder(L"font");
   PaneWindow w;
-  HWND list = w.dir1.Handle();
+  HWND list = w.dir1List.Handle();
   REQUIRE(w.dir1.SetPath(tree));
   const LRESULT small = SendMessageW(list, LB_GETITEMHEIGHT, 0, 0);
   // What the window does when it moves to a screen of twice the DPI.
   HFONT big = CreateFontW(-32, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"Tahoma");
   REQUIRE(big != nullptr);
-  w.dir1.SetFont(big);
+  w.dir1List.SetFont(big);
   const LRESULT large = SendMessageW(list, LB_GETITEMHEIGHT, 0, 0);
   CHECK(large >= 32);
   CHECK(large > small);
   UpdateWindow(w.hwnd);
-  w.dir1.SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+  w.dir1List.SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
   CHECK_EQ(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0), small);
   DeleteObject(big);
 }
@@ -275,8 +275,8 @@ TEST(filelist, lists_what_the_pattern_admits_without_regard_to_case) {
   if (!system) expected.push_back(L"system.bmp");
   if (!hidden || !system) std::printf("  note: this file system does not keep hidden/system attributes\n");
   CHECK_EQ(names, expected);
-  CHECK_EQ(Texts(w.file1.Handle()), w.file1.Names());
-  CHECK_EQ(Selection(w.file1.Handle()), -1);  // nothing chosen for the user
+  CHECK_EQ(Texts(w.file1List.Handle()), w.file1.Names());
+  CHECK_EQ(Selection(w.file1List.Handle()), -1);  // nothing chosen for the user
   CHECK_EQ(w.file1.FileName(), std::wstring());
   CHECK_EQ(w.file1.ListingError(), static_cast<DWORD>(ERROR_SUCCESS));
 
@@ -294,7 +294,7 @@ TEST(filelist, a_click_records_into_its_own_pane_and_outlives_folder_changes) {
   MakeFile(tree + L"\\vols\\a.vol");
   MakeFile(tree + L"\\vols\\b.vol");
   PaneWindow w;
-  HWND files = w.file1.Handle();
+  HWND files = w.file1List.Handle();
   REQUIRE(w.dir1.SetPath(tree + L"\\skins"));
   w.Choose(files, IndexOf(w.file1, L"red.bmp"));
   CHECK_EQ(w.state.SkinFile, tree + L"\\skins\\red.bmp");
@@ -302,10 +302,10 @@ TEST(filelist, a_click_records_into_its_own_pane_and_outlives_folder_changes) {
   CHECK(w.state.VolumeFile.empty());
 
   // Another folder: the list changes, nothing is chosen, and the pick stays.
-  w.DoubleClick(w.dir1.Handle(), IndexOf(w.dir1, tree.substr(tree.find_last_of(L'\\') + 1)));
+  w.DoubleClick(w.dir1List.Handle(), IndexOf(w.dir1, tree.substr(tree.find_last_of(L'\\') + 1)));
   CHECK(w.file1.Names().empty());
   CHECK_EQ(w.state.SkinFile, tree + L"\\skins\\red.bmp");
-  w.DoubleClick(w.dir1.Handle(), IndexOf(w.dir1, L"other"));
+  w.DoubleClick(w.dir1List.Handle(), IndexOf(w.dir1, L"other"));
   CHECK_EQ(w.file1.Names(), std::vector<std::wstring>{L"green.bmp"});
   CHECK_EQ(Selection(files), -1);
   CHECK_EQ(w.state.SkinFile, tree + L"\\skins\\red.bmp");
@@ -321,9 +321,9 @@ TEST(filelist, a_click_records_into_its_own_pane_and_outlives_folder_changes) {
 
   // The Volumes page's two panes record into their own variables.
   REQUIRE(w.dir2.SetPath(tree + L"\\other"));
-  w.Choose(w.file2.Handle(), 0);
+  w.Choose(w.file2List.Handle(), 0);
   REQUIRE(w.dir3.SetPath(tree + L"\\vols"));
-  w.Choose(w.file3.Handle(), IndexOf(w.file3, L"b.vol"));
+  w.Choose(w.file3List.Handle(), IndexOf(w.file3, L"b.vol"));
   CHECK_EQ(w.state.VolumeSkinFile, tree + L"\\other\\green.bmp");
   CHECK_EQ(w.state.VolumeFile, tree + L"\\vols\\b.vol");
   CHECK_EQ(w.state.SkinFile, tree + L"\\skins\\red.bmp");
@@ -331,9 +331,9 @@ TEST(filelist, a_click_records_into_its_own_pane_and_outlives_folder_changes) {
   // A picked file deleted later is no fault: the pick stays, and the still-listed name can be
   // picked again until the folder is read anew.
   REQUIRE(DeleteFileW((tree + L"\\vols\\b.vol").c_str()));
-  w.Choose(w.file3.Handle(), IndexOf(w.file3, L"b.vol"));
+  w.Choose(w.file3List.Handle(), IndexOf(w.file3, L"b.vol"));
   CHECK_EQ(w.state.VolumeFile, tree + L"\\vols\\b.vol");
-  w.DoubleClick(w.dir3.Handle(), static_cast<int>(w.dir3.CurrentIndex()));
+  w.DoubleClick(w.dir3List.Handle(), static_cast<int>(w.dir3.CurrentIndex()));
   CHECK_EQ(w.file3.Names(), std::vector<std::wstring>{L"a.vol"});
   CHECK_EQ(w.state.VolumeFile, tree + L"\\vols\\b.vol");
 }
@@ -355,11 +355,11 @@ TEST(filelist, a_large_folder_fills_sorted) {
   std::printf("  note: %d files listed in %llu ms\n", kFiles, static_cast<unsigned long long>(took));
   const auto& names = w.file1.Names();
   REQUIRE(names.size() == size_t{kFiles});
-  CHECK_EQ(SendMessageW(w.file1.Handle(), LB_GETCOUNT, 0, 0), static_cast<LRESULT>(kFiles));
+  CHECK_EQ(SendMessageW(w.file1List.Handle(), LB_GETCOUNT, 0, 0), static_cast<LRESULT>(kFiles));
   CHECK_EQ(names.front(), std::wstring(L"Skin00001.bmp"));
   CHECK_EQ(names[1], std::wstring(L"skin00002.BMP"));
   CHECK_EQ(names.back(), std::wstring(L"skin02000.BMP"));
-  w.Choose(w.file1.Handle(), kFiles - 1);
+  w.Choose(w.file1List.Handle(), kFiles - 1);
   CHECK_EQ(w.state.SkinFile, tree + L"\\skin02000.BMP");
   check::RemoveTree(tree);
 }
@@ -379,7 +379,7 @@ TEST(faults, names_in_any_script_are_shown_and_recorded_exactly) {
   for (const std::wstring& f : files) MakeFile(japanese + L"\\" + f);
 
   PaneWindow w;
-  HWND list = w.dir1.Handle();
+  HWND list = w.dir1List.Handle();
   REQUIRE(w.dir1.SetPath(tree));
   const std::vector<std::wstring> texts = Texts(list);
   const std::vector<std::wstring> shown(texts.begin() + static_cast<std::ptrdiff_t>(w.dir1.CurrentIndex()) + 1, texts.end());
@@ -399,7 +399,7 @@ TEST(faults, names_in_any_script_are_shown_and_recorded_exactly) {
   std::vector<std::wstring> made = files;
   std::sort(made.begin(), made.end());
   CHECK_EQ(listed, made);
-  w.Choose(w.file1.Handle(), IndexOf(w.file1, L"\U0001F600.BMP"));
+  w.Choose(w.file1List.Handle(), IndexOf(w.file1, L"\U0001F600.BMP"));
   CHECK_EQ(w.state.SkinFile, japanese + L"\\\U0001F600.BMP");
   CHECK(check::FileExists(w.state.SkinFile));
 }
@@ -417,11 +417,11 @@ TEST(faults, long_names_and_paths_past_260_characters_work_in_the_normal_form) {
   MakeFile(tree + L"\\" + name255);
 
   PaneWindow w;
-  HWND list = w.dir1.Handle();
+  HWND list = w.dir1List.Handle();
   // A 255-character name in a short path.
   REQUIRE(w.dir1.SetPath(tree));
   CHECK_EQ(w.file1.Names(), std::vector<std::wstring>{name255});
-  w.Choose(w.file1.Handle(), 0);
+  w.Choose(w.file1List.Handle(), 0);
   CHECK_EQ(w.state.SkinFile, tree + L"\\" + name255);
 
   // A folder deeper than the old path limit: shown, opened and recorded without "\\?\".
@@ -430,8 +430,8 @@ TEST(faults, long_names_and_paths_past_260_characters_work_in_the_normal_form) {
   CHECK_EQ(Lines(w.dir1), ExpectedLines(deep, {L"sub"}));
   CHECK_EQ(w.file1.Path(), deep);
   CHECK_EQ(w.file1.Names(), (std::vector<std::wstring>{name255, L"pic.bmp"}));
-  CHECK_EQ(std::wstring(Texts(w.file1.Handle()).at(0)), name255);
-  w.Choose(w.file1.Handle(), 0);
+  CHECK_EQ(std::wstring(Texts(w.file1List.Handle()).at(0)), name255);
+  w.Choose(w.file1List.Handle(), 0);
   CHECK_EQ(w.state.SkinFile, deep + L"\\" + name255);
   CHECK(w.state.SkinFile.size() > 500);
   UpdateWindow(w.hwnd);
@@ -456,14 +456,14 @@ TEST(faults, an_unreadable_folder_shows_what_it_can) {
   }
   {
     PaneWindow w;
-    HWND list = w.dir1.Handle();
+    HWND list = w.dir1List.Handle();
     REQUIRE(w.dir1.SetPath(locked));
     CHECK_EQ(w.dir1.Path(), locked);
     CHECK_EQ(Lines(w.dir1), ExpectedLines(locked, {}));
     CHECK_EQ(w.dir1.ListingError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     CHECK(w.file1.Names().empty());
     CHECK_EQ(w.file1.ListingError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    w.Choose(w.file1.Handle(), 0);
+    w.Choose(w.file1List.Handle(), 0);
     CHECK(w.state.SkinFile.empty());
     // Still usable: up to the parent.
     w.DoubleClick(list, IndexOf(w.dir1, tree.substr(tree.find_last_of(L'\\') + 1)));

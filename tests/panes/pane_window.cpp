@@ -2,7 +2,8 @@
 
 #include <stdexcept>
 
-#include "app/Background.h"
+#include "services/Jobs.h"
+#include "services/ResultWindow.h"
 #include "app/Panes.h"
 #include "tests/support/check.h"
 
@@ -39,19 +40,23 @@ HWND MakeList(HWND parent, int id, DWORD exStyle, DWORD style, int x, int y) {
 
 PaneWindow::PaneWindow() {
   RegisterOnce();
+  std::wstring error;
+  if (!MakeResultWindow(error)) throw std::runtime_error("cannot make the results window");
   hwnd = CreateWindowExW(0, kClass, L"Panes under test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
                          620, 460, nullptr, nullptr, GetModuleHandleW(nullptr), this);
   if (hwnd == nullptr) throw std::runtime_error("cannot create the test window");
 
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   struct Pane {
-    FolderListBox& dir;
-    FileListBox& files;
+    FolderPane& dir;
+    FilePane& files;
+    ui::FolderList& dirList;
+    ui::FileList& fileList;
     int dirId;
     std::wstring& recorded;
-  } panes[] = {{dir1, file1, kDir1, state.SkinFile},
-               {dir2, file2, kDir2, state.VolumeSkinFile},
-               {dir3, file3, kDir3, state.VolumeFile}};
+  } panes[] = {{dir1, file1, dir1List, file1List, kDir1, state.SkinFile},
+               {dir2, file2, dir2List, file2List, kDir2, state.VolumeSkinFile},
+               {dir3, file3, dir3List, file3List, kDir3, state.VolumeFile}};
   int x = 10;
   for (Pane& pane : panes) {
     // Wired as the main window wires its panes.
@@ -61,12 +66,14 @@ PaneWindow::PaneWindow() {
     };
     pane.files.onClick = [&files = pane.files, &recorded = pane.recorded] { FileClicked(files, recorded); };
     pane.dir.onContentChange = [&files = pane.files] { files.Refresh(); };
-    if (!pane.dir.Attach(MakeList(hwnd, pane.dirId, FolderListBox::ExStyle(), FolderListBox::Style(), x, 10)))
+    if (!pane.dirList.Attach(MakeList(hwnd, pane.dirId, ui::FolderList::ExStyle(), ui::FolderList::Style(), x, 10),
+                             pane.dir))
       throw std::runtime_error("cannot attach a folder list");
-    if (!pane.files.Attach(MakeList(hwnd, pane.dirId + 1, FileListBox::ExStyle(), FileListBox::Style(), x, 180)))
+    if (!pane.fileList.Attach(MakeList(hwnd, pane.dirId + 1, ui::FileList::ExStyle(), ui::FileList::Style(), x, 180),
+                              pane.files))
       throw std::runtime_error("cannot attach a file list");
-    pane.dir.SetFont(font);
-    pane.files.SetFont(font);
+    pane.dirList.SetFont(font);
+    pane.fileList.SetFont(font);
     x += 200;
   }
   auto wired = dir1.onChange;
@@ -85,20 +92,20 @@ PaneWindow::~PaneWindow() {
   check::Pump(0);
 }
 
-FolderListBox* PaneWindow::FolderFor(int id) {
+ui::FolderList* PaneWindow::FolderFor(int id) {
   switch (id) {
-    case kDir1: return &dir1;
-    case kDir2: return &dir2;
-    case kDir3: return &dir3;
+    case kDir1: return &dir1List;
+    case kDir2: return &dir2List;
+    case kDir3: return &dir3List;
     default: return nullptr;
   }
 }
 
-FileListBox* PaneWindow::FilesFor(int id) {
+ui::FileList* PaneWindow::FilesFor(int id) {
   switch (id) {
-    case kFile1: return &file1;
-    case kFile2: return &file2;
-    case kFile3: return &file3;
+    case kFile1: return &file1List;
+    case kFile2: return &file2List;
+    case kFile3: return &file3List;
     default: return nullptr;
   }
 }
@@ -180,7 +187,7 @@ void PaneWindow::PressEnter(HWND list) {
   if (settle) Settle();
 }
 
-void Settle() { check::PumpUntil([] { return ListsSettled(); }); }
+void Settle() { check::PumpUntil([] { return BackgroundSettled(); }); }
 
 std::vector<std::wstring> Texts(HWND list) {
   std::vector<std::wstring> texts;
@@ -197,7 +204,7 @@ std::vector<std::wstring> Texts(HWND list) {
 
 int Selection(HWND list) { return static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)); }
 
-std::vector<std::wstring> Lines(const FolderListBox& dir) {
+std::vector<std::wstring> Lines(const FolderPane& dir) {
   std::vector<std::wstring> lines;
   for (const FolderEntry& entry : dir.Entries())
     lines.push_back(std::to_wstring(entry.level) + L":" + entry.text);

@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/FileListBox.h"
-#include "app/FolderListBox.h"
+#include "app/FilePane.h"
+#include "app/FolderPane.h"
 #include "app/QuorvaneCode.h"
+#include "ui/FileList.h"
+#include "ui/FolderList.h"
 
 namespace panes_test {
 
@@ -25,8 +27,11 @@ class PaneWindow {
   HWND hwnd = nullptr;
   HWND okButton = nullptr;
   quorvane::QuorvaneCode state;
-  quorvane::FolderListBox dir1, dir2, dir3;
-  quorvane::FileListBox file1{L"*.bmp"}, file2{L"*.bmp"}, file3{L"*.vol"};
+  // The panes' models, and the controls that show them, as the main window has them.
+  quorvane::FolderPane dir1, dir2, dir3;
+  quorvane::FilePane file1{L"*.bmp"}, file2{L"*.bmp"}, file3{L"*.vol"};
+  quorvane::ui::FolderList dir1List, dir2List, dir3List;
+  quorvane::ui::FileList file1List, file2List, file3List;
   // Whether opening a folder (or setting one) waits until both lists have read it, as a user
   // who looks at them would; off to see them read in the background.
   bool settle = true;
@@ -42,8 +47,8 @@ class PaneWindow {
   static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
  private:
   LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  quorvane::FolderListBox* FolderFor(int id);
-  quorvane::FileListBox* FilesFor(int id);
+  quorvane::ui::FolderList* FolderFor(int id);
+  quorvane::ui::FileList* FilesFor(int id);
 };
 
 // Handles this thread's messages until no list is reading or filling.
@@ -53,6 +58,6 @@ void Settle();
 std::vector<std::wstring> Texts(HWND list);
 int Selection(HWND list);
 // The folder list's lines as "level:text".
-std::vector<std::wstring> Lines(const quorvane::FolderListBox& dir);
+std::vector<std::wstring> Lines(const quorvane::FolderPane& dir);
 
 }  // namespace panes_test

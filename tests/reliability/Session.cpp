@@ -54,7 +54,7 @@ void PrintTally(const char* what, const Tally& t) {
       what, t.runs, t.exact, t.splits, t.injected, t.altered, t.joined, t.missing, t.unexpected);
 }
 
-Session::Session() : appDir_(check::GameFolder()) {
+UserSession::UserSession() : appDir_(check::GameFolder()) {
   check::CleanGameFolder(/*keepScratch=*/true);
   // The stand-ins say what they did on the output they inherit; thousands of runs would bury
   // the test's own report. Their logs tell everything. (This program's C run time keeps the
@@ -72,7 +72,7 @@ Session::Session() : appDir_(check::GameFolder()) {
   Pump();
 }
 
-Session::~Session() {
+UserSession::~UserSession() {
   boxes_.answers.clear();
   const HANDLE nul = GetStdHandle(STD_OUTPUT_HANDLE);
   SetStdHandle(STD_OUTPUT_HANDLE, savedOutput_);
@@ -83,12 +83,12 @@ Session::~Session() {
   if (idle) check::CleanGameFolder(/*keepScratch=*/true);
 }
 
-void Session::Fail(const char* file, int line, const std::string& what) {
+void UserSession::Fail(const char* file, int line, const std::string& what) {
   ++failures_;
   check::Fail(file, line, what);
 }
 
-void Session::AnswerSuccessWith(std::function<int()> answer) {
+void UserSession::AnswerSuccessWith(std::function<int()> answer) {
   Review();
   successAnswer_ = std::move(answer);
   boxes_.answers.clear();
@@ -96,7 +96,7 @@ void Session::AnswerSuccessWith(std::function<int()> answer) {
   TopUpAnswers();
 }
 
-void Session::TopUpAnswers() {
+void UserSession::TopUpAnswers() {
   while (boxes_.answers.size() < 64) {
     const int answer = successAnswer_();
     boxes_.answers.push_back(answer);
@@ -104,17 +104,17 @@ void Session::TopUpAnswers() {
   }
 }
 
-void Session::Pump(DWORD ms) {
+void UserSession::Pump(DWORD ms) {
   TopUpAnswers();
   check::Pump(ms);
   Review();
 }
 
-size_t Session::Outstanding() const { return expected_.size(); }
+size_t UserSession::Outstanding() const { return expected_.size(); }
 
-void Session::Expect(Tool tool, Args args) { expected_.push_back({tool, std::move(args), origin}); }
+void UserSession::Expect(Tool tool, Args args) { expected_.push_back({tool, std::move(args), origin}); }
 
-void Session::Review() {
+void UserSession::Review() {
   for (; reviewed_ < boxes_.seen.size(); ++reviewed_) {
     const check::SeenBox& box = boxes_.seen[reviewed_];
     if ((box.style & MB_TYPEMASK) == MB_YESNO) {
@@ -165,12 +165,12 @@ void Session::Review() {
   }
 }
 
-void Session::ShowPage(int page) {
+void UserSession::ShowPage(int page) {
   window_->showPage(page);
   Pump();
 }
 
-bool Session::ClickContinue(ControlId button, const char* what, const std::vector<check::SeenBox>& want) {
+bool UserSession::ClickContinue(ControlId button, const char* what, const std::vector<check::SeenBox>& want) {
   const size_t before = boxes_.seen.size();
   check::Click((*window_)[button]);
   const std::vector<check::SeenBox> shown(boxes_.seen.begin() + static_cast<std::ptrdiff_t>(before),
@@ -183,7 +183,7 @@ bool Session::ClickContinue(ControlId button, const char* what, const std::vecto
   return want.empty();
 }
 
-bool Session::ContinueSkins(const SkinsInputs& in) {
+bool UserSession::ContinueSkins(const SkinsInputs& in) {
   Pump();
   std::vector<check::SeenBox> want;
   auto warn = [&](const wchar_t* text) { want.push_back(check::Warning(text)); };
@@ -213,7 +213,7 @@ bool Session::ContinueSkins(const SkinsInputs& in) {
   return true;
 }
 
-bool Session::ContinueVolumes(const VolumesInputs& in) {
+bool UserSession::ContinueVolumes(const VolumesInputs& in) {
   Pump();
   std::vector<check::SeenBox> want;
   auto warn = [&](const wchar_t* text) { want.push_back(check::Warning(text)); };
@@ -237,7 +237,7 @@ bool Session::ContinueVolumes(const VolumesInputs& in) {
   return true;
 }
 
-void Session::ExitAnsweredNo(ControlId button) {
+void UserSession::ExitAnsweredNo(ControlId button) {
   Pump();
   boxes_.answers.push_front(IDNO);
   answersGiven_.push_front(IDNO);
@@ -255,7 +255,7 @@ void Session::ExitAnsweredNo(ControlId button) {
     check::Abort(__FILE__, __LINE__, origin + ": Exit answered No did not leave the window as it was");
 }
 
-bool Session::Settle(DWORD timeoutMs) {
+bool UserSession::Settle(DWORD timeoutMs) {
   const ULONGLONG start = GetTickCount64();
   const bool idle = check::PumpUntil(
       [this] {
@@ -302,7 +302,7 @@ bool Session::Settle(DWORD timeoutMs) {
   return true;
 }
 
-void Session::Collect(Tool tool) {
+void UserSession::Collect(Tool tool) {
   const std::wstring log = appDir_ + (tool == kSkinMaker ? L"makeskin.log" : L"vt.log");
   Tally& tally = tallies_[tool];
   for (const check::StandinRun& run : check::ReadStandinLog(log)) {
@@ -436,7 +436,7 @@ int ExactIndex(HWND list, const std::wstring& text, int first) {
   return -1;
 }
 
-void OpenFolderLine(Session& session, ControlId list, FolderModel& model, size_t index) {
+void OpenFolderLine(UserSession& session, ControlId list, FolderModel& model, size_t index) {
   const HWND control = session[list];
   const std::vector<std::wstring> before = check::Items(control);
   check::Open(control, static_cast<int>(index));
@@ -452,7 +452,7 @@ void OpenFolderLine(Session& session, ControlId list, FolderModel& model, size_t
     session.Fail(__FILE__, __LINE__, session.origin + ": the current folder's line is not the selected one");
 }
 
-bool NavigateTo(Session& session, ControlId list, FolderModel& model, const std::wstring& target) {
+bool NavigateTo(UserSession& session, ControlId list, FolderModel& model, const std::wstring& target) {
   for (int step = 0; step < 64 && model.Path() != target; ++step) {
     const std::wstring here = model.Path();
     const std::wstring below = here.back() == L'\\' ? here : here + L"\\";

@@ -64,13 +64,13 @@ struct VolumesInputs {
   std::wstring skinFile;
 };
 
-class Session {
+class UserSession {
  public:
   // Clears the program folder of logs, skins and volumes, then opens the window.
-  Session();
-  ~Session();
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
+  UserSession();
+  ~UserSession();
+  UserSession(const UserSession&) = delete;
+  UserSession& operator=(const UserSession&) = delete;
 
   check::OpenWindow& window() { return *window_; }
   HWND operator[](quorvane::ui::ControlId id) const { return (*window_)[id]; }
@@ -179,10 +179,10 @@ class FolderModel {
 
 // Opens line `index` of a folder list as a double-click does and moves the model with it;
 // checks that the list then shows the model's chain with the current line selected.
-void OpenFolderLine(Session& session, quorvane::ui::ControlId list, FolderModel& model, size_t index);
+void OpenFolderLine(UserSession& session, quorvane::ui::ControlId list, FolderModel& model, size_t index);
 // Opens lines, up and down, until the list's current folder is `target`. False (with the
 // failure recorded) when a line on the way is not there.
-bool NavigateTo(Session& session, quorvane::ui::ControlId list, FolderModel& model,
+bool NavigateTo(UserSession& session, quorvane::ui::ControlId list, FolderModel& model,
                 const std::wstring& target);
 // The index of the line whose text is exactly `text` (list boxes only search without regard to
 // case), from line `first` on; -1 when there is none.

@@ -26,7 +26,7 @@ constexpr size_t kBatch = 8;
 
 // Types an entry into a prefix box; the box holds what it was given, and the Skins box's
 // text is the recorded prefix.
-std::wstring TypePrefix(Session& s, ControlId box, const hostile::Entry& entry) {
+std::wstring TypePrefix(UserSession& s, ControlId box, const hostile::Entry& entry) {
   check::Type(s[box], entry.text);
   s.Pump();
   const std::wstring held = check::TextOf(s[box]);
@@ -39,7 +39,7 @@ std::wstring TypePrefix(Session& s, ControlId box, const hostile::Entry& entry) 
   return held;
 }
 
-void Report(const char* suite, Session& s, size_t refused, size_t reached) {
+void Report(const char* suite, UserSession& s, size_t refused, size_t reached) {
   std::printf(
       "  %s: %zu refused by the prefix check, %zu handed to the tools; %zu check warnings, %zu tool "
       "warnings, Success answered Yes %zu, No %zu\n",
@@ -53,7 +53,7 @@ void Report(const char* suite, Session& s, size_t refused, size_t reached) {
 
 // `prefixes`: every run's files are named by a prefix that passed the checks, and the tools
 // must be able to write them.
-void CheckNoDamage(Session& s, bool prefixes) {
+void CheckNoDamage(UserSession& s, bool prefixes) {
   if (prefixes) CHECK_EQ(s.toolWarnings, 0u);
   for (const Tally* t : {&s.skinMakerTally(), &s.volumeToolTally()}) {
     CHECK_EQ(t->splits, 0u);
@@ -69,7 +69,7 @@ void CheckNoDamage(Session& s, bool prefixes) {
 TEST(hostile, prefixes_typed_into_the_skins_box) {
   const std::wstring pics = check::ScratchFolder(L"hostile-prefixes");
   check::WriteFile(pics + L"\\red.bmp", "BM red");
-  Session s;
+  UserSession s;
   s.printToolWarnings = true;
   s.AnswerSuccessWith([] { return IDYES; });  // every skin made goes on to its volume
   FolderModel dir1(kFolder);
@@ -108,7 +108,7 @@ TEST(hostile, prefixes_typed_into_the_skins_box) {
 TEST(hostile, prefixes_typed_into_the_volumes_box) {
   const std::wstring pics = check::ScratchFolder(L"hostile-prefixes");
   check::WriteFile(pics + L"\\red.bmp", "BM red");
-  Session s;
+  UserSession s;
   s.printToolWarnings = true;
   FolderModel dir2(kFolder);
   s.ShowPage(1);
@@ -193,7 +193,7 @@ TEST(hostile, names_of_pictures_volumes_and_folders) {
     made.push_back(m);
   }
 
-  Session s;
+  UserSession s;
   s.printToolWarnings = true;
   s.AnswerSuccessWith([] { return IDNO; });  // the picked name is the point, not the packing
   FolderModel dir1(kFolder), dir2(kFolder), dir3(kFolder);

@@ -101,9 +101,9 @@ struct Model {
 enum class Act { kOption, kPick, kOpen, kType, kContinue, kTab, kAboutOpen, kAboutClose, kExit };
 
 struct Runner {
-  Runner(Session& session, Tree t, unsigned long long seed) : s(session), tree(std::move(t)), rng(seed) {}
+  Runner(UserSession& session, Tree t, unsigned long long seed) : s(session), tree(std::move(t)), rng(seed) {}
 
-  Session& s;
+  UserSession& s;
   Model m;
   Tree tree;
   std::mt19937_64 rng;
@@ -371,7 +371,7 @@ TEST(random, use_keeps_the_window_whole_and_the_tools_exact) {
   const unsigned long long actions = FromEnvironment(L"QUORVANE_ACTIONS", kDefaultActions);
   std::printf("  random use: seed %llu, %llu actions (QUORVANE_SEED, QUORVANE_ACTIONS)\n", seed, actions);
   Tree tree = MakeTree();
-  Session s;
+  UserSession s;
   std::mt19937_64 answers(seed ^ 0x5A5A5A5A5A5A5A5AULL);
   s.AnswerSuccessWith([&answers] { return answers() % 2 == 0 ? IDYES : IDNO; });
   Runner run(s, std::move(tree), seed);

@@ -1,5 +1,5 @@
-// What the launcher tests share: a message-only window that hands the launcher's notices
-// back to it, as the main window does, and a record of the results each run reported.
+// What the launcher tests share: a launcher whose notices come back to it as the program's do,
+// and a record of the results each run reported.
 #pragma once
 
 #include <windows.h>
@@ -8,53 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "services/ResultWindow.h"
 #include "services/ToolLauncher.h"
 #include "tests/support/check.h"
 
 namespace launchertest {
-
-inline constexpr UINT kToolMessage = WM_APP + 7;
-
-class Notifier {
- public:
-  Notifier() {
-    static const ATOM atom = [] {
-      WNDCLASSW wc{};
-      wc.lpfnWndProc = &Notifier::Proc;
-      wc.hInstance = GetModuleHandleW(nullptr);
-      wc.lpszClassName = L"QuorvaneLauncherTest";
-      return RegisterClassW(&wc);
-    }();
-    REQUIRE(atom != 0);
-    window_ = CreateWindowExW(0, L"QuorvaneLauncherTest", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              GetModuleHandleW(nullptr), nullptr);
-    REQUIRE(window_ != nullptr);
-  }
-  ~Notifier() {
-    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    DestroyWindow(window_);
-  }
-  Notifier(const Notifier&) = delete;
-  Notifier& operator=(const Notifier&) = delete;
-
-  HWND window() const { return window_; }
-  // The launcher that receives the notices; null before destroying it.
-  void Attach(quorvane::ProcessLauncher* launcher) {
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(launcher));
-  }
-
- private:
-  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == kToolMessage) {
-      auto* launcher = reinterpret_cast<quorvane::ProcessLauncher*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-      if (launcher != nullptr) launcher->OnToolExited(wParam);
-      return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-  }
-
-  HWND window_ = nullptr;
-};
 
 // Every result a run's done function was called with, so tests can tell "called once".
 struct Results {
@@ -77,17 +35,18 @@ inline quorvane::ToolDone Record(const std::shared_ptr<Results>& results) {
   };
 }
 
-// A launcher wired to its own notifier, torn down in the right order.
+// A launcher whose notices come back through the results window, as the program's do.
 struct Harness {
-  Notifier notifier;
-  std::unique_ptr<quorvane::ProcessLauncher> launcher =
-      std::make_unique<quorvane::ProcessLauncher>(notifier.window(), kToolMessage);
-  Harness() { notifier.Attach(launcher.get()); }
-  ~Harness() { Drop(); }
-  void Drop() {
-    notifier.Attach(nullptr);
-    launcher.reset();
+  std::unique_ptr<quorvane::ProcessLauncher> launcher;
+  Harness() {
+    std::wstring error;
+    REQUIRE(quorvane::MakeResultWindow(error));
+    launcher = std::make_unique<quorvane::ProcessLauncher>([this](WPARAM id) {
+      if (launcher != nullptr) launcher->OnToolExited(id);
+    });
   }
+  ~Harness() { Drop(); }
+  void Drop() { launcher.reset(); }
 
   std::shared_ptr<Results> Start(const quorvane::ToolRun& run) {
     auto results = std::make_shared<Results>();

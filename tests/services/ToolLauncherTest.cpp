@@ -76,7 +76,6 @@ TEST(launcher, unknown_notices_are_ignored) {
   Harness h;
   h.launcher->OnToolExited(0);
   h.launcher->OnToolExited(987654321);
-  PostMessageW(h.notifier.window(), launchertest::kToolMessage, 42, 0);
   check::Pump(50);
   CHECK(h.launcher->Idle());
 }

@@ -13,10 +13,18 @@ const std::wstring& GameFolder() {
   return folder;
 }
 
-OpenWindow::OpenWindow() {
+namespace {
+
+Quorvane& Opened(Session& session) {
   std::wstring error;
-  if (!window.Create(SW_SHOW, error)) Abort(__FILE__, __LINE__, "window: " + Utf8(error));
-  SetMessageFilter([this](MSG& msg) { return window.PreTranslateMessage(msg); });
+  if (!session.Open(SW_SHOW, error)) Abort(__FILE__, __LINE__, "window: " + Utf8(error));
+  return *session.MainWindow();
+}
+
+}  // namespace
+
+OpenWindow::OpenWindow() : window(Opened(session)) {
+  SetMessageFilter([this](MSG& msg) { return session.PreTranslateMessage(msg); });
   // Ready once the window has painted and answers: what a user waits for before clicking.
   PumpUntil([this] { return !GetUpdateRect(hwnd(), nullptr, FALSE); }, 5000);
 }

@@ -31,7 +31,8 @@ class OpenWindow {
   OpenWindow(const OpenWindow&) = delete;
   OpenWindow& operator=(const OpenWindow&) = delete;
 
-  quorvane::ui::Quorvane window;
+  quorvane::ui::Session session;
+  quorvane::ui::Quorvane& window;
 
   HWND hwnd() const { return window.hwnd(); }
   // A control by its id, wherever it sits in the window; nullptr when it is not made (yet).

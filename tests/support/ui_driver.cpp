@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <ostream>
 
-#include "app/Background.h"
+#include "services/Jobs.h"
 #include "tests/support/check.h"
 
 namespace check {
@@ -114,7 +114,7 @@ void Open(HWND list, int index) {
   SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
   Notify(list, LBN_DBLCLK);
   // The folder is read in the background: the user sees it once it is in.
-  PumpUntil([] { return quorvane::ListsSettled(); });
+  PumpUntil([] { return quorvane::BackgroundSettled(); });
 }
 
 void Key(HWND target, UINT key) {
@@ -135,6 +135,8 @@ void Drop(HWND window, const std::vector<std::wstring>& paths) {
   for (const std::wstring& path : paths) at = std::copy(path.begin(), path.end(), at) + 1;
   GlobalUnlock(memory);
   SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+  // The drop is looked at in the background: the user sees what it did once that is in.
+  PumpUntil([] { return quorvane::BackgroundSettled(); });
 }
 
 int IndexOf(HWND list, const std::wstring& text) {

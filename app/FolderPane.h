@@ -1,0 +1,108 @@
+// The folder list of a picking pane, without a window: the folders from the root down to the
+// current one and then the current one's subfolders; opening a folder, read on a worker; and,
+// while the pane follows the disk, its watch, which reads the folder again when it changes and
+// moves the pane up when the folder vanishes. Its control (ui/FolderList) only draws it and
+// reports the user's opening of a line.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/FolderListing.h"
+#include "app/FolderWatch.h"
+#include "app/Panes.h"
+#include "services/Jobs.h"
+
+namespace quorvane {
+
+// What a pane reads the disk with, watches it with and works in the background with: the
+// system's, or a test's fakes.
+struct PaneServices {
+  const FolderReader* reader = &DiskReader();
+  Watcher* watcher = &SystemWatcher();
+  Jobs* jobs = &WorkerJobs();
+};
+
+class FolderPane : public FolderListView {
+ public:
+  explicit FolderPane(PaneServices services = {}) : services_(services), reads_(*services.jobs) {}
+  FolderPane(const FolderPane&) = delete;
+  FolderPane& operator=(const FolderPane&) = delete;
+
+  // Makes `folder` current (or its nearest existing ancestor), read here and now, and raises
+  // onChange. The first folder set fixes the root the pane keeps to; a folder under another
+  // root is refused (false, ERROR_NOT_SAME_DEVICE), as is one whose root is not there. False
+  // leaves the pane as it was, with the reason in GetLastError.
+  bool SetPath(const std::wstring& folder);
+  // As SetPath, showing `subfolders` (read from `folder` by the caller) without reading again,
+  // and without raising onChange: the caller fills the file list from the same read.
+  bool SetListing(const std::wstring& folder, const NameList& subfolders);
+
+  // The current folder, without trailing "\" unless it is a root; empty before SetPath.
+  std::wstring Path() const override { return current_; }
+  // The root the pane keeps to, ending in "\"; empty before SetPath.
+  const std::wstring& Root() const { return root_; }
+  // What the list shows, line by line, and the current folder's line.
+  const std::vector<FolderEntry>& Entries() const { return entries_; }
+  size_t CurrentIndex() const { return currentIndex_; }
+  // Why the current folder's subfolders could not all be listed; ERROR_SUCCESS when they were.
+  DWORD ListingError() const { return error_; }
+
+  // Makes the folder on line `index` current, as a double-click on it does, once it has been
+  // read; until then the pane shows the folder it showed.
+  void Open(size_t index);
+
+  // Following the disk: while it does, the pane's folder is watched, and read again when it
+  // changes. Starting reads it again (watched first, so that nothing is missed), unless it has
+  // just been read; a folder that cannot be watched is read again each time it starts. While
+  // it does not follow, the pane holds no handle on any folder.
+  void Follow(bool follow);
+  bool Following() const { return following_; }
+  // Whether a watch is held now (false while not following, and for a folder that cannot be
+  // watched).
+  bool Watched() const { return watch_ != nullptr; }
+  // Reads the current folder again, keeping what is shown until the new lines come.
+  void Refresh();
+  // Watches a folder about to be shown (SetListing), while the pane follows the disk: watched
+  // before it is read, nothing that changes in between is missed.
+  void WatchAhead(const std::wstring& folder);
+
+  std::function<void()> onChange;  // the current folder was set or opened (DirN_Change)
+  // The current folder was read again and is still current: its files may have changed.
+  std::function<void()> onContentChange;
+  // A folder the user opened could not be read: its path, and the system's reason.
+  std::function<void(const std::wstring& folder, DWORD error)> onOpenFailed;
+  // The lines changed, for the control: `moved` when the current folder is another one (the
+  // highlight goes to it), else the same folder's lines read again (the view stays).
+  std::function<void(bool moved)> onShown;
+
+ private:
+  bool SetRoot(const std::wstring& full);
+  std::unique_ptr<Watch> StartWatch(const std::wstring& folder);
+  void OnWatchEvent(WatchEvent event);
+  void Read(const std::wstring& wanted, bool opening);
+  void Opened(FolderChain& chain, const std::wstring& wanted, bool opening);
+  void Show(FolderChain chain);
+
+  PaneServices services_;
+  JobLane reads_;
+  std::wstring root_;
+  std::wstring current_;
+  std::vector<FolderEntry> entries_;
+  size_t currentIndex_ = 0;
+  DWORD error_ = ERROR_SUCCESS;
+  bool following_ = false;
+  bool unwatchable_ = false;  // its watch failed: read again only when following starts anew
+  bool missed_ = false;       // changes may have come while nothing watched: read again once watched
+  bool readAgain_ = false;    // a change came while the folder was being read
+  std::unique_ptr<Watch> watch_;  // while following: on watchedFolder_, which is current_ but
+  std::wstring watchedFolder_;    // between a move and the next read
+  std::unique_ptr<Watch> opening_;  // ahead of a read: on openingFolder_, until the read is in
+  std::wstring openingFolder_;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,171 @@
+#include "ui/FileList.h"
+
+#include <algorithm>
+
+#include "services/Handles.h"
+#include "services/ResultWindow.h"
+
+namespace quorvane::ui {
+
+// How long one slice of names may keep the interface thread; a slice looks at the clock after
+// every kSliceStep edits. A tenth of a second is the longest the window may go unanswered.
+constexpr ULONGLONG kSliceMs = 15;
+constexpr size_t kSliceStep = 64;
+
+// Measures names in the list's font, for its horizontal extent.
+class TextMeter {
+ public:
+  TextMeter(HWND list, HFONT font)
+      : dc_(list), font_(dc_.get(), font ? font : reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0))) {
+    TEXTMETRICW metrics{};
+    // Without metrics there is no margin; the extent is still usable.
+    if (dc_ && GetTextMetricsW(dc_.get(), &metrics)) margin_ = metrics.tmAveCharWidth;
+  }
+  TextMeter(const TextMeter&) = delete;
+  TextMeter& operator=(const TextMeter&) = delete;
+
+  int Width(const std::wstring& text) const {
+    SIZE size{};
+    if (!dc_ || !GetTextExtentPoint32W(dc_.get(), text.c_str(), static_cast<int>(text.size()), &size)) return 0;
+    return size.cx;
+  }
+  // The list box's own margin around the text is about one average character.
+  int Margin() const { return margin_; }
+
+ private:
+  ScopedGetDc dc_;
+  ScopedSelect font_;
+  int margin_ = 0;
+};
+
+DWORD FileList::Style() {
+  // Not LBS_SORT: the names arrive sorted, and a sorted list box would compare every one
+  // of a large folder's names again on insertion.
+  return WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+}
+
+DWORD FileList::ExStyle() { return WS_EX_CLIENTEDGE; }
+
+FileList::~FileList() {
+  *self_ = nullptr;
+  if (pane_ != nullptr) pane_->onEdits = nullptr;
+}
+
+bool FileList::Attach(HWND list, FilePane& pane) {
+  if (!IsWindow(list)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return false;
+  }
+  if (pane_ != nullptr) pane_->onEdits = nullptr;
+  list_ = list;
+  pane_ = &pane;
+  // New edits come in at once, a new folder's clearing first of all: a click must never pick
+  // an old name in the new folder.
+  pane.onEdits = [this] {
+    if (!slicing_) Slice(false);
+  };
+  pane.ShowAgain();
+  Slice(true);  // what the pane listed before the control existed, all at once
+  return true;
+}
+
+void FileList::SetFont(HFONT font) {
+  font_ = font;
+  if (list_ == nullptr) return;
+  SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  MeasureNames();
+}
+
+void FileList::Clear() {
+  SendMessageW(list_, LB_RESETCONTENT, 0, 0);
+  widest_ = 0;
+  narrower_ = false;
+  cleared_ = changed_ = true;
+}
+
+bool FileList::Insert(size_t at, const std::wstring& name) {
+  if (SendMessageW(list_, LB_INSERTSTRING, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(name.c_str())) < 0)
+    return false;
+  // Long names scroll sideways rather than being cut off.
+  widest_ = std::max(widest_, meter_->Width(name));
+  changed_ = true;
+  return true;
+}
+
+void FileList::Remove(size_t at) {
+  if (meter_->Width(pane_->NameAt(at)) >= widest_) narrower_ = true;
+  SendMessageW(list_, LB_DELETESTRING, static_cast<WPARAM>(at), 0);
+  changed_ = true;
+}
+
+void FileList::Slice(bool all) {
+  if (list_ == nullptr || pane_ == nullptr || !IsWindow(list_)) return;
+  slicing_ = true;
+  const ULONGLONG start = GetTickCount64();
+  const LRESULT top = SendMessageW(list_, LB_GETTOPINDEX, 0, 0);
+  const int widest = widest_;
+  cleared_ = changed_ = false;
+  SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+  {
+    TextMeter meter(list_, font_);
+    meter_ = &meter;
+    size_t steps = 0;
+    while (pane_->Step(*this))
+      if (!all && ++steps % kSliceStep == 0 && GetTickCount64() - start >= kSliceMs) break;
+    meter_ = nullptr;
+    if (narrower_ && !pane_->EditsWaiting()) {
+      narrower_ = false;
+      widest_ = 0;
+      for (size_t i = 0; i < pane_->Count(); ++i) widest_ = std::max(widest_, meter.Width(pane_->NameAt(i)));
+    }
+    if (widest_ != widest || pane_->Count() == 0)
+      SendMessageW(list_, LB_SETHORIZONTALEXTENT,
+                   static_cast<WPARAM>(widest_ > 0 ? widest_ + meter.Margin() : 0), 0);
+  }
+  // The chosen file stays chosen while it is there, and the list stays scrolled where it was.
+  const std::optional<size_t> chosen = pane_->IndexOf(pane_->FileName());
+  const LRESULT selected = SendMessageW(list_, LB_GETCURSEL, 0, 0);
+  const LRESULT want = chosen ? static_cast<LRESULT>(*chosen) : -1;
+  if (selected != want) SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(want), 0);
+  if (changed_ && !cleared_ && top >= 0) SendMessageW(list_, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+  SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list_, nullptr, TRUE);
+  slicing_ = false;
+  if (pane_->EditsWaiting())
+    ContinueLater();
+  else
+    pane_->EditsApplied();
+}
+
+void FileList::ContinueLater() {
+  if (continuing_) return;
+  continuing_ = true;
+  auto next = [self = self_] {
+    if (FileList* list = *self) {
+      list->continuing_ = false;
+      if (!list->slicing_) list->Slice(false);
+    }
+  };
+  // A posted result comes before input, painting and timers: with any of those waiting, the
+  // next slice comes a moment later, so that they go first.
+  if (HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT | QS_TIMER | QS_HOTKEY)) != 0)
+    PostResultLater(next, 1);
+  else
+    PostResult(next);
+}
+
+void FileList::MeasureNames() {
+  if (list_ == nullptr || pane_ == nullptr) return;
+  const TextMeter meter(list_, font_);
+  widest_ = 0;
+  for (size_t i = 0; i < pane_->Count(); ++i) widest_ = std::max(widest_, meter.Width(pane_->NameAt(i)));
+  SendMessageW(list_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest_ > 0 ? widest_ + meter.Margin() : 0), 0);
+}
+
+void FileList::OnCommand(WORD notificationCode) {
+  if (notificationCode != LBN_SELCHANGE || pane_ == nullptr) return;
+  const LRESULT selected = SendMessageW(list_, LB_GETCURSEL, 0, 0);
+  if (selected >= 0) pane_->Choose(static_cast<size_t>(selected));
+}
+
+}  // namespace quorvane::ui

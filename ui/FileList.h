@@ -1,0 +1,64 @@
+// The control of a pane's file list: a standard LISTBOX showing its FilePane's names.
+// Choosing a file, by mouse or keyboard, is its click. It reads no folder: it puts in the
+// pane's edits on the interface thread between events, a slice at a time, so that the window
+// goes on answering the user whatever the folder's size.
+//
+// The window creates the control (CreateWindowExW with ExStyle() and Style()), hands it to
+// Attach, and forwards the control's WM_COMMAND here.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "app/FilePane.h"
+
+namespace quorvane::ui {
+
+class FileList final : private ListEditor {
+ public:
+  FileList() = default;
+  ~FileList() override;
+  FileList(const FileList&) = delete;
+  FileList& operator=(const FileList&) = delete;
+
+  static DWORD Style();
+  static DWORD ExStyle();
+
+  // Shows `pane` in a LISTBOX created with Style(), from a clear list. False (with the reason
+  // in GetLastError) when `list` is not a window. The list must live on the thread that calls
+  // this.
+  bool Attach(HWND list, FilePane& pane);
+  HWND Handle() const { return list_; }
+
+  // The font the list shows its names in (not owned; it must outlive its use).
+  void SetFont(HFONT font);
+
+  void OnCommand(WORD notificationCode);
+
+ private:
+  // Puts in the pane's edits for a slice of time (all of them when `all`), and asks to come
+  // back for the rest.
+  void Slice(bool all);
+  void ContinueLater();
+  void MeasureNames();
+
+  void Clear() override;
+  bool Insert(size_t at, const std::wstring& name) override;
+  void Remove(size_t at) override;
+
+  HWND list_ = nullptr;
+  HFONT font_ = nullptr;
+  FilePane* pane_ = nullptr;
+  // Alive while this is: a slice posted for later does nothing once it has gone.
+  std::shared_ptr<FileList*> self_ = std::make_shared<FileList*>(this);
+  bool continuing_ = false;  // the next slice is on its way
+  bool slicing_ = false;     // a slice is being put in
+  bool cleared_ = false;     // this slice emptied the list: there is no scroll position to keep
+  bool changed_ = false;     // this slice changed the lines
+  class TextMeter* meter_ = nullptr;  // the slice's, for the widths of the names going in and out
+  int widest_ = 0;           // the widest name in the list, in pixels
+  bool narrower_ = false;    // a name as wide as the widest went out
+};
+
+}  // namespace quorvane::ui
