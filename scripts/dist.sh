@@ -49,6 +49,19 @@ if [ "$differ" != 0 ]; then
   exit 1
 fi
 
+# What players get: the three files, and the texts with Windows' line ends.
+listing=$(cd "$first" && cmake -E tar tf "$zip" | tr '\n' ' ')
+if [ "$listing" != "LICENSE.txt Quorvane.exe README.txt " ]; then
+  echo "dist: the zip holds $listing" >&2
+  exit 1
+fi
+for text in README.txt LICENSE.txt; do
+  if grep -qv $'\r$' "$first/$text"; then
+    echo "dist: $text has lines without Windows' line ends" >&2
+    exit 1
+  fi
+done
+
 mkdir -p "$root/dist"
 cp "$first/$zip" "$first/Quorvane.exe" "$first/SHA256SUMS" "$root/dist/"
 rm -rf "$work"
