@@ -113,6 +113,7 @@ void FileListBox::SetPath(const std::wstring& folder) {
   Drop();
   done_.clear();
   pending_.clear();
+  missing_ = nullptr;
   error_ = ERROR_SUCCESS;
   std::wstring full = FullFolderPath(folder);
   if (full.empty()) {
@@ -137,6 +138,7 @@ void FileListBox::SetPath(const std::wstring& folder) {
 void FileListBox::SetListing(const std::wstring& folder, std::vector<std::wstring> names, DWORD error) {
   Drop();
   pending_.clear();
+  missing_ = nullptr;
   std::wstring full = FullFolderPath(folder);
   path_ = full.empty() ? TrimFolder(folder) : std::move(full);
   done_ = std::move(names);
@@ -275,21 +277,27 @@ void FileListBox::AddSlice(bool all) {
   ChoosePending();
 }
 
-void FileListBox::ChooseWhenListed(const std::wstring& name) {
+void FileListBox::ChooseWhenListed(const std::wstring& name, std::function<void()> missing) {
   pending_ = name;
+  missing_ = std::move(missing);
   if (!Filling()) ChoosePending();
 }
 
 void FileListBox::ChoosePending() {
   if (pending_.empty() || list_ == nullptr) return;
   const std::wstring name = std::move(pending_);
+  const std::function<void()> missing = std::move(missing_);
   pending_.clear();
+  missing_ = nullptr;
   // The name as the list spells it, the disk's, which may differ in case from what was asked.
   const std::vector<std::wstring> names = Names();
   auto found = std::find(names.begin(), names.end(), name);
   if (found == names.end())
     found = std::find_if(names.begin(), names.end(), [&](const std::wstring& n) { return SamePath(n, name); });
-  if (found == names.end()) return;
+  if (found == names.end()) {
+    if (missing) missing();
+    return;
+  }
   SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(found - names.begin()), 0);
   if (onClick) onClick();
 }

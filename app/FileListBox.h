@@ -54,9 +54,9 @@ class FileListBox : public FileListView {
   // The chosen file's name; empty when none is chosen.
   std::wstring FileName() const override;
   // Chooses `name` as a click on it would (onClick runs) once the list holds it: at once, or
-  // when the folder being read is in. Nothing is chosen when the folder does not hold it, or
-  // when the list moves to another folder first.
-  void ChooseWhenListed(const std::wstring& name);
+  // when the folder being read is in. When the folder read does not hold it, nothing is chosen
+  // and `missing` runs instead; when the list moves to another folder first, neither.
+  void ChooseWhenListed(const std::wstring& name, std::function<void()> missing = {});
 
   // Reads the folder again (when its folder list tells it that something in it changed, or
   // when it comes back into sight), keeping what is shown until the new names come.
@@ -108,6 +108,7 @@ class FileListBox : public FileListView {
   int widest_ = 0;  // the widest name in the list, in pixels
   bool narrower_ = false;  // a name as wide as the widest went out
   std::wstring pending_;  // to be chosen once listed
+  std::function<void()> missing_;  // what to do when it is not
 };
 
 }  // namespace quorvane

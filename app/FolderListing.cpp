@@ -8,17 +8,10 @@
 namespace quorvane {
 namespace {
 
-// The name of `parent`\`name` as the disk spells it (its long name when `name` is a short
-// alias, its own capitals when `name` was typed in other ones); `name` when the disk does not
-// say.
+// The name of `parent`\`name` as the disk spells it; `name` when the disk does not say.
 std::wstring OnDiskName(const std::wstring& parent, const std::wstring& name) {
-  if (name.find_first_of(L"*?") != std::wstring::npos) return name;
-  const std::wstring path = JoinPath(parent, name);
-  WIN32_FIND_DATAW data;
-  UniqueFind find(FindFirstFileExW(SystemForm(path).c_str(), FindExInfoBasic, &data,
-                                   FindExSearchNameMatch, nullptr, 0));
-  if (!find || data.cFileName[0] == L'\0') return name;
-  return data.cFileName;
+  const std::optional<DiskEntry> entry = LookUp(JoinPath(parent, name));
+  return entry ? entry->name : name;
 }
 
 HANDLE FindFirst(const std::wstring& search, WIN32_FIND_DATAW& data) {
@@ -64,6 +57,23 @@ DWORD ReadFolder(const std::wstring& folder, const std::wstring& pattern, NameLi
 }
 
 }  // namespace
+
+std::optional<DiskEntry> LookUp(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L'\\');
+  if (slash == std::wstring::npos || path.find_first_of(L"*?", slash) != std::wstring::npos) {
+    SetLastError(ERROR_INVALID_NAME);  // a pattern would name whatever it matches first
+    return std::nullopt;
+  }
+  WIN32_FIND_DATAW data;
+  UniqueFind find(FindFirstFileExW(SystemForm(path).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                   nullptr, 0));
+  if (!find) return std::nullopt;
+  if (data.cFileName[0] == L'\0') {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return std::nullopt;
+  }
+  return DiskEntry{data.cFileName, data.dwFileAttributes};
+}
 
 bool FolderIsEmpty(const std::wstring& folder) {
   WIN32_FIND_DATAW data;

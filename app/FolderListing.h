@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,15 @@
 #include "paths/PathRules.h"
 
 namespace quorvane {
+
+// A file or folder as a listing of its folder sees it: its name as the disk spells it (its
+// long name where the path gives a short alias, its own capitals where the path has others)
+// and its attributes. Nothing, with the reason in GetLastError, when it is not there.
+struct DiskEntry {
+  std::wstring name;
+  DWORD attributes = 0;
+};
+std::optional<DiskEntry> LookUp(const std::wstring& path);
 
 // Whether a folder holds nothing at all, hidden or not; false when it cannot be read.
 bool FolderIsEmpty(const std::wstring& folder);

@@ -1,6 +1,7 @@
 #include "app/PicturePreview.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -22,7 +23,47 @@ std::uint32_t U32(std::span<const std::uint8_t> b, size_t at) {
   return U16(b, at) | U16(b, at + 2) << 16;
 }
 
-// Reads up to `bytes` from `file` at `offset`; false when the file gives less.
+// Attributes that say the file's data is not on this computer: opening or reading it would
+// fetch it from the cloud or from remote storage. Older headers lack the first two.
+#ifndef FILE_ATTRIBUTE_RECALL_ON_OPEN
+#define FILE_ATTRIBUTE_RECALL_ON_OPEN 0x00040000
+#endif
+#ifndef FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS
+#define FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS 0x00400000
+#endif
+constexpr DWORD kNotHere = FILE_ATTRIBUTE_RECALL_ON_OPEN | FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS | FILE_ATTRIBUTE_OFFLINE;
+
+DWORD SystemAttributes(const std::wstring& path) { return GetFileAttributesW(SystemForm(path).c_str()); }
+
+class HeapMemory final : public PreviewMemory {
+ public:
+  std::uint8_t* Take(size_t bytes) override {
+    return static_cast<std::uint8_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
+  }
+  void Give(std::uint8_t* buffer, size_t) override { HeapFree(GetProcessHeap(), 0, buffer); }
+};
+
+// One buffer handed to GDI, given back however the decode ends.
+class Buffer {
+ public:
+  Buffer(PreviewMemory& memory, size_t bytes) : memory_(memory), data_(memory.Take(bytes)), size_(bytes) {}
+  ~Buffer() {
+    if (data_ != nullptr) memory_.Give(data_, size_);
+  }
+  Buffer(const Buffer&) = delete;
+  Buffer& operator=(const Buffer&) = delete;
+  std::uint8_t* data() const { return data_; }
+  explicit operator bool() const { return data_ != nullptr; }
+
+ private:
+  PreviewMemory& memory_;
+  std::uint8_t* data_;
+  size_t size_;
+};
+
+// Reads `bytes` of the picture at `offset` into `into`; false when the picture gives fewer.
+using ReadFn = std::function<bool(std::uint64_t offset, std::uint8_t* into, std::uint32_t bytes)>;
+
 bool ReadAt(HANDLE file, std::uint64_t offset, std::uint8_t* into, std::uint32_t bytes) {
   LARGE_INTEGER at;
   at.QuadPart = static_cast<LONGLONG>(offset);
@@ -36,48 +77,58 @@ bool ReadAt(HANDLE file, std::uint64_t offset, std::uint8_t* into, std::uint32_t
   return true;
 }
 
-// The picture, checked, then decoded and scaled by GDI into a 32-bit bitmap of at most
-// `box` × `box` pixels. Leaves `image.bitmap` null when anything is wrong with the file.
-void Decode(PreviewImage& image, int box, const std::atomic<unsigned>& latest, unsigned generation) {
-  const UniqueHandle file(CreateFileW(SystemForm(image.path).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) return;
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size)) return;
-  const auto fileBytes = static_cast<std::uint64_t>(size.QuadPart);
-  std::vector<std::uint8_t> head(static_cast<size_t>(std::min<std::uint64_t>(fileBytes, kHeadBytes)));
-  if (head.empty() || !ReadAt(file.get(), 0, head.data(), static_cast<std::uint32_t>(head.size()))) return;
-  const std::optional<BitmapFacts> facts = CheckBitmap(head, fileBytes);
-  if (!facts || latest.load() != generation) return;
+size_t InfoBytes(const BitmapFacts& facts) {
+  return sizeof(BITMAPINFOHEADER) + (facts.compression == BI_BITFIELDS ? 12 : 0) + facts.colors * size_t{4};
+}
 
-  // The info header and its tables, as GDI takes them; an old core header is put in the
-  // form of an info header, its three-byte colours in four.
-  std::vector<std::uint8_t> info;
-  if (facts->headerSize == 12) {
-    const size_t colors = facts->colorTableBytes / 3;
-    info.resize(sizeof(BITMAPINFOHEADER) + colors * 4);
-    auto* header = reinterpret_cast<BITMAPINFOHEADER*>(info.data());
-    header->biSize = sizeof(BITMAPINFOHEADER);
-    header->biWidth = facts->width;
-    header->biHeight = facts->height;
-    header->biPlanes = 1;
-    header->biBitCount = static_cast<WORD>(facts->bitCount);
-    header->biCompression = BI_RGB;
-    for (size_t i = 0; i < colors; ++i) {
-      const size_t from = kFileHeader + 12 + i * 3;
-      std::copy_n(head.begin() + static_cast<std::ptrdiff_t>(from), 3,
-                  info.begin() + static_cast<std::ptrdiff_t>(sizeof(BITMAPINFOHEADER) + i * 4));
-    }
-  } else {
-    info.assign(head.begin() + kFileHeader,
-                head.begin() + kFileHeader + facts->headerSize + facts->colorTableBytes);
+// The info header GDI is given, with its masks and palette: always the plain 40-byte header,
+// whatever the file's own, so that GDI reads exactly the tables put here, and with
+// biSizeImage the exact length of the pixel buffer, which is all GDI may read of the pixels
+// (a compressed picture's stream ends where its buffer does, whatever the file claims).
+void MakeInfo(const BitmapFacts& facts, std::span<const std::uint8_t> head, std::uint8_t* into) {
+  std::memset(into, 0, InfoBytes(facts));
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biWidth = facts.width;
+  header.biHeight = facts.height;
+  header.biPlanes = 1;
+  header.biBitCount = static_cast<WORD>(facts.bitCount);
+  header.biCompression = facts.compression;
+  header.biSizeImage = facts.pixelBytes;
+  header.biClrUsed = facts.colors;
+  std::memcpy(into, &header, sizeof header);
+  size_t at = sizeof header;
+  // The three colour masks follow a 40-byte header, and are the next fields of a larger one:
+  // at the same place in the file either way.
+  if (facts.compression == BI_BITFIELDS) {
+    std::copy_n(head.begin() + kFileHeader + 40, 12, into + at);
+    at += 12;
   }
-  // Two more zero bytes end a compressed picture that would run on: "end of bitmap".
-  std::vector<std::uint8_t> pixels(facts->pixelBytes + 2, 0);
-  pixels[facts->pixelBytes + 1] = 1;
-  if (!ReadAt(file.get(), facts->pixelOffset, pixels.data(), facts->pixelBytes)) return;
-  if (latest.load() != generation) return;
+  const bool core = facts.headerSize == 12;
+  const size_t entry = core ? 3 : 4;
+  size_t from = kFileHeader + facts.headerSize;
+  if (facts.headerSize == 40 && facts.compression == BI_BITFIELDS) from += 12;
+  for (std::uint32_t i = 0; i < facts.colors; ++i, at += 4, from += entry)
+    std::copy_n(head.begin() + static_cast<std::ptrdiff_t>(from), 3, into + at);  // the fourth byte stays 0
+}
+
+// The picture, checked, then decoded and scaled by GDI into a 32-bit bitmap of at most
+// `box` × `box` pixels. Leaves it not shown when anything is wrong with the file.
+PreviewImage Decode(std::uint64_t fileBytes, const ReadFn& read, int box, const PreviewSystem& system,
+                    const std::function<bool()>& stale) {
+  PreviewImage image;
+  std::vector<std::uint8_t> head(static_cast<size_t>(std::min<std::uint64_t>(fileBytes, kHeadBytes)));
+  if (head.empty() || !read(0, head.data(), static_cast<std::uint32_t>(head.size()))) return image;
+  const std::optional<BitmapFacts> facts = CheckBitmap(head, fileBytes);
+  if (!facts || (stale && stale())) return image;
+
+  HeapMemory heap;
+  PreviewMemory& memory = system.memory != nullptr ? *system.memory : heap;
+  const Buffer info(memory, InfoBytes(*facts));
+  const Buffer pixels(memory, facts->pixelBytes);
+  if (!info || !pixels) return image;
+  MakeInfo(*facts, head, info.data());
+  if (!read(facts->pixelOffset, pixels.data(), facts->pixelBytes) || (stale && stale())) return image;
 
   const int width = facts->width, height = facts->height < 0 ? -facts->height : facts->height;
   const double scale = std::min(1.0, std::min(static_cast<double>(box) / width, static_cast<double>(box) / height));
@@ -95,7 +146,7 @@ void Decode(PreviewImage& image, int box, const std::atomic<unsigned>& latest, u
   HDC dc = CreateCompatibleDC(nullptr);
   if (!bitmap || dc == nullptr) {
     if (dc != nullptr) DeleteDC(dc);
-    return;
+    return image;
   }
   const HGDIOBJ old = SelectObject(dc, bitmap.get());
   SetStretchBltMode(dc, HALFTONE);
@@ -104,15 +155,22 @@ void Decode(PreviewImage& image, int box, const std::atomic<unsigned>& latest, u
                                   reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS, SRCCOPY);
   SelectObject(dc, old);
   DeleteDC(dc);
-  if (lines == 0 || lines == static_cast<int>(GDI_ERROR)) return;
+  if (lines == 0 || lines == static_cast<int>(GDI_ERROR)) return image;
+  image.outcome = PreviewImage::Outcome::kShown;
   image.bitmap = std::move(bitmap);
   image.size = SIZE{w, h};
   image.line = DescribePicture(*facts);
+  return image;
 }
+
+// One picture decoded at a time in the process: a newer preview waits for the older to end
+// (it stops at its next step once it is stale), so that their memory never adds up.
+SRWLOCK g_decoding = SRWLOCK_INIT;
 
 struct Job {
   std::wstring path;
   int box;
+  PreviewSystem system;
   std::shared_ptr<std::atomic<unsigned>> latest;
   unsigned generation;
   std::function<void(PreviewImage&)> done;
@@ -120,10 +178,12 @@ struct Job {
 
 void CALLBACK RunJob(PTP_CALLBACK_INSTANCE, void* context) {
   std::unique_ptr<Job> job(static_cast<Job*>(context));
-  if (job->latest->load() != job->generation) return;  // a newer one came meanwhile: not read
-  auto image = std::make_shared<PreviewImage>();
+  const auto stale = [&job] { return job->latest->load() != job->generation; };
+  if (stale()) return;  // a newer one came meanwhile: not read
+  AcquireSRWLockExclusive(&g_decoding);
+  auto image = std::make_shared<PreviewImage>(stale() ? PreviewImage{} : ReadPreview(job->path, job->box, job->system, stale));
+  ReleaseSRWLockExclusive(&g_decoding);
   image->path = job->path;
-  Decode(*image, job->box, *job->latest, job->generation);
   PostResult([image, latest = job->latest, generation = job->generation, done = std::move(job->done)] {
     if (latest->load() == generation) done(*image);
   });
@@ -146,7 +206,10 @@ std::optional<BitmapFacts> CheckBitmap(std::span<const std::uint8_t> head, std::
     planes = static_cast<int>(U16(head, 22));
     f.bitCount = static_cast<int>(U16(head, 24));
     if (f.bitCount != 1 && f.bitCount != 4 && f.bitCount != 8 && f.bitCount != 24) return std::nullopt;
-    if (f.bitCount <= 8) f.colorTableBytes = 3u << f.bitCount;
+    if (f.bitCount <= 8) {
+      f.colors = 1u << f.bitCount;
+      f.colorTableBytes = 3 * f.colors;
+    }
   } else if (f.headerSize == 40 || f.headerSize == 52 || f.headerSize == 56 || f.headerSize == 108 ||
              f.headerSize == 124) {
     if (head.size() < kFileHeader + f.headerSize) return std::nullopt;
@@ -176,11 +239,12 @@ std::optional<BitmapFacts> CheckBitmap(std::span<const std::uint8_t> head, std::
     if (f.bitCount <= 8) {
       const std::uint32_t most = 1u << f.bitCount;
       if (colorsUsed > most) return std::nullopt;
-      f.colorTableBytes += 4 * (colorsUsed == 0 ? most : colorsUsed);
+      f.colors = colorsUsed == 0 ? most : colorsUsed;
+      f.colorTableBytes += 4 * f.colors;
     } else if (colorsUsed > 256) {
       return std::nullopt;
     } else {
-      f.colorTableBytes += 4 * colorsUsed;  // a palette that only suggests colours
+      f.colorTableBytes += 4 * colorsUsed;  // a palette that only suggests colours: GDI is not given it
     }
   } else {
     return std::nullopt;
@@ -188,23 +252,24 @@ std::optional<BitmapFacts> CheckBitmap(std::span<const std::uint8_t> head, std::
   if (planes != 1 || f.width <= 0 || f.height == 0 || f.height == INT32_MIN) return std::nullopt;
   const std::uint64_t height = f.height < 0 ? -static_cast<std::int64_t>(f.height) : f.height;
   const std::uint64_t width = static_cast<std::uint64_t>(f.width);
-  const std::uint64_t bytesPerPixel = f.bitCount < 8 ? 1 : static_cast<std::uint64_t>(f.bitCount / 8);
-  if (width * height * bytesPerPixel > kLargestPreview) return std::nullopt;
+  if (width * height * 4 > kLargestPreview) return std::nullopt;  // what GDI makes of it
 
   const std::uint64_t tablesEnd = std::uint64_t{kFileHeader} + f.headerSize + f.colorTableBytes;
   if (head.size() < tablesEnd || f.pixelOffset < tablesEnd || f.pixelOffset >= fileBytes) return std::nullopt;
   const std::uint64_t available = fileBytes - f.pixelOffset;
+  std::uint64_t pixels = 0;
   if (f.compression == BI_RLE8 || f.compression == BI_RLE4) {
-    // The compressed size is what the file holds, or less where the header says so; its
-    // decoded size is bounded by the picture's.
+    // The compressed stream is what the file holds, or less where the header says so.
     const std::uint32_t stated = U32(head, 34);
-    f.pixelBytes = static_cast<std::uint32_t>(std::min<std::uint64_t>(
-        stated != 0 ? std::min<std::uint64_t>(stated, available) : available, kLargestPreview));
+    pixels = stated != 0 ? std::min<std::uint64_t>(stated, available) : available;
   } else {
+    // Every row, padded to four bytes: a narrow picture may read far more than it shows.
     const std::uint64_t stride = (width * static_cast<std::uint64_t>(f.bitCount) + 31) / 32 * 4;
-    if (stride * height > available) return std::nullopt;  // truncated: fewer rows than promised
-    f.pixelBytes = static_cast<std::uint32_t>(stride * height);
+    pixels = stride * height;
+    if (pixels > available) return std::nullopt;  // truncated: fewer rows than promised
   }
+  if (pixels > kLargestPreview) return std::nullopt;  // what would be read
+  f.pixelBytes = static_cast<std::uint32_t>(pixels);
   return f;
 }
 
@@ -216,9 +281,61 @@ std::wstring DescribePicture(const BitmapFacts& facts) {
   return text;
 }
 
+std::wstring PreviewText(const PreviewImage& image) {
+  const std::wstring name = image.path.substr(image.path.find_last_of(L'\\') + 1);
+  switch (image.outcome) {
+    case PreviewImage::Outcome::kShown:
+      return name + L": " + image.line;
+    case PreviewImage::Outcome::kNotHere:
+      return name + L": not on this computer";
+    case PreviewImage::Outcome::kCannotBeShown:
+      break;
+  }
+  return name + L": cannot be shown";
+}
+
+PreviewImage DecodePicture(std::span<const std::uint8_t> file, int box, const PreviewSystem& system) {
+  const ReadFn read = [file](std::uint64_t offset, std::uint8_t* into, std::uint32_t bytes) {
+    if (offset > file.size() || bytes > file.size() - offset) return false;
+    std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(offset), bytes, into);
+    return true;
+  };
+  return Decode(file.size(), read, box, system, {});
+}
+
+PreviewImage ReadPreview(const std::wstring& path, int box, const PreviewSystem& system,
+                         const std::function<bool()>& stale) {
+  PreviewImage image;
+  // A file that is only in the cloud, or on remote storage, is fetched as soon as it is
+  // opened or read: its attributes, which open nothing, tell first. A file whose attributes
+  // cannot be had is not opened either.
+  const DWORD attributes = (system.attributes != nullptr ? system.attributes : &SystemAttributes)(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kNotHere) != 0)
+    image.outcome = PreviewImage::Outcome::kNotHere;
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (kNotHere | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    image.path = path;
+    return image;
+  }
+  const HANDLE opened = CreateFileW(SystemForm(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  LARGE_INTEGER size{};
+  if (opened != INVALID_HANDLE_VALUE) {
+    const UniqueHandle file(opened);
+    if (GetFileSizeEx(opened, &size)) {
+      const ReadFn read = [opened](std::uint64_t offset, std::uint8_t* into, std::uint32_t bytes) {
+        return ReadAt(opened, offset, into, bytes);
+      };
+      image = Decode(static_cast<std::uint64_t>(size.QuadPart), read, box, system, stale);
+    }
+  }
+  image.path = path;
+  return image;
+}
+
 void PreviewReader::Read(const std::wstring& path, int box, std::function<void(PreviewImage&)> done) {
   const unsigned generation = ++*latest_;
-  auto job = std::make_unique<Job>(Job{path, box, latest_, generation, std::move(done)});
+  auto job = std::make_unique<Job>(Job{path, box, system_, latest_, generation, std::move(done)});
   if (TrySubmitThreadpoolCallback(&RunJob, job.get(), nullptr)) {
     job.release();
     return;

@@ -24,12 +24,15 @@ struct BitmapFacts {
   std::uint32_t compression = BI_RGB;
   std::uint32_t headerSize = 0;        // of the info header
   std::uint32_t colorTableBytes = 0;   // colour masks and palette after the info header
+  std::uint32_t colors = 0;            // palette entries GDI reads (pictures of 8 bits or fewer)
   std::uint32_t pixelOffset = 0;       // where the pixels start in the file
-  std::uint32_t pixelBytes = 0;        // how many bytes of pixels follow from there
+  std::uint32_t pixelBytes = 0;        // how many bytes of pixels are read from there
   std::uint64_t fileBytes = 0;
 };
 
-// The largest picture Quorvane decodes for a preview: width × height × bytes per pixel.
+// The most a preview may cost, counted twice over: the bytes it reads from the file, and the
+// image GDI makes of them, which is the whole picture at 4 bytes a pixel whatever its depth
+// or compression (GDI expands a picture to full size before it scales it down).
 inline constexpr std::uint64_t kLargestPreview = 64ull * 1024 * 1024;
 
 // The first bytes of a file (at least the file and info headers and the colour table, when
@@ -42,28 +45,64 @@ std::wstring DescribePicture(const BitmapFacts& facts);
 
 // The result of reading one picture for its preview.
 struct PreviewImage {
+  enum class Outcome {
+    kCannotBeShown,  // not a picture GDI decodes within the limits, or unreadable
+    kShown,
+    kNotHere,        // only in the cloud or on remote storage: reading it would fetch it
+  };
   std::wstring path;
-  UniqueBitmap bitmap;  // 32-bit, scaled to fit the box; null when the file cannot be shown
+  Outcome outcome = Outcome::kCannotBeShown;
+  UniqueBitmap bitmap;  // 32-bit, scaled to fit the box; null unless shown
   SIZE size{};          // the bitmap's size in pixels
-  std::wstring line;    // DescribePicture's line; empty when the file cannot be shown
+  std::wstring line;    // DescribePicture's line; empty unless shown
 };
 
+// "red.bmp: 64 × 32, 24-bit, 6 KB", "red.bmp: cannot be shown", "red.bmp: not on this computer".
+std::wstring PreviewText(const PreviewImage& image);
+
+// Where a decode takes the buffers it hands GDI: the header with its tables, and the pixels.
+// GDI is told the exact length of each, and must never read past it.
+class PreviewMemory {
+ public:
+  virtual ~PreviewMemory() = default;
+  virtual std::uint8_t* Take(size_t bytes) = 0;  // null when it cannot be had
+  virtual void Give(std::uint8_t* buffer, size_t bytes) = 0;
+};
+
+// What a preview asks of the system, replaceable where a test must see or steer it.
+struct PreviewSystem {
+  // GetFileAttributesW of a path: it opens nothing, so it fetches nothing from the cloud.
+  DWORD (*attributes)(const std::wstring& path) = nullptr;  // null: the system's
+  PreviewMemory* memory = nullptr;                           // null: the process heap
+};
+
+// Decodes a picture held in memory, as ReadPreview decodes a file, on the calling thread.
+PreviewImage DecodePicture(std::span<const std::uint8_t> file, int box, const PreviewSystem& system = {});
+
+// Reads `path` and scales it down (never up) to fit `box` × `box` pixels, keeping its
+// proportions, on the calling thread. `stale` is asked between the steps; when it says so,
+// the reading stops and the picture counts as not shown.
+PreviewImage ReadPreview(const std::wstring& path, int box, const PreviewSystem& system = {},
+                         const std::function<bool()>& stale = {});
+
 // Reads pictures for previews on the thread pool, one at a time as far as the user sees: only
-// the newest request is shown, and older ones not yet read are dropped unread.
+// the newest request is shown, and older ones not yet read are dropped unread. One picture is
+// decoded at a time in the whole process, so that previews asked for in a row never hold
+// their memory side by side.
 class PreviewReader {
  public:
-  PreviewReader() = default;
+  explicit PreviewReader(PreviewSystem system = {}) : system_(system) {}
   ~PreviewReader() { Cancel(); }
   PreviewReader(const PreviewReader&) = delete;
   PreviewReader& operator=(const PreviewReader&) = delete;
 
-  // Reads `path` and scales it down (never up) to fit `box` × `box` pixels, keeping its
-  // proportions. `done` runs on the interface thread, through the results window, unless a
-  // newer Read or a Cancel came first.
+  // Reads `path` as ReadPreview does. `done` runs on the interface thread, through the results
+  // window, unless a newer Read or a Cancel came first.
   void Read(const std::wstring& path, int box, std::function<void(PreviewImage&)> done);
   void Cancel() { ++*latest_; }
 
  private:
+  PreviewSystem system_;
   std::shared_ptr<std::atomic<unsigned>> latest_ = std::make_shared<std::atomic<unsigned>>(0);
 };
 

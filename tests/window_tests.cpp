@@ -1014,3 +1014,80 @@ TEST(drops, pictures_volumes_and_folders_are_picked_as_a_click_would) {
   CHECK_EQ(boxes.seen.size(), 4u);
   check::RemoveTree(pics);
 }
+
+namespace {
+
+// Deletes a file the moment a list is told to empty itself, which a file list does when it
+// moves to a folder and before it reads it: the file is there for the drop's checks, and gone
+// for the read.
+HHOOK g_vanishHook = nullptr;
+HWND g_vanishList = nullptr;
+std::wstring g_vanishFile;
+LRESULT CALLBACK VanishOnReset(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code == HC_ACTION && message->hwnd == g_vanishList && message->message == LB_RESETCONTENT &&
+      !g_vanishFile.empty()) {
+    DeleteFileW(g_vanishFile.c_str());
+    g_vanishFile.clear();
+  }
+  return CallNextHookEx(g_vanishHook, code, wParam, lParam);
+}
+
+}  // namespace
+
+TEST(drops, a_picture_no_list_would_show_is_never_left_to_an_earlier_pick) {
+  CleanGameFolder();
+  const std::wstring pics = check::ScratchFolder(L"hidden drops");
+  for (const wchar_t* name : {L"\\old.bmp", L"\\hidden.bmp", L"\\system.bmp", L"\\gone.bmp", L"\\shown picture.bmp"})
+    check::WriteFile(pics + name, check::Bitmap24(4, 4));
+  check::WriteFile(pics + L"\\team.vol", "");
+  REQUIRE(SetFileAttributesW((pics + L"\\hidden.bmp").c_str(), FILE_ATTRIBUTE_HIDDEN));
+  REQUIRE(SetFileAttributesW((pics + L"\\system.bmp").c_str(), FILE_ATTRIBUTE_SYSTEM));
+  REQUIRE(SetFileAttributesW((pics + L"\\team.vol").c_str(), FILE_ATTRIBUTE_HIDDEN));
+  OpenWindow w;
+  check::MessageBoxAnswerer boxes;
+  check::Drop(w.window.hwnd(), {pics + L"\\old.bmp"});
+  REQUIRE(check::PumpUntil([&] { return w.state().SkinFile == pics + L"\\old.bmp"; }));
+  w.open(kDir1, WithoutSlash(RootOf(kFolder)));  // somewhere else, so that a drop moves the pane
+
+  // Hidden and system files: refused before anything moves, as their lists would never show
+  // them; a hidden volume likewise on the Volumes page.
+  const std::vector<std::wstring> before = check::Items(w[kDir1]);
+  for (const wchar_t* name : {L"\\hidden.bmp", L"\\system.bmp"}) check::Drop(w.window.hwnd(), {pics + name});
+  const SeenBox picture = check::Warning(
+      L"You must drop a picture that is neither hidden nor a system file in order to complete this operation..!");
+  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{picture, picture}));
+  CHECK_EQ(check::Items(w[kDir1]), before);
+  CHECK_EQ(w.state().SkinFile, pics + L"\\old.bmp");
+  CHECK_EQ(w.state().Answer, IDOK);
+  w.showPage(1);
+  check::Drop(w.window.hwnd(), {pics + L"\\team.vol"});
+  REQUIRE(boxes.seen.size() == 3);
+  CHECK_EQ(boxes.seen[2], check::Warning(L"You must drop a volume that is neither hidden nor a system file in "
+                                         L"order to complete this operation..!"));
+  CHECK(w.checked(kOption9));
+  CHECK(w.state().VolumeFile.empty());
+  w.showPage(0);
+
+  // A picture gone by the time its folder is read: the pick stays, and the player is told which.
+  boxes.seen.clear();
+  g_vanishList = w[kFile1];
+  g_vanishFile = pics + L"\\gone.bmp";
+  g_vanishHook = SetWindowsHookExW(WH_CALLWNDPROC, &VanishOnReset, nullptr, GetCurrentThreadId());
+  check::Drop(w.window.hwnd(), {pics + L"\\gone.bmp"});
+  CHECK(check::PumpUntil([&] { return !boxes.seen.empty(); }, 5000));
+  UnhookWindowsHookEx(g_vanishHook);
+  CHECK(g_vanishFile.empty());
+  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{check::Warning(L"Unable to pick " + pics + L"\\gone.bmp: it is no longer there. "
+                                                            L"The picture " + pics + L"\\old.bmp stays picked..!")}));
+  CHECK_EQ(w.state().SkinFile, pics + L"\\old.bmp");
+
+  // Named by its short alias, a picture is picked by the name its list shows.
+  const std::wstring shown = pics + L"\\shown picture.bmp";
+  std::wstring alias(GetShortPathNameW(shown.c_str(), nullptr, 0), L'\0');
+  alias.resize(GetShortPathNameW(shown.c_str(), alias.data(), static_cast<DWORD>(alias.size())));
+  check::Drop(w.window.hwnd(), {alias});
+  CHECK(check::PumpUntil([&] { return w.state().SkinFile == shown; }, 5000));
+  CHECK_EQ(boxes.seen.size(), size_t{1});
+  check::RemoveTree(pics);
+}

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "app/FolderListing.h"
 #include "paths/PathRules.h"
 #include "services/SystemLibrary.h"
 #include "services/WinError.h"
@@ -52,11 +53,6 @@ bool DroppedPaths(HDROP drop, std::vector<std::wstring>& paths) {
   return true;
 }
 
-bool EndsWith(const std::wstring& name, const wchar_t* extension) {
-  const size_t n = wcslen(extension);
-  return name.size() > n && SamePath(std::wstring_view(name).substr(name.size() - n), extension);
-}
-
 }  // namespace
 
 void Quorvane::LetDropsThrough() {
@@ -89,17 +85,30 @@ void Quorvane::Form_DragDrop(HDROP drop) {
              attributes == INVALID_FILE_ATTRIBUTES) {
     warning = L"Unable to open " + full + L": " + SystemMessage(GetLastError()) + L"..!";
   } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    if (EndsWith(full, L".bmp"))
-      kind = kPicture;
-    else if (!EndsWith(full, L".vol"))
-      warning = L"You must drop a .bmp picture, a .vol volume or a folder in order to complete this operation..!";
-    else if (skinsPage)
-      warning = L"You must drop a volume on the Volumes page in order to complete this operation..!";
-    else
-      kind = kVolume;
+    // A file is taken only as its list would show it: by its long name (a short alias such as
+    // "SKIN~1.BMP" may stand for "skin.bmp~"), and neither hidden nor a system file, which no
+    // list shows. Otherwise its pane would move and pick nothing, and the earlier pick would
+    // stay, unseen, for Continue to use.
+    const std::optional<DiskEntry> entry = LookUp(full);
+    if (!entry) {
+      warning = L"Unable to open " + full + L": " + SystemMessage(GetLastError()) + L"..!";
+    } else {
+      full = JoinPath(ParentFolder(full), entry->name);
+      if (PatternAdmits(File1_.Pattern(), entry->name))
+        kind = kPicture;
+      else if (!PatternAdmits(File3_.Pattern(), entry->name))
+        warning = L"You must drop a .bmp picture, a .vol volume or a folder in order to complete this operation..!";
+      else if (skinsPage)
+        warning = L"You must drop a volume on the Volumes page in order to complete this operation..!";
+      else
+        kind = kVolume;
+      if (warning.empty() && (entry->attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+        warning = std::wstring(L"You must drop a ") + (kind == kPicture ? L"picture" : L"volume") +
+                  L" that is neither hidden nor a system file in order to complete this operation..!";
+    }
   }
   if (!warning.empty()) {
-    state_.Answer = static_cast<std::int16_t>(prompts_->ShowPrompt(warning, kOops, kWarning));
+    Warn(warning);
     return;
   }
 
@@ -112,11 +121,23 @@ void Quorvane::Form_DragDrop(HDROP drop) {
   }
   FolderListBox& folders = kind == kVolume ? Dir3_ : skinsPage ? Dir1_ : Dir2_;
   FileListBox& files = kind == kVolume ? File3_ : skinsPage ? File1_ : File2_;
-  if (kind == kFolder) {
-    folders.SetPath(full);
+  const std::wstring folder = kind == kFolder ? full : ParentFolder(full);
+  if (!folders.SetPath(folder)) {
+    Warn(L"Unable to open " + folder + L": " + SystemMessage(GetLastError()) + L"..!");
     return;
   }
-  if (folders.SetPath(ParentFolder(full))) files.ChooseWhenListed(full.substr(full.find_last_of(L'\\') + 1));
+  if (kind == kFolder) return;
+  // Gone by the time its folder is read (or the folder could not be read): the earlier pick
+  // stays, as a pick only changes with a click, and the player is told which one that is.
+  const std::wstring& recorded = kind == kVolume ? state_.VolumeFile : skinsPage ? state_.SkinFile : state_.VolumeSkinFile;
+  files.ChooseWhenListed(full.substr(full.find_last_of(L'\\') + 1), [this, &files, &recorded, full, kind] {
+    const DWORD error = files.ListingError();
+    const wchar_t* what = kind == kVolume ? L"volume" : L"picture";
+    const std::wstring stays = recorded.empty() ? std::wstring(L"No ") + what + L" is picked"
+                                                : std::wstring(L"The ") + what + L" " + recorded + L" stays picked";
+    const std::wstring reason = error != ERROR_SUCCESS ? SystemMessage(error) : L"it is no longer there";
+    Warn(L"Unable to pick " + full + L": " + reason + L". " + stays + L"..!");
+  });
 }
 
 }  // namespace quorvane::ui

@@ -546,10 +546,13 @@ bool Quorvane::Form_Load() {
   return true;
 }
 
-void Quorvane::FolderUnreadable(const std::wstring& folder, DWORD reason) {
+void Quorvane::Warn(const std::wstring& text) {
   EventScope scope(*this);
-  state_.Answer = static_cast<std::int16_t>(
-      prompts_->ShowPrompt(L"Unable to open " + folder + L": " + SystemMessage(reason) + L"..!", kOops, kWarning));
+  state_.Answer = static_cast<std::int16_t>(prompts_->ShowPrompt(text, kOops, kWarning));
+}
+
+void Quorvane::FolderUnreadable(const std::wstring& folder, DWORD reason) {
+  Warn(L"Unable to open " + folder + L": " + SystemMessage(reason) + L"..!");
 }
 
 void Quorvane::Dir1_Change() { FolderChanged(Dir1_, File1_); }

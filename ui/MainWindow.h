@@ -60,6 +60,9 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   bool Layout(UINT dpi);
   void ShowPage(int page);
   void WatchPage(int page, bool watch);
+  // A warning of the window's own, told as an event of its own (it may come from a folder read
+  // or a drop that ends later), setting Answer like every warning.
+  void Warn(const std::wstring& text);
   void FolderUnreadable(const std::wstring& folder, DWORD reason);
   void OnCommand(int id, int code);
   void ToolExitedNotice(WPARAM id);

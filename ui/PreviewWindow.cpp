@@ -11,11 +11,12 @@ constexpr wchar_t kClassName[] = L"QuorvanePreview";
 constexpr int kBox = 160;  // pixels at 96 DPI
 constexpr int kMargin = 4;
 
-std::wstring NameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
-
-// What the window writes under (or instead of) the picture.
+// What the window writes under the picture, or instead of it: the name, then what it is.
 std::wstring Caption(const PreviewImage& image) {
-  return image.bitmap ? image.line : NameOf(image.path) + L"\ncannot be shown";
+  if (image.bitmap) return image.line;
+  std::wstring text = PreviewText(image);
+  const size_t colon = text.rfind(L": ");
+  return text.replace(colon, 2, L"\n");
 }
 
 }  // namespace
@@ -50,7 +51,7 @@ void PreviewWindow::Arrived(PreviewImage& image) {
   if (list_ == nullptr || !IsWindowVisible(list_)) return;
   image_ = std::move(image);
   const std::wstring caption = Caption(image_);
-  SetWindowTextW(hwnd_, (NameOf(image_.path) + L": " + (image_.bitmap ? image_.line : L"cannot be shown")).c_str());
+  SetWindowTextW(hwnd_, PreviewText(image_).c_str());
 
   // The size: the picture, and the caption under it, with a margin all round.
   const int margin = MulDiv(kMargin, static_cast<int>(dpi_), 96);

@@ -2,7 +2,8 @@
 // window, that never takes the focus or activation and stays inside the screen's work area.
 // It shows the picture scaled down to fit 160 × 160 pixels at 96 DPI, and under it a line such
 // as "256 × 128, 24-bit, 96 KB"; a file that cannot be read as a bitmap shows its name and
-// "cannot be shown". Its window text says the same, for screen readers.
+// "cannot be shown" (a file only in the cloud, "not on this computer": it is not fetched for a
+// preview). Its window text says the same, for screen readers.
 #pragma once
 
 #include <windows.h>

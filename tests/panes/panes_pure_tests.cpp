@@ -132,6 +132,9 @@ TEST(panes, pictures_are_checked_before_anything_decodes_them) {
   const auto topDown = facts(check::Bitmap24(4, 2, 0, -2));
   REQUIRE(topDown.has_value());
   CHECK_EQ(DescribePicture(*topDown), std::wstring(L"4 \u00d7 2, 24-bit, 0 KB"));
+  const auto rounded = facts(check::Bitmap24(16, 16));  // 822 bytes: 0.8 KB, rounded up
+  REQUIRE(rounded.has_value());
+  CHECK_EQ(DescribePicture(*rounded), std::wstring(L"16 \u00d7 16, 24-bit, 1 KB"));
 
   std::string farOffset = good;
   farOffset[13] = '\x7f';  // the pixels said to start past the end
