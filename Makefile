@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all setup configure build run test soak bench screenshots clean
+.PHONY: all setup configure build run test soak bench screenshots dist clean
 
 all: build
 
@@ -40,5 +40,10 @@ bench: build
 screenshots: build
 	bash scripts/screenshots.sh $(BUILD)
 
+# The release for players, built twice from clean and compared: dist/Quorvane-VERSION-win64.zip,
+# dist/SHA256SUMS and the Quorvane.exe they name.
+dist: setup
+	bash scripts/dist.sh $(JOBS)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-dist dist

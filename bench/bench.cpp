@@ -70,11 +70,13 @@ void WriteResults(const std::string& suite, const std::vector<Row>& rows,
     throw std::runtime_error("cannot create " + check::Utf8(folder));
   std::string text;
   for (const Row& row : rows) {
-    const std::string verdict = row.met ? "met" : "**missed**";
-    text += "| " + row.measure + " | " + row.quorvane + " | " + row.reference + " | " + row.ratio + " | " +
-            row.target + " | " + verdict + " |\n";
+    const bool figure = row.target.empty();
+    const std::string target = figure ? "- (a figure)" : row.target;
+    const std::string verdict = figure ? "-" : row.met ? "met" : "**missed**";
+    text += "| " + row.measure + " | " + row.quorvane + " | " + row.reference + " | " + row.ratio + " | " + target +
+            " | " + verdict + " |\n";
     std::printf("  %s: %s against %s, ratio %s (target %s): %s\n", row.measure.c_str(), row.quorvane.c_str(),
-                row.reference.c_str(), row.ratio.c_str(), row.target.c_str(), verdict.c_str());
+                row.reference.c_str(), row.ratio.c_str(), target.c_str(), verdict.c_str());
   }
   for (const std::string& note : notes) {
     text += "- " + note + "\n";

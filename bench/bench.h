@@ -33,7 +33,7 @@ struct Row {
   std::string quorvane;   // Quorvane's figure, with its unit
   std::string reference;  // the reference's figure and what the reference is
   std::string ratio;      // "1.07", or "-" where there is nothing to divide by
-  std::string target;
+  std::string target;     // empty for a figure kept without a target
   bool met = false;
 };
 

@@ -15,6 +15,8 @@ packages=(
   xvfb openbox x11-utils xauth  # a virtual display for the tests and the demo
   imagemagick                   # the demo's pictures and its screenshot
   fonts-wine                    # MS Sans Serif: the windows are laid out for it
+  zip                           # the release (make dist)
+  yamllint python3-yaml         # the check of the Windows CI definition
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q ' installed$'; }
