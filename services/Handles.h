@@ -54,11 +54,20 @@ struct IconTraits {
   static void Close(HICON h) { DestroyIcon(h); }
 };
 
+template <typename Interface>
+struct ComTraits {
+  static Interface* Invalid() { return nullptr; }
+  static void Close(Interface* object) { object->Release(); }
+};
+
 // CreateFileW's failure value is INVALID_HANDLE_VALUE, not null: check it before wrapping.
 using UniqueHandle = Owned<HANDLE, KernelHandleTraits>;
 using UniqueFind = Owned<HANDLE, FindHandleTraits>;      // FindFirstFileExW
 using UniqueFont = Owned<HFONT, FontTraits>;
 using UniqueIcon = Owned<HICON, IconTraits>;
 using UniqueBitmap = Owned<HBITMAP, BitmapTraits>;
+// A COM interface pointer, released when it goes.
+template <typename Interface>
+using UniqueCom = Owned<Interface*, ComTraits<Interface>>;
 
 }  // namespace quorvane
