@@ -1,5 +1,7 @@
 #include "services/SystemLibrary.h"
 
+#include <objbase.h>
+
 #include <string>
 
 namespace quorvane {
@@ -34,6 +36,21 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
     path.resize(n);
   }
   return LoadLibraryW((path + L"\\" + name).c_str());
+}
+
+HRESULT CreateSystemObject(REFCLSID type, REFIID wanted, void** object) {
+  *object = nullptr;
+  using CoInitializeExFn = HRESULT(WINAPI*)(void*, DWORD);
+  using CoCreateInstanceFn = HRESULT(WINAPI*)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
+  static const HMODULE ole = LoadSystemLibrary(L"ole32.dll");
+  const auto initialize = SystemFunction<CoInitializeExFn>(ole, "CoInitializeEx");
+  const auto create = SystemFunction<CoCreateInstanceFn>(ole, "CoCreateInstance");
+  if (initialize == nullptr || create == nullptr)
+    return HRESULT_FROM_WIN32(ole == nullptr ? ERROR_MOD_NOT_FOUND : ERROR_PROC_NOT_FOUND);
+  // Once started, COM stays on this thread until it ends: nothing is gained by taking it down.
+  const HRESULT com = initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  if (FAILED(com) && com != RPC_E_CHANGED_MODE) return com;
+  return create(type, nullptr, CLSCTX_INPROC_SERVER, wanted, object);
 }
 
 }  // namespace quorvane

@@ -24,4 +24,10 @@ F SystemFunction(HMODULE module, const char* name) {
   return module == nullptr ? nullptr : reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
+// An in-process COM object of Windows' own, as CoCreateInstance makes it, with COM started on
+// the calling thread (single-threaded apartment) and ole32.dll loaded from the system folder on
+// its first use rather than at start: most runs never need COM. S_OK with *object set, or the
+// failure.
+HRESULT CreateSystemObject(REFCLSID type, REFIID wanted, void** object);
+
 }  // namespace quorvane

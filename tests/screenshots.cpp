@@ -1,6 +1,8 @@
 // Saves pictures of the main window (both pages) and the About window as the screen shows
-// them, at whatever DPI the system runs at: with QUORVANE_SHOTS=PREFIX, writes PREFIX-skins.png,
-// PREFIX-volumes.png and PREFIX-about.png. Used by `make screenshots`.
+// them, at whatever DPI and in whatever colours the system has: with QUORVANE_SHOTS=PREFIX,
+// writes PREFIX-skins.png, PREFIX-volumes.png and PREFIX-about.png, and PREFIX-disabled.png of
+// the Volumes page's two volume lists disabled with a line selected in each. Used by
+// `make screenshots`.
 #include <windows.h>
 
 #include <algorithm>
@@ -100,11 +102,16 @@ bool Save(HWND window, const std::wstring& file) {
   return saved;
 }
 
+std::wstring ShotsPrefix() {
+  std::wstring prefix(1024, L'\0');
+  prefix.resize(GetEnvironmentVariableW(L"QUORVANE_SHOTS", prefix.data(), static_cast<DWORD>(prefix.size())));
+  return prefix;
+}
+
 }  // namespace
 
 TEST(screenshots, of_both_windows) {
-  std::wstring prefix(1024, L'\0');
-  prefix.resize(GetEnvironmentVariableW(L"QUORVANE_SHOTS", prefix.data(), static_cast<DWORD>(prefix.size())));
+  const std::wstring prefix = ShotsPrefix();
   REQUIRE(!prefix.empty());
   check::OpenWindow window;
   CHECK(Save(window.hwnd(), prefix + L"-skins.png"));
@@ -113,4 +120,20 @@ TEST(screenshots, of_both_windows) {
   check::Click(window[kCommand5]);
   REQUIRE(check::AboutShown() != nullptr);
   CHECK(Save(check::AboutShown(), prefix + L"-about.png"));
+}
+
+TEST(disabled, lists_with_a_line_selected) {
+  const std::wstring prefix = ShotsPrefix();
+  REQUIRE(!prefix.empty());
+  const std::wstring volume = check::GameFolder() + L"team.vol";
+  check::WriteFile(volume, "");
+  {
+    check::OpenWindow window;
+    window.showPage(1);
+    check::Click(window[kOption10]);
+    window.choose(kFile3, L"team.vol");
+    check::Click(window[kOption9]);
+    CHECK(Save(window.hwnd(), prefix + L"-disabled.png"));
+  }
+  DeleteFileW(volume.c_str());
 }

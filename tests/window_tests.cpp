@@ -10,9 +10,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <tuple>
 
 #include "tests/support/bitmaps.h"
 #include "tests/support/main_window.h"
+#include "ui/AccessibleNames.h"
 
 using namespace quorvane;
 using namespace quorvane::ui;
@@ -297,6 +299,56 @@ TEST(window, the_tab_key_visits_the_controls_in_order) {
   check::Pump(20);
   CHECK_EQ(GetFocus(), w[kOption2]);
   CHECK(w.checked(kOption2) && w.checked(kOption7));
+}
+
+namespace {
+
+// The label Windows names an edit or a list after ("Providing the Name Property"): the first
+// static text among its earlier siblings, the walk stopping at a control "with WS_GROUP |
+// WS_TABSTOP" (read as either style, or as both: each must find the same); "" for none.
+std::wstring LabelOf(HWND control, bool either) {
+  for (HWND w = GetWindow(control, GW_HWNDPREV); w != nullptr; w = GetWindow(w, GW_HWNDPREV)) {
+    wchar_t kind[8] = {};
+    if (GetClassNameW(w, kind, 8) > 0 && lstrcmpiW(kind, L"Static") == 0) return check::TextOf(w);
+    const LONG style = GetWindowLongW(w, GWL_STYLE) & (WS_GROUP | WS_TABSTOP);
+    if (either ? style != 0 : style == (WS_GROUP | WS_TABSTOP)) return L"";
+  }
+  return L"";
+}
+
+std::vector<std::pair<HWND, std::wstring>> g_named;  // the names the service was asked to set
+
+}  // namespace
+
+// Every edit and list has a name that says what it holds: the label just before it by Windows'
+// rule, or else one given through the annotation service when a client first asks for the
+// control, and not before. Wine's service refuses and its accessible objects walk to no label:
+// the rule is walked here, and the service's calls recorded.
+TEST(window, every_edit_and_list_has_a_name_for_screen_readers) {
+  const NameSetter service = ReplaceNameSetter([](HWND control, const wchar_t* name) {
+    g_named.emplace_back(control, name);
+    return S_OK;
+  });
+  OpenWindow w;
+  w.showPage(1);
+  CHECK(g_named.empty());
+  const std::tuple<ControlId, const wchar_t*, const wchar_t*> expected[] = {  // label, name set
+      {kDir1, L"", L"Skin folders"}, {kFile1, L"", L"Skin files"},   {kText1, L"", L"Prefix"},
+      {kDir2, L"", L"Skin folders"}, {kFile2, L"", L"Skin files"},   {kDir3, L"", L"Volume folders"},
+      {kFile3, L"", L"Volume files"}, {kText2, L"Prefix:", nullptr}};
+  for (auto [id, label, name] : expected) {
+    CHECK_EQ(LabelOf(w[id], false), std::wstring(label));
+    CHECK_EQ(LabelOf(w[id], true), std::wstring(label));
+    g_named.clear();
+    SendMessageW(w[id], WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT));
+    SendMessageW(w[id], WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_WINDOW));
+    CHECK(g_named == (name ? decltype(g_named){{w[id], name}} : decltype(g_named){}));
+  }
+  ReplaceNameSetter(service);
+  // The system's service is reached (a wrong identifier would fail otherwise): Windows takes the
+  // name, Wine's refuses it.
+  const HRESULT named = SetAccessibleName(w[kText1], L"Prefix");
+  CHECK(named == S_OK || named == E_NOTIMPL);
 }
 
 TEST(window, enter_presses_continue_only_on_the_skins_page) {

@@ -173,7 +173,11 @@ void FolderList::OnDrawItem(const DRAWITEMSTRUCT& item) const {
   const FolderEntry& entry = shown_[item.itemID];
   const bool selected = (item.itemState & ODS_SELECTED) != 0;
   const bool disabled = (item.itemState & ODS_DISABLED) != 0;
-  FillRect(dc, &box, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  // Disabled text is only sure to be readable on the window's colour (in a high-contrast scheme
+  // the disabled and selection colours may be green and cyan): a disabled list's selected line
+  // keeps that background, framed in the text's colour.
+  FillRect(dc, &box, GetSysColorBrush(selected && !disabled ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  if (selected && disabled) FrameRect(dc, &box, GetSysColorBrush(COLOR_GRAYTEXT));
   const COLORREF ink = GetSysColor(disabled ? COLOR_GRAYTEXT
                                             : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
   const COLORREF oldInk = SetTextColor(dc, ink);

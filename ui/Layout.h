@@ -48,10 +48,14 @@ struct ControlDef {
   int left, top, width, height;  // twips, within the container
   int tabIndex;
   FontId font;
+  // The name screen readers give an edit or a list that no label just before it names.
+  const wchar_t* accessibleName = nullptr;
 };
 
-// The pages of the main window, each in focus order (ascending TabIndex), positions within
-// the tab strip.
+// The pages of the main window, each in focus order (ascending TabIndex) but for a label,
+// which comes just before the control it names; positions within the tab strip. The windows
+// make their controls in this order, which is also their order for the keyboard and for the
+// system's search for a label.
 std::span<const ControlDef> SkinsPageControls();
 std::span<const ControlDef> VolumesPageControls();
 // The About window, in focus order, positions within its client area.

@@ -4,6 +4,7 @@
 
 #include "services/ResultWindow.h"
 #include "services/WinError.h"
+#include "ui/AccessibleNames.h"
 #include "ui/resource.h"
 
 namespace quorvane::ui {
@@ -202,6 +203,7 @@ bool Quorvane::MakePage(size_t i, std::wstring& error) {
       return false;
     }
     controls_[def.id - kSSTab1] = control;
+    if (def.accessibleName != nullptr) NameWhenAsked(control, def.accessibleName);
   }
   return true;
 }

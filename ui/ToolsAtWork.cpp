@@ -57,17 +57,7 @@ void ToolsAtWork::ShowTaskbarProgress(HWND mainWindow) {
   if (!buttonReady_ || mainWindow == nullptr || !IsWindow(mainWindow)) return;
   if (!taskbar_) {
     if (!atWork_) return;  // nothing to take back: no object yet
-    // COM is loaded on this first use, not at start: most runs of Quorvane never need it.
-    using CoInitializeExFn = HRESULT(WINAPI*)(void*, DWORD);
-    using CoCreateInstanceFn = HRESULT(WINAPI*)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
-    const HMODULE ole = LoadSystemLibrary(L"ole32.dll");
-    if (ole == nullptr) return;
-    const auto initialize = SystemFunction<CoInitializeExFn>(ole, "CoInitializeEx");
-    const auto create = SystemFunction<CoCreateInstanceFn>(ole, "CoCreateInstance");
-    if (initialize == nullptr || create == nullptr) return;
-    const HRESULT com = initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    if (FAILED(com) && com != RPC_E_CHANGED_MODE) return;
-    if (FAILED(create(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3, taskbar_.put()))) return;
+    if (FAILED(CreateSystemObject(CLSID_TaskbarList, IID_ITaskbarList3, taskbar_.put()))) return;
     if (FAILED(taskbar_->HrInit())) {
       taskbar_.reset();
       return;
