@@ -33,7 +33,9 @@ class Prompts {
 // The real thing: a message box, modal to the owner window.
 class MessageBoxPrompts final : public Prompts {
  public:
-  explicit MessageBoxPrompts(HWND owner) : owner_(owner) {}
+  // What shows the box: MessageBoxW, or in a test what records how it was asked.
+  using ShowFn = int(WINAPI*)(HWND owner, LPCWSTR text, LPCWSTR title, UINT style);
+  explicit MessageBoxPrompts(HWND owner, ShowFn show = &MessageBoxW) : owner_(owner), show_(show) {}
   int ShowPrompt(const std::wstring& text, const std::wstring& title, UINT style) override;
 
   // The owner window has closed while runs go on: warnings still show, without an owner, but
@@ -42,6 +44,7 @@ class MessageBoxPrompts final : public Prompts {
 
  private:
   HWND owner_;
+  ShowFn show_;
   bool closed_ = false;
 };
 
