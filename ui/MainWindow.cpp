@@ -128,7 +128,7 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
 
   PlaceWindow(hwnd_, kMainClient, dpi_);  // a window made where it belongs stays there
 
-  LetDropsThrough();
+  LetShellMessagesThrough();
   ShowWindow(hwnd_, showCommand);
   SetFocus(tab_);
   return true;

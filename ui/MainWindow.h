@@ -70,7 +70,7 @@ class Quorvane final : public Window<Quorvane>, private SkinsView, private Volum
   void KeepFocus();
   void RestoreFocus();
   void TrackPreview(const MSG& msg);
-  void LetDropsThrough();
+  void LetShellMessagesThrough();
   void ShowPreview(HWND list, int item);
   std::wstring Text(ControlId id) const;
   bool Checked(ControlId id) const;
