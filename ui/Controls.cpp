@@ -1,5 +1,6 @@
 #include "ui/Controls.h"
 
+#include <shellscalingapi.h>
 #include <uxtheme.h>
 
 #include <cstdlib>
@@ -12,7 +13,7 @@ namespace quorvane::ui {
 namespace {
 
 // Functions of Windows 10 (1607) and later, looked up so that Quorvane still starts on older
-// systems, which then get the system DPI.
+// systems, which then get the monitor's DPI (8.1) or the system's.
 template <typename F>
 F User32Function(const char* name) {
   return SystemFunction<F>(GetModuleHandleW(L"user32.dll"), name);
@@ -31,11 +32,24 @@ ThemeDialogTextureFn ThemeDialogTexture() {
 
 }  // namespace
 
+UINT MonitorDpi(HWND window) {
+  // From shcore.dll in the system folder: Windows 8.1 and later, not a known DLL of Windows'.
+  using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, MONITOR_DPI_TYPE, UINT*, UINT*);
+  static const auto getDpiForMonitor =
+      SystemFunction<GetDpiForMonitorFn>(LoadSystemLibrary(L"shcore.dll"), "GetDpiForMonitor");
+  const HMONITOR monitor = window != nullptr ? MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST) : nullptr;
+  UINT x = 0, y = 0;
+  if (getDpiForMonitor == nullptr || monitor == nullptr || FAILED(getDpiForMonitor(monitor, MDT_EFFECTIVE_DPI, &x, &y)))
+    return 0;
+  return y;
+}
+
 UINT DpiOf(HWND window) {
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
   static const auto getDpiForWindow = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
-  if (getDpiForWindow != nullptr && window != nullptr) {
-    const UINT dpi = getDpiForWindow(window);
+  if (window != nullptr) {
+    // Windows 8.1 has no GetDpiForWindow, but tells each monitor's DPI to a program aware of it.
+    const UINT dpi = getDpiForWindow != nullptr ? getDpiForWindow(window) : MonitorDpi(window);
     if (dpi != 0) return dpi;
   }
   UINT dpi = 96;

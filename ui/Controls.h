@@ -15,6 +15,9 @@ namespace quorvane::ui {
 
 // The DPI a window is shown at (per monitor where the system can tell).
 UINT DpiOf(HWND window);
+// The DPI of the monitor a window is on, as Windows 8.1 tells it where it has no
+// GetDpiForWindow; 0 when the system cannot tell.
+UINT MonitorDpi(HWND window);
 // AdjustWindowRectEx at a DPI: the window rectangle for a client area.
 RECT WindowRectFor(const RECT& client, DWORD style, DWORD exStyle, UINT dpi);
 
