@@ -30,6 +30,10 @@ ThemeDialogTextureFn ThemeDialogTexture() {
   return function;
 }
 
+// The bitmap face the tables are laid out for, then the TrueType faces that Windows links to
+// other scripts (FontLink\SystemLink), which have every size.
+constexpr const wchar_t* kFaces[] = {L"MS Sans Serif", L"Microsoft Sans Serif", L"Tahoma"};
+
 }  // namespace
 
 UINT MonitorDpi(HWND window) {
@@ -196,16 +200,17 @@ FontSet* FontSet::For(UINT dpi) {
 HFONT FontSet::Make(const std::wstring& face, int charHeight, bool bold) {
   for (const Made& m : made_)
     if (m.face == face && m.charHeight == charHeight && m.bold == bold) return m.font.get();
+  // The bitmap face at its own sizes only: asked with any other quality, GDI scales it to the
+  // height asked, blocky (pixels doubled at 200 %), and the check of what was realised passes.
+  const DWORD quality = face == kFaces[0] ? PROOF_QUALITY : DEFAULT_QUALITY;
   HFONT font = CreateFontW(-charHeight, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                           face.c_str());
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, quality, DEFAULT_PITCH | FF_SWISS, face.c_str());
   if (font == nullptr) return nullptr;
   made_.push_back(Made{face, charHeight, bold, UniqueFont(font)});
   return font;
 }
 
 bool FontSet::Choose() {
-  static const wchar_t* const kFaces[] = {L"MS Sans Serif", L"Microsoft Sans Serif", L"Tahoma"};
   for (size_t i = 0; i < chosen_.size(); ++i) {
     const FontSpec& spec = kFonts[i];
     const int height = CharHeight(spec.hundredthsOfPoint, dpi_);
