@@ -15,6 +15,7 @@ packages=(
   xvfb openbox x11-utils xauth  # a virtual display for the tests and the demo
   imagemagick                   # the demo's pictures and its screenshot
   fonts-wine                    # MS Sans Serif: the windows are laid out for it
+  fonts-wqy-microhei            # Chinese (with Greek and Cyrillic) for names, linked in the test prefixes
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q ' installed$'; }

@@ -1,6 +1,7 @@
 // Saves pictures of the main window (both pages) and the About window as the screen shows
 // them, at whatever DPI the system runs at: with QUORVANE_SHOTS=PREFIX, writes PREFIX-skins.png,
-// PREFIX-volumes.png and PREFIX-about.png. Used by `make screenshots`.
+// PREFIX-volumes.png and PREFIX-about.png. The lists and prefix boxes show names in Latin,
+// Greek, Cyrillic and Chinese. Used by `make screenshots`.
 #include <windows.h>
 
 #include <algorithm>
@@ -106,11 +107,22 @@ TEST(screenshots, of_both_windows) {
   std::wstring prefix(1024, L'\0');
   prefix.resize(GetEnvironmentVariableW(L"QUORVANE_SHOTS", prefix.data(), static_cast<DWORD>(prefix.size())));
   REQUIRE(!prefix.empty());
+  const std::wstring& folder = check::GameFolder();
+  const std::wstring names[] = {L"Latin skin.bmp", L"\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac.bmp",
+                                L"\u0421\u043a\u0438\u043d \u0438\u0433\u0440\u043e\u043a\u0430.bmp", L"\u76ae\u80a4.bmp",
+                                L"\u039f\u03bc\u03ac\u03b4\u03b1 \u6218\u961f.vol"};
+  for (const std::wstring& name : names) check::WriteFile(folder + name, "BM");
+  const std::wstring subfolder = folder + L"\u041f\u0430\u043f\u043a\u0430";
+  REQUIRE(check::MakeFolder(subfolder));
   check::OpenWindow window;
+  check::Type(window[kText1], L"\u76ae\u80a4");
   CHECK(Save(window.hwnd(), prefix + L"-skins.png"));
   window.showPage(1);
+  check::Type(window[kText2], L"\u041a\u043e\u043c\u0430\u043d\u0434\u0430");
   CHECK(Save(window.hwnd(), prefix + L"-volumes.png"));
   check::Click(window[kCommand5]);
   REQUIRE(check::AboutShown() != nullptr);
   CHECK(Save(check::AboutShown(), prefix + L"-about.png"));
+  for (const std::wstring& name : names) check::RemoveTree(folder + name);
+  check::RemoveTree(subfolder);
 }

@@ -213,34 +213,29 @@ HFONT FontSet::Make(const std::wstring& face, int charHeight, bool bold) {
 bool FontSet::Choose() {
   for (size_t i = 0; i < chosen_.size(); ++i) {
     const FontSpec& spec = kFonts[i];
+    // The player's names take a face that the system links to other scripts: not the bitmap one.
+    const bool names = static_cast<FontId>(i) == FontId::kNames;
+    const std::span<const wchar_t* const> faces = std::span(kFaces).subspan(names ? 1 : 0);
     const int height = CharHeight(spec.hundredthsOfPoint, dpi_);
     chosen_[i] = nullptr;
-    for (const wchar_t* face : kFaces) {
+    for (const wchar_t* face : faces) {
       HFONT font = Make(face, height, spec.bold);
       if (font == nullptr) return false;
       const RealisedFont got = Realise(font);
       if (lstrcmpiW(got.face.c_str(), face) == 0 && std::abs(got.charHeight - height) <= 1 &&
-          (got.weight >= FW_SEMIBOLD) == spec.bold) {
+          (got.weight >= FW_SEMIBOLD) == spec.bold && (got.scalable || !names)) {
         chosen_[i] = font;
         break;
       }
     }
     // None of them at this size: what the system gives for the first, and the fitting below.
-    if (chosen_[i] == nullptr) chosen_[i] = Make(kFaces[0], height, spec.bold);
+    if (chosen_[i] == nullptr) chosen_[i] = Make(faces[0], height, spec.bold);
   }
-  // Captions that need a smaller size take it from a face that has every size: the chosen
-  // one where it scales, else the first of the others that the system has and scales.
+  // Captions that need a smaller size take it from a face that has every size: the regular
+  // one where it scales, else the names' one.
   const RealisedFont regular = Realise(chosen_[static_cast<size_t>(FontId::kRegular)]);
-  scalableFace_ = regular.scalable ? regular.face : std::wstring(kFaces[0]);
-  if (!regular.scalable) {
-    for (const wchar_t* face : {kFaces[1], kFaces[2]}) {
-      const RealisedFont got = Realise(Make(face, CharHeight(kFonts[0].hundredthsOfPoint, dpi_), false));
-      if (lstrcmpiW(got.face.c_str(), face) == 0 && got.scalable) {
-        scalableFace_ = face;
-        break;
-      }
-    }
-  }
+  const RealisedFont names = Realise(chosen_[static_cast<size_t>(FontId::kNames)]);
+  scalableFace_ = regular.scalable ? regular.face : names.scalable ? names.face : std::wstring(kFaces[0]);
   return true;
 }
 

@@ -60,6 +60,8 @@ bool TextFits(HDC dc, Kind kind, const std::wstring& text, SIZE size, UINT dpi);
 // bitmap face with a few pixel sizes only, and a system may not have it at all, so each row
 // of kFonts takes the first of "MS Sans Serif", "Microsoft Sans Serif" and "Tahoma" that the
 // system really gives at the row's height and weight, and otherwise what the system gives.
+// The names' row takes the first of the two TrueType faces, which Windows links to the fonts
+// of other scripts for the letters they lack.
 class FontSet {
  public:
   // The set for `dpi`, chosen on first use and kept until the program ends; null when a font

@@ -168,8 +168,8 @@ bool Quorvane::CreateControls(std::wstring& error) {
   // Only the Skins page now: the Volumes page waits until it is first needed (VolumesPage).
   if (!MakePage(0, error)) return false;
   // The lists take the names read in Form_Load, measured once, in the font they were made with.
-  Dir1_.SetFont((*fonts_)[FontId::kRegular]);
-  File1_.SetFont((*fonts_)[FontId::kRegular]);
+  Dir1_.SetFont((*fonts_)[FontId::kNames]);
+  File1_.SetFont((*fonts_)[FontId::kNames]);
   if (!Dir1_.Attach(Control(kDir1)) || !File1_.Attach(Control(kFile1))) {
     error = LastErrorText(L"Quorvane cannot set up its lists");
     return false;
@@ -221,8 +221,8 @@ bool Quorvane::VolumesPage() {
   if (hwnd_ == nullptr) return false;
   // Both panes read the program folder now, so that a skin made meanwhile shows; read before
   // their lists are made, here, they are filled as they are made.
-  for (FolderListBox* list : {&Dir2_, &Dir3_}) list->SetFont((*fonts_)[FontId::kRegular]);
-  for (FileListBox* list : {&File2_, &File3_}) list->SetFont((*fonts_)[FontId::kRegular]);
+  for (FolderListBox* list : {&Dir2_, &Dir3_}) list->SetFont((*fonts_)[FontId::kNames]);
+  for (FileListBox* list : {&File2_, &File3_}) list->SetFont((*fonts_)[FontId::kNames]);
   ShowProgramFolder({1, 2});
   std::wstring error;
   bool made = MakePage(1, error);
@@ -265,8 +265,8 @@ bool Quorvane::Layout(UINT dpi) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
     for (const ControlDef& def : kPages[i]()) PlaceControl(Control(def.id), kPages[i](), def, origin, *fonts_);
   }
-  for (FolderListBox* list : {&Dir1_, &Dir2_, &Dir3_}) list->SetFont((*fonts_)[FontId::kRegular]);
-  for (FileListBox* list : {&File1_, &File2_, &File3_}) list->SetFont((*fonts_)[FontId::kRegular]);
+  for (FolderListBox* list : {&Dir1_, &Dir2_, &Dir3_}) list->SetFont((*fonts_)[FontId::kNames]);
+  for (FileListBox* list : {&File1_, &File2_, &File3_}) list->SetFont((*fonts_)[FontId::kNames]);
   InvalidateRect(hwnd_, nullptr, TRUE);
   return true;
 }
@@ -499,7 +499,7 @@ void Quorvane::ShowPreview(HWND list, int item) {
   if (got < 0) return;
   name.resize(static_cast<size_t>(got));
   const FileListBox& files = list == Control(kFile1) ? File1_ : File2_;
-  preview_.ShowFor(hwnd_, list, item, JoinPath(files.Path(), name), (*fonts_)[FontId::kRegular]);
+  preview_.ShowFor(hwnd_, list, item, JoinPath(files.Path(), name), (*fonts_)[FontId::kNames]);
 }
 
 void Quorvane::ToolExitedNotice(WPARAM id) {
