@@ -108,11 +108,10 @@ TEST(screenshots, of_both_windows) {
   prefix.resize(GetEnvironmentVariableW(L"QUORVANE_SHOTS", prefix.data(), static_cast<DWORD>(prefix.size())));
   REQUIRE(!prefix.empty());
   const std::wstring& folder = check::GameFolder();
-  const std::wstring names[] = {L"Latin skin.bmp", L"\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac.bmp",
-                                L"\u0421\u043a\u0438\u043d \u0438\u0433\u0440\u043e\u043a\u0430.bmp", L"\u76ae\u80a4.bmp",
-                                L"\u039f\u03bc\u03ac\u03b4\u03b1 \u6218\u961f.vol"};
+  check::Args names = check::kScriptPictures;
+  names.push_back(check::kScriptVolume);
   for (const std::wstring& name : names) check::WriteFile(folder + name, "BM");
-  const std::wstring subfolder = folder + L"\u041f\u0430\u043f\u043a\u0430";
+  const std::wstring subfolder = folder + check::kScriptFolder;
   REQUIRE(check::MakeFolder(subfolder));
   check::OpenWindow window;
   check::Type(window[kText1], L"\u76ae\u80a4");

@@ -935,7 +935,8 @@ std::wstring MissingLetters(HFONT font, const std::wstring& text) {
 // Whether the system has a face of that name, rather than another in its place.
 bool SystemHas(const wchar_t* face, int charHeight) {
   const UniqueFont font(CreateFontW(-charHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face));
+                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                                    face));
   return font && lstrcmpiW(Realise(font.get()).face.c_str(), face) == 0;
 }
 
@@ -946,20 +947,16 @@ bool SystemHas(const wchar_t* face, int charHeight) {
 // letter drawn as the missing-glyph box.
 TEST(fonts, names_in_every_script_show_in_the_lists_and_prefix_boxes) {
   CleanGameFolder();
-  // In the order the lists show them: Latin, Greek, Cyrillic, Chinese.
-  const Args pictures{L"Latin skin.bmp", L"\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac.bmp",
-                      L"\u0421\u043a\u0438\u043d \u0438\u0433\u0440\u043e\u043a\u0430.bmp", L"\u76ae\u80a4.bmp"};
-  for (const std::wstring& name : pictures) check::WriteFile(kFolder + name, "BM");
-  const std::wstring volume = L"\u039f\u03bc\u03ac\u03b4\u03b1 \u6218\u961f.vol", folder = L"\u041f\u0430\u043f\u043a\u0430";
-  check::WriteFile(kFolder + volume, "");
-  REQUIRE(check::MakeFolder(kFolder + folder));
+  for (const std::wstring& name : check::kScriptPictures) check::WriteFile(kFolder + name, "BM");
+  check::WriteFile(kFolder + check::kScriptVolume, "");
+  REQUIRE(check::MakeFolder(kFolder + check::kScriptFolder));
   OpenWindow w;
   w.showPage(1);
   check::Type(w[kText1], L"\u76ae\u80a4 \u03a9 \u042f");
   check::Type(w[kText2], L"\u0395\u03bb\u03bb\u03ac\u03b4\u03b1");
-  CHECK_EQ(check::Items(w[kFile1]), pictures);
-  CHECK_EQ(check::Items(w[kFile3]), (Args{volume}));
-  CHECK(check::IndexOf(w[kDir1], folder) >= 0);
+  CHECK_EQ(check::Items(w[kFile1]), check::kScriptPictures);
+  CHECK_EQ(check::Items(w[kFile3]), (Args{check::kScriptVolume}));
+  CHECK(check::IndexOf(w[kDir1], check::kScriptFolder) >= 0);
 
   for (UINT dpi : {96u, 144u, 192u}) {
     RECT suggested{};
@@ -976,17 +973,19 @@ TEST(fonts, names_in_every_script_show_in_the_lists_and_prefix_boxes) {
       const RealisedFont got = Realise(font);
       if (!got.scalable || std::abs(got.charHeight - height) > 1 || got.weight >= FW_SEMIBOLD ||
           (!faces.empty() && got.face != faces.front()))
-        check::Fail(__FILE__, __LINE__, where + ": " + check::Utf8(got.face) + " " + std::to_string(got.charHeight) +
-                                            " px, weight " + std::to_string(got.weight));
+        check::Fail(__FILE__, __LINE__,
+                    where + ": " + check::Utf8(got.face) + " " + std::to_string(got.charHeight) +
+                        " px, weight " + std::to_string(got.weight));
       const Args texts = id == kText1 || id == kText2 ? Args{check::TextOf(w[id])} : check::Items(w[id]);
       for (const std::wstring& text : texts)
         if (const std::wstring missed = MissingLetters(font, text); !missed.empty())
-          check::Fail(__FILE__, __LINE__, where + ": " + check::Show(missed) + " of " + check::Show(text) +
-                                              " shown as boxes in " + check::Utf8(got.face));
+          check::Fail(__FILE__, __LINE__,
+                      where + ": " + check::Show(missed) + " of " + check::Show(text) +
+                          " shown as boxes in " + check::Utf8(got.face));
     }
   }
   CleanGameFolder();
-  check::RemoveTree(kFolder + folder);
+  check::RemoveTree(kFolder + check::kScriptFolder);
 }
 
 namespace {

@@ -43,7 +43,8 @@ UINT MonitorDpi(HWND window) {
       SystemFunction<GetDpiForMonitorFn>(LoadSystemLibrary(L"shcore.dll"), "GetDpiForMonitor");
   const HMONITOR monitor = window != nullptr ? MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST) : nullptr;
   UINT x = 0, y = 0;
-  if (getDpiForMonitor == nullptr || monitor == nullptr || FAILED(getDpiForMonitor(monitor, MDT_EFFECTIVE_DPI, &x, &y)))
+  if (getDpiForMonitor == nullptr || monitor == nullptr ||
+      FAILED(getDpiForMonitor(monitor, MDT_EFFECTIVE_DPI, &x, &y)))
     return 0;
   return y;
 }
@@ -203,8 +204,9 @@ HFONT FontSet::Make(const std::wstring& face, int charHeight, bool bold) {
   // The bitmap face at its own sizes only: asked with any other quality, GDI scales it to the
   // height asked, blocky (pixels doubled at 200 %), and the check of what was realised passes.
   const DWORD quality = face == kFaces[0] ? PROOF_QUALITY : DEFAULT_QUALITY;
-  HFONT font = CreateFontW(-charHeight, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, quality, DEFAULT_PITCH | FF_SWISS, face.c_str());
+  HFONT font =
+      CreateFontW(-charHeight, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, quality, DEFAULT_PITCH | FF_SWISS, face.c_str());
   if (font == nullptr) return nullptr;
   made_.push_back(Made{face, charHeight, bold, UniqueFont(font)});
   return font;
