@@ -10,7 +10,7 @@ int MessageBoxPrompts::ShowPrompt(const std::wstring& text, const std::wstring& 
   const UINT shown = owner_ == nullptr ? style | MB_SETFOREGROUND | MB_TOPMOST : style;
   // MessageBoxW returns 0 only when it could not show the box at all (out of memory); the
   // caller then stores 0, which no check takes for a Yes.
-  return show_(owner_, text.c_str(), title.c_str(), shown);
+  return MessageBoxW(owner_, text.c_str(), title.c_str(), shown);
 }
 
 }  // namespace quorvane

@@ -33,9 +33,7 @@ class Prompts {
 // The real thing: a message box, modal to the owner window.
 class MessageBoxPrompts final : public Prompts {
  public:
-  // What shows the box: MessageBoxW, or in a test what records how it was asked.
-  using ShowFn = int(WINAPI*)(HWND owner, LPCWSTR text, LPCWSTR title, UINT style);
-  explicit MessageBoxPrompts(HWND owner, ShowFn show = &MessageBoxW) : owner_(owner), show_(show) {}
+  explicit MessageBoxPrompts(HWND owner) : owner_(owner) {}
   int ShowPrompt(const std::wstring& text, const std::wstring& title, UINT style) override;
 
   // The owner window has closed while runs go on: warnings still show, without an owner, but
@@ -44,7 +42,6 @@ class MessageBoxPrompts final : public Prompts {
 
  private:
   HWND owner_;
-  ShowFn show_;
   bool closed_ = false;
 };
 
