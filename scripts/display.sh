@@ -89,7 +89,7 @@ case "$cmd" in
     "$(dirname "$0")/wine-prefix.sh" "$build/wineprefix"
     for n in $(seq 2 "$lanes"); do
       lane_dirs "$n"
-      if [ ! -f "$prefix/.quorvane-ready" ]; then
+      if ! cmp -s "$build/wineprefix/.quorvane-ready" "$prefix/.quorvane-ready"; then
         # A copy of lane 1's prefix, made while no server has it open, is ready in seconds
         # where making one takes Wine a while.
         rm -rf "$prefix"

@@ -17,6 +17,7 @@ packages=(
   fonts-wine                    # MS Sans Serif: the windows are laid out for it
   zip                           # the release (make dist)
   yamllint python3-yaml         # the check of the Windows CI definition
+  fonts-wqy-microhei            # Chinese (with Greek and Cyrillic) for names, linked in the test prefixes
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q ' installed$'; }

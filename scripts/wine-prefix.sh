@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# wine-prefix.sh PREFIX [--no-fonts]: makes PREFIX a ready Wine prefix, once.
+# wine-prefix.sh PREFIX [--no-fonts]: makes PREFIX a ready Wine prefix, once (again when a
+# prefix made by an older version of this script is found).
 # --no-fonts leaves out Wine's own fonts, as Debian's Wine and many players' prefixes have it.
 set -euo pipefail
 prefix=$1
 fonts=${2:-}
-if [ -f "$prefix/.quorvane-ready" ]; then
+# Raise it whenever what this script sets changes.
+version=2
+if [ "$(cat "$prefix/.quorvane-ready" 2>/dev/null)" = "$version" ]; then
   exit 0
 fi
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -18,5 +21,24 @@ fi
 # A program that crashes must end, as on a user's machine, rather than wait for someone to
 # close Wine's crash dialog.
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+
+# The player's names show in "Microsoft Sans Serif", else "Tahoma", which Windows links to fonts
+# of other scripts. Wine has no "Microsoft Sans Serif": a default prefix gives whatever face the
+# host prefers for it, and for all three faces when Wine's fonts are left out. With Wine's fonts
+# it is pinned to Wine's Tahoma, its sibling on Windows. Both faces link to a Chinese font of
+# Debian's (scripts/setup.sh), which also has the Greek that Wine's Tahoma lacks: Wine finds a
+# substitute's links under the face that really draws it, a missing face's under its own name.
+current='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
+if [ "$fonts" != --no-fonts ]; then
+  wine reg add "$current\\FontSubstitutes" /v 'Microsoft Sans Serif' /t REG_SZ /d Tahoma /f >/dev/null 2>&1
+fi
+linked='wqy-microhei.ttc,WenQuanYi Micro Hei'
+for face in 'Microsoft Sans Serif' Tahoma; do
+  links=$(wine reg query "$current\\FontLink\\SystemLink" /v "$face" 2>/dev/null |
+    sed -n "s/^ *$face *REG_MULTI_SZ *//p" | tr -d '\r')
+  case "$links" in *"$linked"*) continue ;; esac
+  wine reg add "$current\\FontLink\\SystemLink" /v "$face" /t REG_MULTI_SZ /d "${links:+$links\\0}$linked" /f \
+    >/dev/null 2>&1
+done
 wineserver -w
-touch "$prefix/.quorvane-ready"
+echo "$version" >"$prefix/.quorvane-ready"

@@ -24,7 +24,8 @@ void NarrowDllSearch() {
 HMODULE LoadSystemLibrary(const wchar_t* name) {
   HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) return module;
-  // Systems that do not know the flag: by the system folder's full path.
+  // Systems that do not know the flag (Windows 7 without KB2533623): by the system folder's
+  // full path, the DLL's own dependencies then looked for beside it before the program's folder.
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const UINT n = GetSystemDirectoryW(path.data(), static_cast<UINT>(path.size()));
@@ -35,7 +36,7 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
     }
     path.resize(n);
   }
-  return LoadLibraryW((path + L"\\" + name).c_str());
+  return LoadLibraryExW((path + L"\\" + name).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 HRESULT CreateSystemObject(REFCLSID type, REFIID wanted, void** object) {

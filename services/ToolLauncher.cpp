@@ -217,7 +217,9 @@ struct ProcessLauncher::Impl {
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
+    // The window shows its own working pointer while tools work: the system's start-up
+    // pointer would only come on top of it.
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEOFFFEEDBACK;
     startup.wShowWindow = SW_SHOWMINIMIZED;  // minimized, yet active: the user sees it working
     PROCESS_INFORMATION process{};
 

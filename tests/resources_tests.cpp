@@ -91,7 +91,7 @@ TEST(version, properties_show_the_version_and_names) {
 
   const std::pair<const wchar_t*, const wchar_t*> strings[] = {
       {L"CompanyName", L"the Quorvane team"},
-      {L"FileDescription", L"Quorvane: player skins for the game"},
+      {L"FileDescription", L"Quorvane"},
       {L"FileVersion", L"1.00"},
       {L"InternalName", L"Quorvane"},
       {L"OriginalFilename", L"Quorvane.exe"},

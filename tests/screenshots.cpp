@@ -1,8 +1,8 @@
 // Saves pictures of the main window (both pages) and the About window as the screen shows
 // them, at whatever DPI and in whatever colours the system has: with QUORVANE_SHOTS=PREFIX,
 // writes PREFIX-skins.png, PREFIX-volumes.png and PREFIX-about.png, and PREFIX-disabled.png of
-// the Volumes page's two volume lists disabled with a line selected in each. Used by
-// `make screenshots`.
+// the Volumes page's two volume lists disabled with a line selected in each. The lists and
+// prefix boxes show names in Latin, Greek, Cyrillic and Chinese. Used by `make screenshots`.
 #include <windows.h>
 
 #include <algorithm>
@@ -113,13 +113,23 @@ std::wstring ShotsPrefix() {
 TEST(screenshots, of_both_windows) {
   const std::wstring prefix = ShotsPrefix();
   REQUIRE(!prefix.empty());
+  const std::wstring& folder = check::GameFolder();
+  check::Args names = check::kScriptPictures;
+  names.push_back(check::kScriptVolume);
+  for (const std::wstring& name : names) check::WriteFile(folder + name, "BM");
+  const std::wstring subfolder = folder + check::kScriptFolder;
+  REQUIRE(check::MakeFolder(subfolder));
   check::OpenWindow window;
+  check::Type(window[kText1], L"\u76ae\u80a4");
   CHECK(Save(window.hwnd(), prefix + L"-skins.png"));
   window.showPage(1);
+  check::Type(window[kText2], L"\u041a\u043e\u043c\u0430\u043d\u0434\u0430");
   CHECK(Save(window.hwnd(), prefix + L"-volumes.png"));
   check::Click(window[kCommand5]);
   REQUIRE(check::AboutShown() != nullptr);
   CHECK(Save(check::AboutShown(), prefix + L"-about.png"));
+  for (const std::wstring& name : names) check::RemoveTree(folder + name);
+  check::RemoveTree(subfolder);
 }
 
 TEST(disabled, lists_with_a_line_selected) {

@@ -239,8 +239,11 @@ TEST(window, controls_sit_where_they_must_at_any_dpi) {
     CHECK(header.top >= 0 && header.bottom <= (dpi == 96 ? 32 : 48));
   };
   checkAt(96);
+  // Windows 8.1's answer, from the window's monitor, is the one Windows 10's gives.
+  CHECK_EQ(MonitorDpi(main), DpiOf(main));
   // Each control has its font: MS Sans Serif, 8.25 pt (9.75 pt for the page frames), bold
-  // for the frames and the Volumes page's "Prefix:".
+  // for the frames and the Volumes page's "Prefix:"; the lists and prefix boxes, which show the
+  // player's names, Microsoft Sans Serif of the same size.
   auto fontOf = [](HWND control) {
     LOGFONTW font{};
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
@@ -249,7 +252,8 @@ TEST(window, controls_sit_where_they_must_at_any_dpi) {
   w.showPage(1);
   for (const Shown& c : kShown) {
     const LOGFONTW font = fontOf(w[c.id]);
-    CHECK_EQ(std::wstring(font.lfFaceName), L"MS Sans Serif");
+    const bool names = c.caption == nullptr || c.id == kText1 || c.id == kText2;
+    CHECK_EQ(std::wstring(font.lfFaceName), names ? L"Microsoft Sans Serif" : L"MS Sans Serif");
     if (font.lfHeight != -c.fontHeight || (font.lfWeight >= FW_BOLD) != c.bold)
       check::Fail(__FILE__, __LINE__, "control " + std::to_string(c.id) + " has the wrong font");
   }
@@ -915,6 +919,9 @@ TEST(fonts, every_caption_shows_whole_at_its_size_and_weight) {
       if (!fits) check::Fail(__FILE__, __LINE__, where + ": " + check::Show(text) + " is cut off");
       if (height > full || height < CharHeight(kSmallestHundredths, dpi))
         check::Fail(__FILE__, __LINE__, where + ": asked for " + std::to_string(height) + " px");
+      // The bitmap face is never scaled (which Wine does all the same, by whole multiples).
+      if (std::wstring(asked.lfFaceName) == L"MS Sans Serif" && asked.lfQuality != PROOF_QUALITY)
+        check::Fail(__FILE__, __LINE__, where + ": the bitmap face may be scaled");
       if (std::abs(got.charHeight - height) > 1)
         check::Fail(__FILE__, __LINE__, where + ": " + std::to_string(got.charHeight) + " px for " +
                                             std::to_string(height) + " px of " + check::Utf8(got.face));
@@ -943,6 +950,81 @@ TEST(fonts, every_caption_shows_whole_at_its_size_and_weight) {
     for (const auto& [font, count] : seen) std::printf(" %s x%d;", font.c_str(), count);
     std::printf("\n");
   }
+}
+
+namespace {
+
+// The letters of `text` that `font` draws as it draws one that no font has: the missing-glyph
+// box. Each is drawn alone, through the system's font linking as the controls draw it
+// (GetGlyphIndicesW sees the face alone, not the fonts linked to it).
+std::wstring MissingLetters(HFONT font, const std::wstring& text) {
+  constexpr int kSide = 64;
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof info.bmiHeader, kSide, -kSide, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  REQUIRE(dc != nullptr && bitmap != nullptr);
+  const HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+  const HGDIOBJ oldFont = SelectObject(dc, font);
+  auto draw = [&](wchar_t letter) {
+    PatBlt(dc, 0, 0, kSide, kSide, WHITENESS);
+    TextOutW(dc, 4, 4, &letter, 1);
+    GdiFlush();
+    return std::string(static_cast<const char*>(bits), kSide * kSide * 4);
+  };
+  const std::string missing = draw(L'\xFDD0');  // a noncharacter: in no font
+  std::wstring missed;
+  for (wchar_t letter : text)
+    if (draw(letter) == missing) missed += letter;
+  SelectObject(dc, oldFont);
+  SelectObject(dc, oldBitmap);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return missed;
+}
+
+}  // namespace
+
+// The player's names, in whatever script, in the lists and the prefix boxes: a TrueType face
+// (the kind Windows links to the fonts of other scripts) at the captions' regular size, with no
+// letter drawn as the missing-glyph box.
+TEST(fonts, names_in_every_script_show_in_the_lists_and_prefix_boxes) {
+  CleanGameFolder();
+  for (const std::wstring& name : check::kScriptPictures) check::WriteFile(kFolder + name, "BM");
+  check::WriteFile(kFolder + check::kScriptVolume, "");
+  REQUIRE(check::MakeFolder(kFolder + check::kScriptFolder));
+  OpenWindow w;
+  w.showPage(1);
+  check::Type(w[kText1], L"\u76ae\u80a4 \u03a9 \u042f");
+  check::Type(w[kText2], L"\u0395\u03bb\u03bb\u03ac\u03b4\u03b1");
+  CHECK_EQ(check::Items(w[kFile1]), check::kScriptPictures);
+  CHECK_EQ(check::Items(w[kFile3]), (Args{check::kScriptVolume}));
+  CHECK(check::IndexOf(w[kDir1], check::kScriptFolder) >= 0);
+
+  for (UINT dpi : {96u, 144u, 192u}) {
+    RECT suggested{};
+    GetWindowRect(w.hwnd(), &suggested);
+    SendMessageW(w.hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    const int height = CharHeight(kFonts[static_cast<size_t>(FontId::kRegular)].hundredthsOfPoint, dpi);
+    for (ControlId id : {kDir1, kFile1, kText1, kDir2, kFile2, kDir3, kFile3, kText2}) {
+      const std::string where = "control " + std::to_string(id) + " at " + std::to_string(dpi) + " dpi";
+      const auto font = reinterpret_cast<HFONT>(SendMessageW(w[id], WM_GETFONT, 0, 0));
+      const RealisedFont got = Realise(font);
+      if (!got.scalable || std::abs(got.charHeight - height) > 1 || got.weight >= FW_SEMIBOLD)
+        check::Fail(__FILE__, __LINE__,
+                    where + ": " + check::Utf8(got.face) + " " + std::to_string(got.charHeight) +
+                        " px, weight " + std::to_string(got.weight));
+      const Args texts = id == kText1 || id == kText2 ? Args{check::TextOf(w[id])} : check::Items(w[id]);
+      for (const std::wstring& text : texts)
+        if (const std::wstring missed = MissingLetters(font, text); !missed.empty())
+          check::Fail(__FILE__, __LINE__,
+                      where + ": " + check::Show(missed) + " of " + check::Show(text) +
+                          " shown as boxes in " + check::Utf8(got.face));
+    }
+  }
+  CleanGameFolder();
+  check::RemoveTree(kFolder + check::kScriptFolder);
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #include "ui/Controls.h"
 
+#include <shellscalingapi.h>
 #include <uxtheme.h>
 
 #include <cstdlib>
@@ -12,7 +13,7 @@ namespace quorvane::ui {
 namespace {
 
 // Functions of Windows 10 (1607) and later, looked up so that Quorvane still starts on older
-// systems, which then get the system DPI.
+// systems, which then get the monitor's DPI (8.1) or the system's.
 template <typename F>
 F User32Function(const char* name) {
   return SystemFunction<F>(GetModuleHandleW(L"user32.dll"), name);
@@ -29,13 +30,31 @@ ThemeDialogTextureFn ThemeDialogTexture() {
   return function;
 }
 
+// The bitmap face the tables are laid out for, then the TrueType faces that Windows links to
+// other scripts (FontLink\SystemLink), which have every size.
+constexpr const wchar_t* kFaces[] = {L"MS Sans Serif", L"Microsoft Sans Serif", L"Tahoma"};
+
 }  // namespace
+
+UINT MonitorDpi(HWND window) {
+  // From shcore.dll in the system folder: Windows 8.1 and later, not a known DLL of Windows'.
+  using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, MONITOR_DPI_TYPE, UINT*, UINT*);
+  static const auto getDpiForMonitor =
+      SystemFunction<GetDpiForMonitorFn>(LoadSystemLibrary(L"shcore.dll"), "GetDpiForMonitor");
+  const HMONITOR monitor = window != nullptr ? MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST) : nullptr;
+  UINT x = 0, y = 0;
+  if (getDpiForMonitor == nullptr || monitor == nullptr ||
+      FAILED(getDpiForMonitor(monitor, MDT_EFFECTIVE_DPI, &x, &y)))
+    return 0;
+  return y;
+}
 
 UINT DpiOf(HWND window) {
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
   static const auto getDpiForWindow = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
-  if (getDpiForWindow != nullptr && window != nullptr) {
-    const UINT dpi = getDpiForWindow(window);
+  if (window != nullptr) {
+    // Windows 8.1 has no GetDpiForWindow, but tells each monitor's DPI to a program aware of it.
+    const UINT dpi = getDpiForWindow != nullptr ? getDpiForWindow(window) : MonitorDpi(window);
     if (dpi != 0) return dpi;
   }
   UINT dpi = 96;
@@ -182,46 +201,43 @@ FontSet* FontSet::For(UINT dpi) {
 HFONT FontSet::Make(const std::wstring& face, int charHeight, bool bold) {
   for (const Made& m : made_)
     if (m.face == face && m.charHeight == charHeight && m.bold == bold) return m.font.get();
-  HFONT font = CreateFontW(-charHeight, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                           face.c_str());
+  // The bitmap face at its own sizes only: asked with any other quality, GDI scales it to the
+  // height asked, blocky (pixels doubled at 200 %), and the check of what was realised passes.
+  const DWORD quality = face == kFaces[0] ? PROOF_QUALITY : DEFAULT_QUALITY;
+  HFONT font =
+      CreateFontW(-charHeight, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, quality, DEFAULT_PITCH | FF_SWISS, face.c_str());
   if (font == nullptr) return nullptr;
   made_.push_back(Made{face, charHeight, bold, UniqueFont(font)});
   return font;
 }
 
 bool FontSet::Choose() {
-  static const wchar_t* const kFaces[] = {L"MS Sans Serif", L"Microsoft Sans Serif", L"Tahoma"};
   for (size_t i = 0; i < chosen_.size(); ++i) {
     const FontSpec& spec = kFonts[i];
+    // The player's names take a face that the system links to other scripts: not the bitmap one.
+    const bool names = static_cast<FontId>(i) == FontId::kNames;
+    const std::span<const wchar_t* const> faces = std::span(kFaces).subspan(names ? 1 : 0);
     const int height = CharHeight(spec.hundredthsOfPoint, dpi_);
     chosen_[i] = nullptr;
-    for (const wchar_t* face : kFaces) {
+    for (const wchar_t* face : faces) {
       HFONT font = Make(face, height, spec.bold);
       if (font == nullptr) return false;
       const RealisedFont got = Realise(font);
       if (lstrcmpiW(got.face.c_str(), face) == 0 && std::abs(got.charHeight - height) <= 1 &&
-          (got.weight >= FW_SEMIBOLD) == spec.bold) {
+          (got.weight >= FW_SEMIBOLD) == spec.bold && (got.scalable || !names)) {
         chosen_[i] = font;
         break;
       }
     }
     // None of them at this size: what the system gives for the first, and the fitting below.
-    if (chosen_[i] == nullptr) chosen_[i] = Make(kFaces[0], height, spec.bold);
+    if (chosen_[i] == nullptr) chosen_[i] = Make(faces[0], height, spec.bold);
   }
-  // Captions that need a smaller size take it from a face that has every size: the chosen
-  // one where it scales, else the first of the others that the system has and scales.
+  // Captions that need a smaller size take it from a face that has every size: the regular
+  // one where it scales, else the names' one.
   const RealisedFont regular = Realise(chosen_[static_cast<size_t>(FontId::kRegular)]);
-  scalableFace_ = regular.scalable ? regular.face : std::wstring(kFaces[0]);
-  if (!regular.scalable) {
-    for (const wchar_t* face : {kFaces[1], kFaces[2]}) {
-      const RealisedFont got = Realise(Make(face, CharHeight(kFonts[0].hundredthsOfPoint, dpi_), false));
-      if (lstrcmpiW(got.face.c_str(), face) == 0 && got.scalable) {
-        scalableFace_ = face;
-        break;
-      }
-    }
-  }
+  const RealisedFont names = Realise(chosen_[static_cast<size_t>(FontId::kNames)]);
+  scalableFace_ = regular.scalable ? regular.face : names.scalable ? names.face : std::wstring(kFaces[0]);
   return true;
 }
 

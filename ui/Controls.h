@@ -15,6 +15,9 @@ namespace quorvane::ui {
 
 // The DPI a window is shown at (per monitor where the system can tell).
 UINT DpiOf(HWND window);
+// The DPI of the monitor a window is on, as Windows 8.1 tells it where it has no
+// GetDpiForWindow; 0 when the system cannot tell.
+UINT MonitorDpi(HWND window);
 // AdjustWindowRectEx at a DPI: the window rectangle for a client area.
 RECT WindowRectFor(const RECT& client, DWORD style, DWORD exStyle, UINT dpi);
 
@@ -57,6 +60,8 @@ bool TextFits(HDC dc, Kind kind, const std::wstring& text, SIZE size, UINT dpi);
 // bitmap face with a few pixel sizes only, and a system may not have it at all, so each row
 // of kFonts takes the first of "MS Sans Serif", "Microsoft Sans Serif" and "Tahoma" that the
 // system really gives at the row's height and weight, and otherwise what the system gives.
+// The names' row takes the first of the two TrueType faces, which Windows links to the fonts
+// of other scripts for the letters they lack.
 class FontSet {
  public:
   // The set for `dpi`, chosen on first use and kept until the program ends; null when a font

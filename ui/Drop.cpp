@@ -11,6 +11,7 @@
 #include "services/Jobs.h"
 #include "services/SystemLibrary.h"
 #include "services/WinError.h"
+#include "ui/ToolsAtWork.h"
 
 namespace quorvane::ui {
 namespace {
@@ -56,14 +57,16 @@ bool DroppedPaths(HDROP drop, std::vector<std::wstring>& paths) {
 
 }  // namespace
 
-void Quorvane::LetDropsThrough() {
+void Quorvane::LetShellMessagesThrough() {
   // A Quorvane started elevated gets no messages from a program that is not, a normal Explorer
-  // among them, unless it lets the drop's messages through (Windows 7 and later).
+  // among them, unless it lets them through (Windows 7 and later): the drop's, and the
+  // taskbar's word that the window's button is there, without which no progress shows on it.
   using FilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
   const auto filter = SystemFunction<FilterFn>(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx");
-  if (filter != nullptr)
-    for (UINT message : {UINT{WM_DROPFILES}, UINT{WM_COPYDATA}, UINT{0x0049} /* WM_COPYGLOBALDATA */})
-      filter(hwnd_, message, 1 /* MSGFLT_ALLOW */, nullptr);
+  if (filter == nullptr) return;
+  for (UINT message : {UINT{WM_DROPFILES}, UINT{WM_COPYDATA}, UINT{0x0049} /* WM_COPYGLOBALDATA */,
+                       ToolsAtWork::TaskbarButtonCreatedMessage()})
+    if (message != 0) filter(hwnd_, message, 1 /* MSGFLT_ALLOW */, nullptr);
 }
 
 // What a drop's look at the disk found: the file or folder to pick, or why it is refused.

@@ -9,8 +9,8 @@ using F = FontId;
 constexpr ControlDef kSkins[] = {
     {kFrame1, L"Frame1", K::kFrame, L"Skins", kNone, 120, 480, 6135, 5535, 1, F::kLargeBold},
     {kFrame4, L"Frame4", K::kFrame, L"Skin File", kFrame1, 2280, 360, 3735, 5055, 2, F::kBold},
-    {kDir1, L"Dir1", K::kFolderList, L"", kFrame4, 240, 360, 3255, 2115, 3, F::kRegular, L"Skin folders"},
-    {kFile1, L"File1", K::kFileList, L"*.bmp", kFrame4, 240, 2640, 3255, 2235, 4, F::kRegular, L"Skin files"},
+    {kDir1, L"Dir1", K::kFolderList, L"", kFrame4, 240, 360, 3255, 2115, 3, F::kNames, L"Skin folders"},
+    {kFile1, L"File1", K::kFileList, L"*.bmp", kFrame4, 240, 2640, 3255, 2235, 4, F::kNames, L"Skin files"},
     {kFrame3, L"Frame3", K::kFrame, L"Armor", kFrame1, 240, 2040, 1815, 2415, 5, F::kBold},
     {kOption4, L"Option4", K::kOption, L"larmor", kFrame3, 240, 360, 1095, 255, 6, F::kRegular},
     {kOption5, L"Option5", K::kOption, L"lfemale", kFrame3, 240, 720, 1215, 255, 7, F::kRegular},
@@ -25,7 +25,7 @@ constexpr ControlDef kSkins[] = {
     {kCommand2, L"Command2", K::kButton, L"About", kNone, 240, 6240, 1215, 375, 16, F::kRegular},
     {kCommand3, L"Command3", K::kButton, L"Exit", kNone, 3480, 6240, 1215, 375, 17, F::kRegular},
     {kFrame6, L"Frame6", K::kFrame, L"Prefix", kFrame1, 240, 4560, 1815, 855, 19, F::kBold},
-    {kText1, L"Text1", K::kTextBox, L"", kFrame6, 240, 360, 1335, 285, 20, F::kRegular, L"Prefix"},
+    {kText1, L"Text1", K::kTextBox, L"", kFrame6, 240, 360, 1335, 285, 20, F::kNames, L"Prefix"},
 };
 
 constexpr ControlDef kVolumes[] = {
@@ -34,15 +34,15 @@ constexpr ControlDef kVolumes[] = {
     {kCommand5, L"Command5", K::kButton, L"About", kNone, 240, 6240, 1215, 375, 22, F::kRegular},
     {kCommand6, L"Command6", K::kButton, L"Exit", kNone, 3480, 6240, 1215, 375, 23, F::kRegular},
     {kFrame8, L"Frame8", K::kFrame, L"Skin File", kFrame5, 3120, 360, 2895, 5055, 24, F::kBold},
-    {kDir2, L"Dir2", K::kFolderList, L"", kFrame8, 240, 360, 2415, 2115, 25, F::kRegular, L"Skin folders"},
-    {kFile2, L"File2", K::kFileList, L"*.bmp", kFrame8, 240, 2640, 2415, 2235, 26, F::kRegular, L"Skin files"},
+    {kDir2, L"Dir2", K::kFolderList, L"", kFrame8, 240, 360, 2415, 2115, 25, F::kNames, L"Skin folders"},
+    {kFile2, L"File2", K::kFileList, L"*.bmp", kFrame8, 240, 2640, 2415, 2235, 26, F::kNames, L"Skin files"},
     {kFrame7, L"Frame7", K::kFrame, L"Volumes", kFrame5, 120, 360, 2775, 5055, 27, F::kBold},
     {kOption9, L"Option9", K::kOption, L"New Volume", kFrame7, 240, 360, 1575, 255, 28, F::kRegular},
     {kOption10, L"Option10", K::kOption, L"Existing Volume", kFrame7, 240, 1560, 1575, 255, 29, F::kRegular},
-    {kDir3, L"Dir3", K::kFolderList, L"", kFrame7, 240, 2040, 2295, 1440, 30, F::kRegular, L"Volume folders"},
-    {kFile3, L"File3", K::kFileList, L"*.vol", kFrame7, 240, 3600, 2295, 1260, 31, F::kRegular, L"Volume files"},
+    {kDir3, L"Dir3", K::kFolderList, L"", kFrame7, 240, 2040, 2295, 1440, 30, F::kNames, L"Volume folders"},
+    {kFile3, L"File3", K::kFileList, L"*.vol", kFrame7, 240, 3600, 2295, 1260, 31, F::kNames, L"Volume files"},
     {kLabel2, L"Label2", K::kLabel, L"Prefix:", kFrame7, 240, 840, 555, 195, 33, F::kBold},
-    {kText2, L"Text2", K::kTextBox, L"", kFrame7, 960, 840, 1335, 285, 32, F::kRegular},
+    {kText2, L"Text2", K::kTextBox, L"", kFrame7, 960, 840, 1335, 285, 32, F::kNames},
 };
 
 // The About window's texts that a release sets come from version.h; the table holds the

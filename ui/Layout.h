@@ -31,13 +31,15 @@ enum ControlId : int {
 
 enum class Kind { kFrame, kFolderList, kFileList, kOption, kTextBox, kButton, kLabel, kWrappedLabel };
 
-// Fonts are "MS Sans Serif" throughout, in these sizes.
-enum class FontId { kRegular, kBold, kLargeBold, kTitle, kCount };
+// The captions are "MS Sans Serif", in these sizes. kNames, for the controls that show the
+// player's own names (the lists and the prefix boxes), is the size of kRegular in a TrueType
+// face that the system links to other scripts: the bitmap face covers one Western code page.
+enum class FontId { kRegular, kBold, kLargeBold, kTitle, kNames, kCount };
 struct FontSpec {
   int hundredthsOfPoint;
   bool bold;
 };
-inline constexpr FontSpec kFonts[] = {{825, false}, {825, true}, {975, true}, {1200, true}};
+inline constexpr FontSpec kFonts[] = {{825, false}, {825, true}, {975, true}, {1200, true}, {825, false}};
 
 struct ControlDef {
   ControlId id;

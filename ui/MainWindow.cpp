@@ -116,7 +116,7 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
 
   PlaceWindow(hwnd_, kMainClient, dpi_);  // a window made where it belongs stays there
 
-  LetDropsThrough();
+  LetShellMessagesThrough();
   ShowWindow(hwnd_, showCommand);
   SetFocus(tab_);
   // Shown without the activation (another window kept it): Quorvane is not the active
@@ -214,8 +214,8 @@ bool Quorvane::AttachPanes(size_t page) {
   for (size_t i = 0; i < panes_.size(); ++i) {
     if (kPaneDefs[i].page != page) continue;
     Pane& pane = panes_[i];
-    pane.folderList.SetFont((*fonts_)[FontId::kRegular]);
-    pane.fileList.SetFont((*fonts_)[FontId::kRegular]);
+    pane.folderList.SetFont((*fonts_)[FontId::kNames]);
+    pane.fileList.SetFont((*fonts_)[FontId::kNames]);
     if (!pane.folderList.Attach(Control(kPaneDefs[i].dir), pane.folders) ||
         !pane.fileList.Attach(Control(kPaneDefs[i].file), pane.files))
       return false;
@@ -273,8 +273,8 @@ bool Quorvane::Layout(UINT dpi) {
     for (const ControlDef& def : kPages[i]()) PlaceControl(Control(def.id), kPages[i](), def, origin, *fonts_);
   }
   for (Pane& pane : panes_) {
-    pane.folderList.SetFont((*fonts_)[FontId::kRegular]);
-    pane.fileList.SetFont((*fonts_)[FontId::kRegular]);
+    pane.folderList.SetFont((*fonts_)[FontId::kNames]);
+    pane.fileList.SetFont((*fonts_)[FontId::kNames]);
   }
   InvalidateRect(hwnd_, nullptr, TRUE);
   return true;
@@ -514,7 +514,7 @@ void Quorvane::ShowPreview(HWND list, int item) {
   if (got < 0) return;
   name.resize(static_cast<size_t>(got));
   const FilePane& files = panes_[list == Control(kFile1) ? 0 : 1].files;
-  preview_.ShowFor(hwnd_, list, item, JoinPath(files.Path(), name), (*fonts_)[FontId::kRegular]);
+  preview_.ShowFor(hwnd_, list, item, JoinPath(files.Path(), name), (*fonts_)[FontId::kNames]);
 }
 
 bool Quorvane::OptionSelected(int n) const { return Checked(static_cast<ControlId>(kOption1 + n - 1)); }

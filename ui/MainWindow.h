@@ -94,7 +94,7 @@ class Quorvane final : public Window<Quorvane> {
   void KeepFocus();
   void RestoreFocus();
   void TrackPreview(const MSG& msg);
-  void LetDropsThrough();
+  void LetShellMessagesThrough();
   void ShowPreview(HWND list, int item);
   void Dropped(const DropLookup& lookup);
   std::wstring Text(ControlId id) const;

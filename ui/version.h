@@ -13,7 +13,8 @@
 #define QUORVANE_INTERNAL_NAME "Quorvane"
 #define QUORVANE_ORIGINAL_FILENAME "Quorvane.exe"
 #define QUORVANE_COMPANY_NAME "the Quorvane team"
-#define QUORVANE_FILE_DESCRIPTION "Quorvane: player skins for the game"
+/* What Task Manager, "Open with" and a pinned taskbar button call the program. */
+#define QUORVANE_FILE_DESCRIPTION "Quorvane"
 
 /* The About window. */
 #define QUORVANE_AUTHOR "Quorvane team"

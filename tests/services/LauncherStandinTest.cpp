@@ -142,7 +142,8 @@ TEST(runs, tool_sees_the_exact_command_line_folder_and_show_mode) {
   REQUIRE(runs.size() == 1u);
   CHECK_EQ(runs[0].commandLine, run.commandLine);
   CHECK_EQ(runs[0].workingFolder, folder);
-  CHECK(runs[0].startupFlags & STARTF_USESHOWWINDOW);
+  // Its window mode, and no start-up pointer of the system's over the window's own.
+  CHECK_EQ(runs[0].startupFlags, static_cast<unsigned long>(STARTF_USESHOWWINDOW | STARTF_FORCEOFFFEEDBACK));
   CHECK_EQ(runs[0].showWindow, unsigned{SW_SHOWMINIMIZED});
   CHECK_EQ(runs[0].exitCode, 0);
   check::Pump(100);

@@ -123,4 +123,12 @@ bool MakeFolder(const std::wstring& path);
 bool MakeFile(const std::wstring& path, std::string_view bytes = "BM");
 bool Exists(const std::wstring& path);
 
+// Pictures named in Latin, Greek, Cyrillic and Chinese, in the order the lists show them; a
+// volume named in Greek and Chinese, and a folder in Cyrillic.
+inline const Args kScriptPictures{L"Latin skin.bmp", L"\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac.bmp",
+                                  L"\u0421\u043a\u0438\u043d \u0438\u0433\u0440\u043e\u043a\u0430.bmp",
+                                  L"\u76ae\u80a4.bmp"};
+inline const std::wstring kScriptVolume = L"\u039f\u03bc\u03ac\u03b4\u03b1 \u6218\u961f.vol";
+inline const std::wstring kScriptFolder = L"\u041f\u0430\u043f\u043a\u0430";
+
 }  // namespace check
