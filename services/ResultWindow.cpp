@@ -17,7 +17,7 @@ std::atomic<HWND> g_window{nullptr};
 SRWLOCK g_lock = SRWLOCK_INIT;
 PostedResult* g_first = nullptr;
 PostedResult* g_last = nullptr;
-bool g_wakePosted = false;    // a kWake is on its way; guarded by g_lock
+bool g_wakePosted = false;    // a kWake is on its way, not yet taken; guarded by g_lock
 std::atomic<long> g_waiting{0};
 
 // The oldest result, taken out of the queue; null when none waits.
@@ -28,8 +28,6 @@ std::unique_ptr<PostedResult> TakeOldest() {
     g_first = result->next;
     if (g_first == nullptr) g_last = nullptr;
     result->next = nullptr;
-  } else {
-    g_wakePosted = false;  // the next result posted wakes the window again
   }
   ReleaseSRWLockExclusive(&g_lock);
   return std::unique_ptr<PostedResult>(result);
@@ -46,6 +44,11 @@ void RunQueue() {
 
 LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kWake) {
+    // Taken: a result posted from now on wakes the window again, so that one posted while
+    // these run (and run a modal loop, a message box) is not left to wait for them to end.
+    AcquireSRWLockExclusive(&g_lock);
+    g_wakePosted = false;
+    ReleaseSRWLockExclusive(&g_lock);
     RunQueue();
     return 0;
   }
