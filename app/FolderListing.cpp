@@ -126,6 +126,7 @@ class Disk final : public FolderReader {
   NameList Files(const std::wstring& folder, const std::wstring& pattern) const override {
     return ListFiles(folder, pattern);
   }
+  bool Exists(const std::wstring& folder) const override { return FolderExists(folder); }
 };
 
 }  // namespace

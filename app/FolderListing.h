@@ -86,6 +86,8 @@ class FolderReader {
   virtual FolderChain Chain(const std::wstring& wanted, const std::wstring& root) const = 0;
   // As ListFiles.
   virtual NameList Files(const std::wstring& folder, const std::wstring& pattern) const = 0;
+  // As FolderExists.
+  virtual bool Exists(const std::wstring& folder) const = 0;
 };
 
 // The disk itself.

@@ -7,7 +7,7 @@ namespace quorvane {
 bool FolderPane::SetRoot(const std::wstring& full) {
   const std::wstring root = RootOf(full);
   if (root_.empty()) {
-    if (!FolderExists(root)) {
+    if (!services_.reader->Exists(root)) {
       SetLastError(ERROR_PATH_NOT_FOUND);
       return false;
     }

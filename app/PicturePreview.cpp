@@ -142,18 +142,16 @@ PreviewImage Decode(std::uint64_t fileBytes, const ReadFn& read, int box, const 
   target.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   UniqueBitmap bitmap(CreateDIBSection(nullptr, &target, DIB_RGB_COLORS, &bits, nullptr, 0));
-  HDC dc = CreateCompatibleDC(nullptr);
-  if (!bitmap || dc == nullptr) {
-    if (dc != nullptr) DeleteDC(dc);
-    return image;
+  const UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+  if (!bitmap || !dc) return image;
+  int lines = 0;
+  {
+    const ScopedSelect selected(dc.get(), bitmap.get());
+    SetStretchBltMode(dc.get(), HALFTONE);
+    SetBrushOrgEx(dc.get(), 0, 0, nullptr);
+    lines = StretchDIBits(dc.get(), 0, 0, w, h, 0, 0, width, height, pixels.data(),
+                          reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS, SRCCOPY);
   }
-  const HGDIOBJ old = SelectObject(dc, bitmap.get());
-  SetStretchBltMode(dc, HALFTONE);
-  SetBrushOrgEx(dc, 0, 0, nullptr);
-  const int lines = StretchDIBits(dc, 0, 0, w, h, 0, 0, width, height, pixels.data(),
-                                  reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS, SRCCOPY);
-  SelectObject(dc, old);
-  DeleteDC(dc);
   if (lines == 0 || lines == static_cast<int>(GDI_ERROR)) return image;
   image.outcome = PreviewImage::Outcome::kShown;
   image.bitmap = std::move(bitmap);
@@ -293,18 +291,15 @@ PreviewImage ReadPreview(const std::wstring& path, int box, const PreviewSystem&
     image.path = path;
     return image;
   }
-  const HANDLE opened = CreateFileW(SystemForm(path).c_str(), GENERIC_READ,
+  const UniqueFile file(CreateFileW(SystemForm(path).c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   LARGE_INTEGER size{};
-  if (opened != INVALID_HANDLE_VALUE) {
-    const UniqueHandle file(opened);
-    if (GetFileSizeEx(opened, &size)) {
-      const ReadFn read = [opened](std::uint64_t offset, std::uint8_t* into, std::uint32_t bytes) {
-        return ReadAt(opened, offset, into, bytes);
-      };
-      image = Decode(static_cast<std::uint64_t>(size.QuadPart), read, box, system, stale);
-    }
+  if (file && GetFileSizeEx(file.get(), &size)) {
+    const ReadFn read = [handle = file.get()](std::uint64_t offset, std::uint8_t* into, std::uint32_t bytes) {
+      return ReadAt(handle, offset, into, bytes);
+    };
+    image = Decode(static_cast<std::uint64_t>(size.QuadPart), read, box, system, stale);
   }
   image.path = path;
   return image;

@@ -6,7 +6,7 @@ set -euo pipefail
 prefix=$1
 fonts=${2:-}
 # Raise it whenever what this script sets changes.
-version=2
+version=3
 if [ "$(cat "$prefix/.quorvane-ready" 2>/dev/null)" = "$version" ]; then
   exit 0
 fi
@@ -40,5 +40,9 @@ for face in 'Microsoft Sans Serif' Tahoma; do
   wine reg add "$current\\FontLink\\SystemLink" /v "$face" /t REG_MULTI_SZ /d "${links:+$links\\0}$linked" /f \
     >/dev/null 2>&1
 done
+# A drive of the tests' own, Q:, whose root is a folder inside the prefix: there the tests make,
+# rename and delete folders just below a drive's root.
+mkdir -p "$prefix/drive_q"
+ln -sfn ../drive_q "$prefix/dosdevices/q:"
 wineserver -w
 echo "$version" >"$prefix/.quorvane-ready"

@@ -103,9 +103,16 @@ TEST(window, opens_in_its_initial_state) {
   CleanGameFolder();
   check::WriteFile(kFolder + L"red.bmp", "BM");
   check::WriteFile(kFolder + L"team.vol", "");
+  SetCurrentDirectoryW(kFolder.c_str());  // as a shortcut's "Start in" would have it
   OpenWindow w;
   HWND main = w.hwnd();
 
+  // Once the program folder is read, the process holds the system folder as its current one,
+  // not a folder the player may want to rename.
+  std::wstring current(MAX_PATH, L'\0'), system(MAX_PATH, L'\0');
+  current.resize(GetCurrentDirectoryW(MAX_PATH, current.data()));
+  system.resize(GetSystemDirectoryW(system.data(), MAX_PATH));
+  CHECK(SamePath(current, system));
   CHECK_EQ(check::TextOf(main), L"Quorvane");
   const LONG style = GetWindowLongW(main, GWL_STYLE);
   CHECK((style & WS_SYSMENU) && (style & WS_CAPTION));

@@ -57,11 +57,8 @@ UINT DpiOf(HWND window) {
     const UINT dpi = getDpiForWindow != nullptr ? getDpiForWindow(window) : MonitorDpi(window);
     if (dpi != 0) return dpi;
   }
-  UINT dpi = 96;
-  if (HDC screen = GetDC(nullptr)) {
-    dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
-    ReleaseDC(nullptr, screen);
-  }
+  const ScopedGetDc screen(nullptr);
+  const UINT dpi = screen ? static_cast<UINT>(GetDeviceCaps(screen.get(), LOGPIXELSY)) : 96;
   return dpi != 0 ? dpi : 96;
 }
 
@@ -134,21 +131,19 @@ void PlaceWindow(HWND window, const TwipsRect& client, UINT dpi, const POINT* to
 
 RealisedFont Realise(HFONT font) {
   RealisedFont got;
-  HDC dc = CreateCompatibleDC(nullptr);
-  if (dc == nullptr) return got;
-  const HGDIOBJ before = SelectObject(dc, font);
+  const UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+  if (!dc) return got;
+  const ScopedSelect selected(dc.get(), font);
   TEXTMETRICW metrics{};
   std::wstring face(LF_FACESIZE, L'\0');
-  const int length = GetTextFaceW(dc, LF_FACESIZE, face.data());
+  const int length = GetTextFaceW(dc.get(), LF_FACESIZE, face.data());
   face.resize(length > 0 ? static_cast<size_t>(length - 1) : 0);
-  if (GetTextMetricsW(dc, &metrics)) {
+  if (GetTextMetricsW(dc.get(), &metrics)) {
     got.face = face;
     got.charHeight = metrics.tmHeight - metrics.tmInternalLeading;
     got.weight = metrics.tmWeight;
     got.scalable = (metrics.tmPitchAndFamily & (TMPF_VECTOR | TMPF_TRUETYPE)) != 0;
   }
-  SelectObject(dc, before);
-  DeleteDC(dc);
   return got;
 }
 
@@ -242,13 +237,10 @@ bool FontSet::Choose() {
 }
 
 bool FontSet::Fits(HFONT font, Kind kind, const std::wstring& text, SIZE size) {
-  HDC dc = CreateCompatibleDC(nullptr);
-  if (dc == nullptr) return true;  // nothing to measure with: keep the table's font
-  const HGDIOBJ before = SelectObject(dc, font);
-  const bool fits = TextFits(dc, kind, text, size, dpi_);
-  SelectObject(dc, before);
-  DeleteDC(dc);
-  return fits;
+  const UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+  if (!dc) return true;  // nothing to measure with: keep the table's font
+  const ScopedSelect selected(dc.get(), font);
+  return TextFits(dc.get(), kind, text, size, dpi_);
 }
 
 HFONT FontSet::Fitting(FontId id, Kind kind, const std::wstring& text, SIZE size) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "services/Handles.h"
 #include "ui/Controls.h"
 
 namespace quorvane::ui {
@@ -56,11 +57,9 @@ void PreviewWindow::Arrived(PreviewImage& image) {
   // The size: the picture, and the caption under it, with a margin all round.
   const int margin = MulDiv(kMargin, static_cast<int>(dpi_), 96);
   RECT text{0, 0, 0, 0};
-  if (HDC dc = GetDC(hwnd_)) {
-    const HGDIOBJ old = SelectObject(dc, font_ != nullptr ? font_ : GetStockObject(DEFAULT_GUI_FONT));
-    DrawTextW(dc, caption.c_str(), -1, &text, DT_CALCRECT | DT_NOPREFIX);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd_, dc);
+  if (const ScopedGetDc dc(hwnd_); dc) {
+    const ScopedSelect font(dc.get(), font_ != nullptr ? font_ : GetStockObject(DEFAULT_GUI_FONT));
+    DrawTextW(dc.get(), caption.c_str(), -1, &text, DT_CALCRECT | DT_NOPREFIX);
   }
   const int picture = image_.bitmap ? image_.size.cy + margin : 0;
   const int width = std::max<int>(image_.size.cx, text.right) + 2 * margin + 2 * GetSystemMetrics(SM_CXBORDER);
@@ -96,21 +95,21 @@ void PreviewWindow::Paint() {
   const int margin = MulDiv(kMargin, static_cast<int>(dpi_), 96);
   int top = margin;
   if (image_.bitmap) {
-    if (HDC source = CreateCompatibleDC(dc)) {
-      const HGDIOBJ old = SelectObject(source, image_.bitmap.get());
-      BitBlt(dc, (client.right - image_.size.cx) / 2, top, image_.size.cx, image_.size.cy, source, 0, 0, SRCCOPY);
-      SelectObject(source, old);
-      DeleteDC(source);
+    if (const UniqueMemoryDc source(CreateCompatibleDC(dc)); source) {
+      const ScopedSelect picture(source.get(), image_.bitmap.get());
+      BitBlt(dc, (client.right - image_.size.cx) / 2, top, image_.size.cx, image_.size.cy, source.get(), 0, 0,
+             SRCCOPY);
     }
     top += image_.size.cy + margin;
   }
   const std::wstring caption = Caption(image_);
   RECT text{margin, top, client.right - margin, client.bottom - margin};
-  const HGDIOBJ oldFont = SelectObject(dc, font_ != nullptr ? font_ : GetStockObject(DEFAULT_GUI_FONT));
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
-  DrawTextW(dc, caption.c_str(), -1, &text, DT_CENTER | DT_NOPREFIX);
-  SelectObject(dc, oldFont);
+  {
+    const ScopedSelect font(dc, font_ != nullptr ? font_ : GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
+    DrawTextW(dc, caption.c_str(), -1, &text, DT_CENTER | DT_NOPREFIX);
+  }
   EndPaint(hwnd_, &paint);
 }
 

@@ -2,11 +2,13 @@
 // in a watched pane by themselves, leaving the scroll position, the highlight and the pick as
 // they were; a vanished folder moves its pane up; an unwatched pane reads nothing until it is
 // watched again.
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/FolderListing.h"
+#include "services/ResultWindow.h"
 #include "tests/panes/pane_window.h"
 #include "tests/support/check.h"
 
@@ -22,6 +24,10 @@ bool Has(const std::vector<std::wstring>& names, const std::wstring& name) {
 }
 
 bool Shows(HWND list, const std::wstring& name) { return Has(Texts(list), name); }
+
+bool MakeFolder(const std::wstring& path) {
+  return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
 
 LRESULT Top(HWND list) { return SendMessageW(list, LB_GETTOPINDEX, 0, 0); }
 
@@ -125,5 +131,131 @@ TEST(follow, an_unwatched_pane_reads_its_folder_again_only_when_watched_again) {
   CHECK(!Shows(w.dir1List.Handle(), L"away"));
   w.dir1.Follow(true);
   REQUIRE(check::PumpUntil([&] { return Shows(w.file1List.Handle(), L"while away.bmp") && Shows(w.dir1List.Handle(), L"away"); }));
+  check::RemoveTree(tree);
+}
+
+TEST(follow, names_that_match_only_through_a_short_alias_are_never_listed) {
+  // Asked for "*.bmp", the system also gives names whose 8.3 alias alone matches.
+  const std::wstring tree = check::ScratchFolder(L"aliases");
+  for (const wchar_t* name : {L"\\real.bmp", L"\\skin.bmp~", L"\\old.bmpx", L"\\x.bmp1", L"\\team.vol", L"\\team.volx"})
+    check::WriteFile(tree + name, "");
+  PaneWindow w;
+  for (FolderPane* dir : {&w.dir1, &w.dir3}) {
+    REQUIRE(dir->SetPath(tree));
+    dir->Follow(true);
+  }
+  Settle();
+  check::WriteFile(tree + L"\\new.bmp", "");  // read again, as a watched pane is after any change
+  REQUIRE(check::PumpUntil([&] { return Shows(w.file1List.Handle(), L"new.bmp"); }));
+  Settle();
+  CHECK_EQ(Texts(w.file1List.Handle()), (std::vector<std::wstring>{L"new.bmp", L"real.bmp"}));
+  CHECK_EQ(Texts(w.file3List.Handle()), std::vector<std::wstring>{L"team.vol"});
+  check::RemoveTree(tree);
+}
+
+TEST(follow, a_folder_just_below_a_drive_root_renamed_moves_the_pane_to_the_root) {
+  // Q: is the test prefix's own drive (scripts/wine-prefix.sh), whose root the tests may change.
+  if (GetFileAttributesW(L"Q:\\") == INVALID_FILE_ATTRIBUTES) {
+    std::printf("  skipped: this prefix has no drive Q: of the tests' own\n");
+    return;
+  }
+  const std::wstring games = L"Q:\\Games " + std::to_wstring(GetCurrentProcessId()), renamed = games + L" renamed";
+  check::RemoveTree(games);
+  check::RemoveTree(renamed);
+  REQUIRE(MakeFolder(games) && MakeFolder(games + L"\\skins"));
+  PaneWindow w;
+  REQUIRE(w.dir1.SetPath(games + L"\\skins"));
+  w.dir1.Follow(true);
+  Settle();
+  REQUIRE(MoveFileW(games.c_str(), renamed.c_str()));
+  REQUIRE(check::PumpUntil([&] { return w.dir1.Path() == L"Q:\\"; }));
+  CHECK(check::PumpUntil([&] { return Shows(w.dir1List.Handle(), renamed.substr(3)); }));
+  check::RemoveTree(renamed);
+}
+
+TEST(follow, a_subfolder_made_while_its_folder_is_read_shows) {
+  const std::wstring tree = check::ScratchFolder(L"between");
+  REQUIRE(MakeFolder(tree + L"\\inner"));
+  PaneWindow w;
+  REQUIRE(w.dir1.SetPath(tree));
+  w.dir1.Follow(true);
+  Settle();
+  w.settle = false;
+  w.DoubleClick(w.dir1List.Handle(), static_cast<int>(w.dir1.Entries().size() - 1));  // "inner"
+  // Read, its lines waiting to be taken in, when the subfolder is made.
+  const ULONGLONG end = GetTickCount64() + 5000;
+  while (!ResultsWaiting() && GetTickCount64() < end) Sleep(1);
+  REQUIRE(MakeFolder(tree + L"\\inner\\made between"));
+  REQUIRE(check::PumpUntil([&] { return w.dir1.Path() == tree + L"\\inner"; }));
+  CHECK(check::PumpUntil([&] { return Shows(w.dir1List.Handle(), L"made between"); }, 5000));
+  check::RemoveTree(tree);
+}
+
+TEST(follow, a_burst_that_overflows_the_watch_leaves_it_watching) {
+  const std::wstring tree = check::ScratchFolder(L"overflow");
+  PaneWindow w;
+  REQUIRE(w.dir1.SetPath(tree));
+  w.dir1.Follow(true);
+  Settle();
+  // Several hundred long names at once: far more than the watch's buffer holds, which the
+  // system tells as a change with no names in it.
+  constexpr int kMany = 400;
+  for (int i = 0; i < kMany; ++i)
+    check::WriteFile(tree + L"\\" + std::wstring(120, L'n') + std::to_wstring(1000 + i) + L".bmp", "");
+  REQUIRE(check::PumpUntil([&] { return w.file1.Names().size() == size_t{kMany}; }));
+  check::Pump(500);  // the burst's last change told and read, so that the next one needs the watch again
+  Settle();
+  check::WriteFile(tree + L"\\one more.bmp", "");
+  CHECK(check::PumpUntil([&] { return Shows(w.file1List.Handle(), L"one more.bmp"); }, 5000));
+  check::RemoveTree(tree);
+}
+
+namespace {
+
+// A file system without change notifications, as some shares are: every watch is refused.
+class NoNotifications final : public Watcher {
+ public:
+  std::unique_ptr<Watch> Start(const std::wstring&, std::function<void(WatchEvent)>) override {
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return nullptr;
+  }
+};
+
+// The disk, counting the reads of folder lists.
+class CountingDisk final : public FolderReader {
+ public:
+  mutable std::atomic<int> chains{0};
+  FolderChain Chain(const std::wstring& wanted, const std::wstring& root) const override {
+    ++chains;
+    return DiskReader().Chain(wanted, root);
+  }
+  NameList Files(const std::wstring& folder, const std::wstring& pattern) const override {
+    return DiskReader().Files(folder, pattern);
+  }
+  bool Exists(const std::wstring& folder) const override { return DiskReader().Exists(folder); }
+};
+
+}  // namespace
+
+TEST(follow, a_folder_that_cannot_be_watched_is_read_when_followed_again_and_never_in_a_loop) {
+  const std::wstring tree = check::ScratchFolder(L"no notifications");
+  NoNotifications watcher;
+  CountingDisk disk;
+  PaneWindow w(PaneServices{&disk, &watcher, &WorkerJobs()});
+  REQUIRE(w.dir1.SetPath(tree));
+  w.dir1.Follow(true);
+  Settle();
+  const int reads = disk.chains.load();
+  check::WriteFile(tree + L"\\new.bmp", "BM");
+  REQUIRE(MakeFolder(tree + L"\\sub"));
+  check::Pump(600);
+  CHECK_EQ(disk.chains.load(), reads);
+  CHECK(!Shows(w.file1List.Handle(), L"new.bmp"));
+  // Its page shown again, or Quorvane activated again: read again, once.
+  w.dir1.Follow(false);
+  w.dir1.Follow(true);
+  REQUIRE(check::PumpUntil([&] { return Shows(w.file1List.Handle(), L"new.bmp") && Shows(w.dir1List.Handle(), L"sub"); }));
+  check::Pump(300);
+  CHECK_EQ(disk.chains.load(), reads + 1);
   check::RemoveTree(tree);
 }

@@ -1,0 +1,356 @@
+// The panes as models, without a window: a folder tree in memory for the disk, a watch the test
+// fires by hand, and background work run when the test says. Every rule about reading,
+// watching and merging is checked here, including those Wine cannot show (a folder deleted but
+// held open, a watch that fails).
+#include <algorithm>
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/FilePane.h"
+#include "app/FolderPane.h"
+#include "tests/support/check.h"
+
+using namespace quorvane;
+
+namespace {
+
+using Names = std::vector<std::wstring>;
+
+// What the panes asked of the disk and the watch, in order: "read X", "watch X", "unwatch X".
+std::vector<std::wstring> g_log;
+
+// A drive Q: in memory: its folders, and the files of each.
+class FakeDisk final : public FolderReader {
+ public:
+  std::set<std::wstring> folders{L"Q:\\"};
+  std::map<std::wstring, Names> files;
+
+  void Make(const std::wstring& folder) {
+    for (std::wstring path = folder; !path.empty(); path = ParentFolder(path)) folders.insert(path);
+  }
+  void Remove(const std::wstring& folder) {
+    std::erase_if(folders, [&](const std::wstring& f) { return f == folder || f.starts_with(folder + L"\\"); });
+  }
+
+  FolderChain Chain(const std::wstring& wanted, const std::wstring& root) const override {
+    g_log.push_back(L"read " + wanted);
+    std::wstring current = TrimFolder(wanted);
+    while (current.size() > root.size() && !folders.contains(current)) current = ParentFolder(current);
+    NameList subfolders;
+    for (const std::wstring& folder : folders)
+      if (ParentFolder(folder) == current) subfolders.names.push_back(folder.substr(folder.find_last_of(L'\\') + 1));
+    std::sort(subfolders.names.begin(), subfolders.names.end(), NameLess);
+    FolderChain chain;
+    chain.entries.push_back({root, root, 0});
+    for (const std::wstring& name : NamesBelowRoot(current))
+      chain.entries.push_back({name, JoinPath(chain.entries.back().path, name), chain.entries.back().level + 1});
+    chain.current = current;
+    chain.currentIndex = chain.entries.size() - 1;
+    for (const std::wstring& name : subfolders.names)
+      chain.entries.push_back({name, JoinPath(current, name), chain.entries.back().level + 1});
+    return chain;
+  }
+
+  bool Exists(const std::wstring& folder) const override { return folders.contains(folder); }
+
+  NameList Files(const std::wstring& folder, const std::wstring&) const override {
+    g_log.push_back(L"read files " + folder);
+    const auto found = files.find(folder);
+    return NameList{found != files.end() ? found->second : Names{}, ERROR_SUCCESS};
+  }
+};
+
+// Watches the test fires by hand; a folder in `refused` cannot be watched.
+class FakeWatcher final : public Watcher {
+ public:
+  std::set<std::wstring> refused;
+  std::multimap<std::wstring, std::function<void(WatchEvent)>*> live;  // folder -> its watch's events
+
+  std::unique_ptr<Watch> Start(const std::wstring& folder, std::function<void(WatchEvent)> onEvent) override {
+    g_log.push_back(L"watch " + folder);
+    if (refused.contains(folder)) {
+      SetLastError(ERROR_INVALID_FUNCTION);
+      return nullptr;
+    }
+    return std::make_unique<Held>(*this, folder, std::move(onEvent));
+  }
+  bool Watching(const std::wstring& folder) const { return live.count(folder) == 1 && live.size() == 1; }
+  void Fire(const std::wstring& folder, WatchEvent event) {
+    REQUIRE(live.count(folder) == 1);
+    const auto onEvent = *live.find(folder)->second;
+    onEvent(event);
+  }
+
+ private:
+  struct Held final : Watch {
+    Held(FakeWatcher& watcher, std::wstring folder, std::function<void(WatchEvent)> onEvent)
+        : watcher(watcher), folder(std::move(folder)), onEvent(std::move(onEvent)) {
+      watcher.live.emplace(this->folder, &this->onEvent);
+    }
+    ~Held() override {
+      g_log.push_back(L"unwatch " + folder);
+      std::erase_if(watcher.live, [this](const auto& entry) { return entry.second == &onEvent; });
+    }
+    FakeWatcher& watcher;
+    std::wstring folder;
+    std::function<void(WatchEvent)> onEvent;
+  };
+};
+
+// Whether `folder` was watched before it was last read.
+bool WatchedBeforeRead(const std::wstring& folder) {
+  const auto watched = std::find(g_log.begin(), g_log.end(), L"watch " + folder);
+  const auto read = std::find(g_log.rbegin(), g_log.rend(), L"read " + folder);
+  return watched != g_log.end() && read != g_log.rend() && watched < read.base() - 1;
+}
+
+// Background work, run only when the test says.
+class FakeJobs final : public Jobs {
+ public:
+  std::deque<std::function<std::function<void()>()>> queued;
+  bool Run(std::function<std::function<void()>()> work) override {
+    queued.push_back(std::move(work));
+    return true;
+  }
+  void RunAll() {
+    while (!queued.empty()) {
+      auto work = std::move(queued.front());
+      queued.pop_front();
+      if (auto apply = work()) apply();
+    }
+  }
+};
+
+struct Fakes {
+  FakeDisk disk;
+  FakeWatcher watcher;
+  FakeJobs jobs;
+  Fakes() { g_log.clear(); }
+  PaneServices services() { return {&disk, &watcher, &jobs}; }
+};
+
+// A list control's part, kept as a vector, checked after every edit against what the pane
+// says the list shows.
+class Editor final : public ListEditor {
+ public:
+  Names lines;
+  std::vector<std::wstring> edits;
+  void Clear() override {
+    lines.clear();
+    edits.push_back(L"clear");
+  }
+  bool Insert(size_t at, const std::wstring& name) override {
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), name);
+    edits.push_back(L"+" + std::to_wstring(at) + L" " + name);
+    return true;
+  }
+  void Remove(size_t at) override {
+    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(at));
+    edits.push_back(L"-" + std::to_wstring(at));
+  }
+  void ApplyAll(FilePane& pane) {
+    while (pane.Step(*this)) CHECK_EQ(lines, pane.Names());
+    pane.EditsApplied();
+  }
+};
+
+}  // namespace
+
+TEST(models, a_new_read_is_merged_keeping_the_names_in_common_and_the_choice) {
+  const struct {
+    Names shown, read;
+    const wchar_t* chosen;
+    std::vector<std::wstring> edits;
+    const wchar_t* chosenAfter;
+  } cases[] = {
+      {{L"a", L"b", L"c"}, {L"a", L"c", L"d"}, L"b", {L"-1", L"+2 d"}, L""},
+      {{L"a", L"b", L"c"}, {L"a", L"b", L"c", L"d"}, L"b", {L"+3 d"}, L"b"},
+      {{L"b"}, {L"A", L"b"}, L"b", {L"+0 A"}, L"b"},
+      {{L"x", L"y"}, {}, L"y", {L"-0", L"-0"}, L""},
+      {{}, {L"x", L"y"}, L"", {L"+0 x", L"+1 y"}, L""},
+      {{L"a", L"B", L"c"}, {L"a", L"B", L"c"}, L"c", {}, L"c"},
+  };
+  for (const auto& c : cases) {
+    Fakes fakes;
+    FilePane pane(L"*.bmp", fakes.services());
+    Editor editor;
+    fakes.disk.files[L"Q:\\p"] = c.shown;
+    pane.SetPath(L"Q:\\p");
+    fakes.jobs.RunAll();
+    editor.ApplyAll(pane);
+    if (auto at = pane.IndexOf(c.chosen)) pane.Choose(*at);
+    editor.edits.clear();
+
+    fakes.disk.files[L"Q:\\p"] = c.read;
+    pane.Refresh();
+    fakes.jobs.RunAll();
+    editor.ApplyAll(pane);
+    CHECK_EQ(editor.edits, c.edits);
+    CHECK_EQ(pane.Names(), c.read);
+    CHECK_EQ(pane.FileName(), std::wstring(c.chosenAfter));
+  }
+}
+
+TEST(models, a_click_in_the_middle_of_a_merge_picks_the_name_shown) {
+  Fakes fakes;
+  FilePane pane(L"*.bmp", fakes.services());
+  Editor editor;
+  fakes.disk.files[L"Q:\\p"] = {L"b", L"d"};
+  pane.SetPath(L"Q:\\p");
+  fakes.jobs.RunAll();
+  editor.ApplyAll(pane);
+  fakes.disk.files[L"Q:\\p"] = {L"a", L"c", L"d", L"e"};
+  pane.Refresh();
+  fakes.jobs.RunAll();
+  REQUIRE(pane.Step(editor) && pane.Step(editor));  // "a" in, "b" out: the list shows a, d
+  std::wstring clicked;
+  pane.onClick = [&] { clicked = pane.FileName(); };
+  pane.Choose(1);
+  CHECK_EQ(editor.lines[1], std::wstring(L"d"));
+  CHECK_EQ(clicked, std::wstring(L"d"));
+  editor.ApplyAll(pane);
+  CHECK_EQ(pane.FileName(), std::wstring(L"d"));
+  CHECK(pane.IndexOf(L"d") == std::optional<size_t>(2));
+  // A pick waiting for its folder is made once the merge is in, or is told missing.
+  bool missing = false;
+  pane.ChooseWhenListed(L"E");
+  CHECK_EQ(pane.FileName(), std::wstring(L"e"));
+  pane.ChooseWhenListed(L"gone", [&] { missing = true; });
+  CHECK(missing);
+  CHECK_EQ(pane.FileName(), std::wstring(L"e"));
+}
+
+TEST(models, a_folder_is_watched_before_it_is_read) {
+  Fakes fakes;
+  fakes.disk.Make(L"Q:\\Art\\skins");
+  FolderPane pane(fakes.services());
+  pane.Follow(true);
+  REQUIRE(pane.SetPath(L"Q:\\Art"));
+  CHECK_EQ(g_log, (std::vector<std::wstring>{L"watch Q:\\Art", L"read Q:\\Art"}));
+  g_log.clear();
+  pane.Open(2);  // "skins"
+  fakes.jobs.RunAll();
+  CHECK(WatchedBeforeRead(L"Q:\\Art\\skins"));
+  CHECK_EQ(pane.Path(), std::wstring(L"Q:\\Art\\skins"));
+  CHECK(fakes.watcher.Watching(L"Q:\\Art\\skins"));
+
+  // Asked for a folder that has gone, the pane shows the nearest one above, watched, then read
+  // again for what changed between.
+  fakes.disk.Remove(L"Q:\\Art\\skins");
+  fakes.disk.Make(L"Q:\\Art\\other");
+  g_log.clear();
+  REQUIRE(pane.SetPath(L"Q:\\Art\\skins"));
+  fakes.jobs.RunAll();
+  CHECK(WatchedBeforeRead(L"Q:\\Art"));
+  CHECK_EQ(pane.Path(), std::wstring(L"Q:\\Art"));
+  CHECK(fakes.watcher.Watching(L"Q:\\Art"));
+}
+
+TEST(models, a_vanished_folder_moves_the_pane_up_to_the_nearest_left_never_above_the_root) {
+  const struct {
+    const wchar_t *shown, *removed, *after;
+  } cases[] = {
+      {L"Q:\\Games\\skins\\red", L"Q:\\Games\\skins\\red", L"Q:\\Games\\skins"},
+      {L"Q:\\Games\\skins\\red", L"Q:\\Games\\skins", L"Q:\\Games"},
+      {L"Q:\\Games\\skins", L"Q:\\Games", L"Q:\\"},  // just below the root
+      {L"Q:\\Games", L"Q:\\Games", L"Q:\\"},
+  };
+  for (const auto& c : cases) {
+    Fakes fakes;
+    fakes.disk.Make(c.shown);
+    FolderPane pane(fakes.services());
+    int changes = 0;
+    pane.onChange = [&] { ++changes; };
+    pane.Follow(true);
+    REQUIRE(pane.SetPath(c.shown));
+    fakes.disk.Remove(c.removed);
+    fakes.watcher.Fire(c.shown, WatchEvent::kChanged);
+    fakes.jobs.RunAll();
+    CHECK_EQ(pane.Path(), std::wstring(c.after));
+    CHECK_EQ(changes, 2);  // the move raises the change, so the file list follows
+    CHECK(fakes.watcher.Watching(c.after));
+  }
+}
+
+TEST(models, a_folder_that_cannot_be_watched_is_read_on_following_and_never_in_a_loop) {
+  Fakes fakes;
+  fakes.disk.Make(L"Q:\\share\\skins");
+  fakes.watcher.refused.insert(L"Q:\\share");
+  FolderPane pane(fakes.services());
+  REQUIRE(pane.SetPath(L"Q:\\share"));
+  g_log.clear();
+  // Each time the pane starts following (its page shown, Quorvane activated): read once.
+  for (int time = 0; time < 3; ++time) {
+    pane.Follow(true);
+    fakes.jobs.RunAll();
+    pane.Follow(false);
+  }
+  CHECK_EQ(std::count(g_log.begin(), g_log.end(), L"read Q:\\share"), 3);
+  CHECK(!pane.Watched());
+
+  // A watch that fails later (a share that stops answering) is let go, the folder read once,
+  // and nothing watches or reads it again until the pane starts following anew.
+  fakes.watcher.refused.clear();
+  pane.Follow(true);
+  fakes.jobs.RunAll();
+  REQUIRE(pane.Watched());
+  g_log.clear();
+  fakes.watcher.Fire(L"Q:\\share", WatchEvent::kFailed);
+  fakes.jobs.RunAll();
+  CHECK_EQ(g_log, (std::vector<std::wstring>{L"unwatch Q:\\share", L"read Q:\\share"}));
+  CHECK(!pane.Watched() && fakes.watcher.live.empty());
+  pane.Refresh();
+  fakes.jobs.RunAll();
+  CHECK(!pane.Watched());
+  pane.Follow(false);
+  pane.Follow(true);
+  CHECK(pane.Watched());
+}
+
+TEST(models, a_folder_deleted_but_held_open_is_let_go_and_left_as_vanished) {
+  // On Windows without POSIX delete semantics, a deleted folder lasts, unreadable, as long as
+  // a handle is open on it, the watch's own or another program's: it still "exists".
+  Fakes fakes;
+  fakes.disk.Make(L"Q:\\Art\\skins");
+  FolderPane pane(fakes.services());
+  int changes = 0;
+  pane.onChange = [&] { ++changes; };
+  pane.Follow(true);
+  REQUIRE(pane.SetPath(L"Q:\\Art\\skins"));
+  g_log.clear();
+  fakes.watcher.Fire(L"Q:\\Art\\skins", WatchEvent::kDeletePending);
+  fakes.jobs.RunAll();
+  CHECK_EQ(g_log.front(), std::wstring(L"unwatch Q:\\Art\\skins"));
+  CHECK_EQ(pane.Path(), std::wstring(L"Q:\\Art"));
+  CHECK_EQ(changes, 2);
+  CHECK(fakes.watcher.Watching(L"Q:\\Art"));
+}
+
+TEST(models, a_pane_that_does_not_follow_the_disk_holds_no_folder_open) {
+  Fakes fakes;
+  fakes.disk.Make(L"Q:\\Art\\skins");
+  FolderPane pane(fakes.services());
+  pane.Follow(true);
+  REQUIRE(pane.SetPath(L"Q:\\Art\\skins"));
+  pane.Open(1);  // "Art", still being read when Quorvane is left
+  REQUIRE(fakes.watcher.live.size() == 2);
+  pane.Follow(false);
+  CHECK(fakes.watcher.live.empty());
+  fakes.jobs.RunAll();
+  CHECK_EQ(pane.Path(), std::wstring(L"Q:\\Art"));
+  CHECK(fakes.watcher.live.empty());
+  // Read meanwhile (a tool of Quorvane's has ended): read, still unwatched.
+  fakes.disk.Make(L"Q:\\Art\\new");
+  pane.Refresh();
+  fakes.jobs.RunAll();
+  CHECK(fakes.watcher.live.empty());
+  CHECK_EQ(pane.Entries().at(2).text, std::wstring(L"new"));
+  // Back: watched first, then read for whatever changed while nothing watched.
+  g_log.clear();
+  pane.Follow(true);
+  fakes.jobs.RunAll();
+  CHECK_EQ(g_log, (std::vector<std::wstring>{L"watch Q:\\Art", L"read Q:\\Art"}));
+}
