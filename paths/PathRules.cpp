@@ -235,4 +235,10 @@ bool PrefixFitsFileName(std::wstring_view prefix) {
 
 bool PrefixNamesDevice(std::wstring_view prefix) { return IsDeviceName(prefix); }
 
+std::wstring VirtualStoreTwin(std::wstring_view folder, std::wstring_view localAppData, std::wstring_view systemRoot) {
+  const std::wstring trimmed = TrimFolder(folder), root = RootOf(trimmed);
+  if (localAppData.empty() || root.empty() || !SamePath(root, systemRoot) || trimmed.size() <= root.size()) return {};
+  return JoinPath(JoinPath(TrimFolder(localAppData), L"VirtualStore"), std::wstring_view(trimmed).substr(root.size()));
+}
+
 }  // namespace quorvane

@@ -74,4 +74,10 @@ bool PrefixNamesDevice(std::wstring_view prefix);
 // name that goes on with `rest` (".larmor.bmp", ".vol").
 constexpr size_t LongestPrefix(std::wstring_view rest) { return rest.size() < 255 ? 255 - rest.size() : 0; }
 
+// Where Windows keeps what an old program, run virtualized (no manifest, not elevated), writes
+// into `folder` when it may not: the folder's path below its root, under `localAppData`'s
+// "VirtualStore". Windows virtualizes the system drive only (`systemRoot`, such as "C:\"):
+// elsewhere, and for the root itself, there is no twin (empty).
+std::wstring VirtualStoreTwin(std::wstring_view folder, std::wstring_view localAppData, std::wstring_view systemRoot);
+
 }  // namespace quorvane

@@ -32,11 +32,15 @@ bool BackgroundSettled();
 // Asked by a job between its steps: true once its result would be void, so that it stops.
 using Stale = std::function<bool()>;
 
-// The jobs of one owner.
+// The jobs of one owner. A job may use what its owner holds: none outlives its lane, which
+// waits, as it ends, for one that is running to return.
 class JobLane {
  public:
   explicit JobLane(Jobs& jobs = WorkerJobs()) : jobs_(&jobs) {}
-  ~JobLane() { Cancel(); }
+  ~JobLane() {
+    Cancel();
+    while (state_->working.load() > 0) Sleep(1);
+  }
   JobLane(const JobLane&) = delete;
   JobLane& operator=(const JobLane&) = delete;
 
@@ -51,8 +55,15 @@ class JobLane {
     const bool started = jobs_->Run([state = state_, generation, work = std::move(work),
                                      apply = std::move(apply)]() -> std::function<void()> {
       const Stale stale = [state, generation] { return state->latest.load() != generation; };
-      if (stale()) return {};
+      // Counted as working before it looks whether it is still wanted: a lane that ends
+      // meanwhile either finds it working and waits, or is seen to have ended.
+      ++state->working;
+      if (stale()) {
+        --state->working;
+        return {};
+      }
       auto result = std::make_shared<R>(work(stale));
+      --state->working;
       return [state, generation, result, apply] {
         if (state->latest.load() != generation) return;
         state->busy = false;
@@ -73,7 +84,8 @@ class JobLane {
  private:
   struct State {
     std::atomic<unsigned> latest{0};
-    bool busy = false;  // the interface thread's only
+    std::atomic<int> working{0};  // jobs running their work now
+    bool busy = false;            // the interface thread's only
   };
   Jobs* jobs_;
   std::shared_ptr<State> state_ = std::make_shared<State>();

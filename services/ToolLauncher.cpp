@@ -175,12 +175,14 @@ struct ProcessLauncher::Impl {
     ToolRun run;
     ToolDone done;
     std::wstring outputPath;
-    OutputState before;
+    std::wstring outputTwin;  // where a virtualized tool writes it instead; empty when nowhere
+    OutputState before, beforeTwin;
     UniqueHandle process;
     UniqueWait wait;  // declared last, so that it goes first: no callback outlives the context
   };
 
   std::function<void(WPARAM)> ended;
+  std::wstring protectedFolder, twin;  // SetVirtualStore's
   std::map<WPARAM, std::unique_ptr<Running>> running;
   std::deque<Waiting> waiting;  // oldest first
   // Cleared when the launcher goes, so that code that has just called a done function can
@@ -223,7 +225,13 @@ struct ProcessLauncher::Impl {
     startup.wShowWindow = SW_SHOWMINIMIZED;  // minimized, yet active: the user sees it working
     PROCESS_INFORMATION process{};
 
-    if (!r->outputPath.empty()) r->before = LookAt(r->outputPath);
+    if (!r->outputPath.empty()) {
+      r->before = LookAt(r->outputPath);
+      if (!twin.empty() && SamePath(ParentFolder(r->outputPath), protectedFolder)) {
+        r->outputTwin = JoinPath(twin, std::wstring_view(r->outputPath).substr(r->outputPath.find_last_of(L'\\') + 1));
+        r->beforeTwin = LookAt(r->outputTwin);
+      }
+    }
     const std::wstring& application = r->run.application;
     if (!StartProcess(application.empty() ? nullptr : application.c_str(), r->run.commandLine,
                       r->run.workingFolder.empty() ? nullptr : r->run.workingFolder.c_str(), startup, process)) {
@@ -306,7 +314,11 @@ void ProcessLauncher::OnToolExited(WPARAM id) {
   if (GetExitCodeProcess(r->process.get(), &code)) {
     result.status = ToolResult::kExited;
     result.exitCode = code;
-    result.outputWritten = !r->outputPath.empty() && Written(r->before, LookAt(r->outputPath));
+    if (!r->outputPath.empty() && Written(r->before, LookAt(r->outputPath)))
+      result.writtenTo = r->outputPath;
+    else if (!r->outputTwin.empty() && Written(r->beforeTwin, LookAt(r->outputTwin)))
+      result.writtenTo = r->outputTwin;
+    result.outputWritten = !result.writtenTo.empty();
   } else {
     result.status = ToolResult::kLostTrack;
     result.reason = SystemMessage(GetLastError());
@@ -318,6 +330,11 @@ void ProcessLauncher::OnToolExited(WPARAM id) {
   r.reset();
   if (!impl_->Report(done, result)) return;
   if (!outputPath.empty()) impl_->StartNext(outputPath);
+}
+
+void ProcessLauncher::SetVirtualStore(const std::wstring& folder, const std::wstring& twin) {
+  impl_->protectedFolder = TrimFolder(folder);
+  impl_->twin = TrimFolder(twin);
 }
 
 bool ProcessLauncher::Idle() const { return impl_->running.empty() && impl_->waiting.empty(); }

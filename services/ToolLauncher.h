@@ -29,8 +29,10 @@ struct ToolResult {
   Status status = kNotStarted;
   std::wstring reason;
   DWORD exitCode = 0;
-  // kExited only: the output file exists and was created or changed during the run.
+  // kExited only: the output file exists and was created or changed during the run, and
+  // where: the run's output, or its VirtualStore twin (ProcessLauncher::SetVirtualStore).
   bool outputWritten = false;
+  std::wstring writtenTo;
 };
 
 using ToolDone = std::function<void(const ToolResult&)>;
@@ -66,6 +68,9 @@ class ProcessLauncher final : public ToolLauncher {
 
   void StartTool(const ToolRun& run, ToolDone done) override;
   void OnToolExited(WPARAM id);
+  // Windows protects `folder` and keeps what virtualized tools write there in `twin`: an
+  // output in `folder` counts as written when it is written in either.
+  void SetVirtualStore(const std::wstring& folder, const std::wstring& twin);
   // True when no run is going on or waiting to start.
   bool Idle() const;
   // True while a run waits for its turn behind another on the same output.

@@ -107,8 +107,13 @@ void SkinRequest::SkinMakerDone(const SkinJob& job, const ToolRun& run, const To
     return;
   }
   const std::wstring skinName = job.prefix + L"." + job.armorFile;
+  // Written where Windows keeps a virtualized tool's files for a protected folder: the game and
+  // the tools find it there, and the player is told where it really is.
+  const std::wstring where = SamePath(result.writtenTo, job.output) || result.writtenTo.empty()
+                                 ? L""
+                                 : L"Windows keeps " + skinName + L" for this folder as " + result.writtenTo + L". ";
   state_.Answer = static_cast<std::int16_t>(prompts_.ShowPrompt(
-      L"Add " + skinName + L" to " + job.prefix + L".vol?", L"Success", kFollowUpQuestion));
+      where + L"Add " + skinName + L" to " + job.prefix + L".vol?", L"Success", kFollowUpQuestion));
   if (state_.Answer == kAnswerYes) AddSkinToVolume(job);
 }
 

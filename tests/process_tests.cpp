@@ -166,6 +166,41 @@ TEST(process, tools_start_in_the_program_folder_and_outlive_the_program) {
   CHECK(check::FileExists(kFolder + L"red.larmor.bmp"));
 }
 
+TEST(process, a_program_folder_with_a_virtual_store_twin_lists_the_files_the_game_sees) {
+  // Windows keeps what virtualized programs (the game and its tools, likely) write into a
+  // protected folder of the system drive in the user's VirtualStore, and shows them the two as
+  // one folder. Wine virtualizes nothing, but a twin made by hand is found where Windows keeps it.
+  std::wstring local(GetEnvironmentVariableW(L"LOCALAPPDATA", nullptr, 0), L'\0');
+  local.resize(GetEnvironmentVariableW(L"LOCALAPPDATA", local.data(), static_cast<DWORD>(local.size())));
+  REQUIRE(!local.empty());
+  const std::wstring name = L"qv game " + std::to_wstring(GetCurrentProcessId());
+  const std::wstring game = L"C:\\" + name + L"\\", twin = local + L"\\VirtualStore\\" + name + L"\\";
+  check::RemoveTree(game);
+  check::RemoveTree(twin);
+  CreateDirectoryW((local + L"\\VirtualStore").c_str(), nullptr);
+  REQUIRE(CreateDirectoryW(game.c_str(), nullptr) && CreateDirectoryW(twin.c_str(), nullptr));
+  for (const wchar_t* file : {L"Quorvane.exe", L"makeskin.exe", L"vt.exe"})
+    REQUIRE(CopyFileW((kFolder + file).c_str(), (game + file).c_str(), FALSE));
+  check::WriteFile(game + L"real.bmp", "BM");
+  check::WriteFile(twin + L"only in twin.bmp", "BM");
+  check::WriteFile(twin + L"real.bmp", "BM");
+  check::WriteFile(twin + L"team.vol", "");
+  {
+    Program quorvane(game + L"Quorvane.exe");
+    HWND files = quorvane.control(kFile1);
+    REQUIRE(check::PumpUntil([&] { return check::IndexOf(files, L"only in twin.bmp") >= 0; }));
+    CHECK_EQ(check::Items(files), (std::vector<std::wstring>{L"only in twin.bmp", L"real.bmp"}));
+    SendMessageW(quorvane.control(kSSTab1), TCM_SETCURFOCUS, 1, 0);
+    REQUIRE(check::PumpUntil([&] { return quorvane.control(kFile3) != nullptr; }));
+    CHECK(check::PumpUntil([&] { return check::Items(quorvane.control(kFile3)) == std::vector<std::wstring>{L"team.vol"}; }));
+    CHECK(quorvane.messageBox() == nullptr);  // a folder Quorvane can write to: nothing to warn about
+    PostMessageW(quorvane.main(), WM_CLOSE, 0, 0);
+    CHECK_EQ(quorvane.ended(), 0L);
+  }
+  check::RemoveTree(game);
+  check::RemoveTree(twin);
+}
+
 // DLLs Windows does not count among its known DLLs, which Quorvane, or what it loads as a
 // request runs, may load by name: each would first be looked for in the program's folder.
 // Not version.dll nor uxtheme.dll: Wine's own user32 and comctl32 load those before the

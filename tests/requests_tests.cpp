@@ -144,6 +144,23 @@ TEST(skins, a_made_skin_is_offered_for_the_volume_and_packed_on_yes) {
   CHECK_EQ(f.prompts.shown.size(), 1u);
 }
 
+TEST(skins, a_skin_that_windows_keeps_in_the_virtual_store_is_offered_where_it_is) {
+  // Under a protected "Program Files", a virtualized skin maker writes into Windows'
+  // VirtualStore: the skin is made all the same, and the question says where it really is.
+  SkinsFixture f;
+  f.ChooseAll();
+  f.prompts.answers = {IDYES};
+  f.request.Command1_Click();
+  const std::wstring kept = L"C:\\Users\\p\\AppData\\Local\\VirtualStore\\Game\\red.mfemale.bmp";
+  f.launcher.FinishWriting(0, kept);
+  CHECK_EQ(f.prompts.shown, (std::vector<Prompt>{{L"Windows keeps red.mfemale.bmp for this folder as " + kept +
+                                                       L". Add red.mfemale.bmp to red.vol?",
+                                                   L"Success", 68}}));
+  REQUIRE(f.launcher.runs.size() == 2);  // packed by the name the virtualized volume tool finds
+  CHECK_EQ(SplitCommandLine(f.launcher.runs[1].run.commandLine),
+           (Args{L"C:\\Game\\vt.exe", L"-sp", L"C:\\Game\\red.vol", L"red.mfemale.bmp"}));
+}
+
 TEST(skins, answering_no_leaves_the_skin_unpacked) {
   SkinsFixture f;
   f.ChooseAll();
@@ -482,4 +499,18 @@ TEST(paths, program_folder_and_join_rules) {
   CHECK_EQ(JoinPath(L"c:\\", L"red.bmp"), L"c:\\red.bmp");
   CHECK_EQ(JoinPath(L"D:\\", L"red.bmp"), L"D:\\red.bmp");
   CHECK_EQ(JoinPath(L"\\\\server\\share\\", L"red.bmp"), L"\\\\server\\share\\red.bmp");
+
+  // Where Windows keeps what virtualized programs write into a folder: only on the system drive.
+  const wchar_t* local = L"C:\\Users\\p\\AppData\\Local";
+  const struct {
+    const wchar_t *folder, *twin;
+  } twins[] = {
+      {L"C:\\Program Files (x86)\\Game", L"C:\\Users\\p\\AppData\\Local\\VirtualStore\\Program Files (x86)\\Game"},
+      {L"c:\\Program Files\\Game\\", L"C:\\Users\\p\\AppData\\Local\\VirtualStore\\Program Files\\Game"},
+      {L"C:\\", L""},
+      {L"D:\\Games\\Game", L""},
+      {L"\\\\server\\share\\Game", L""},
+  };
+  for (const auto& t : twins) CHECK_EQ(VirtualStoreTwin(t.folder, local, L"C:\\"), std::wstring(t.twin));
+  CHECK_EQ(VirtualStoreTwin(L"C:\\Games", L"", L"C:\\"), std::wstring());
 }

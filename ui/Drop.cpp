@@ -84,14 +84,18 @@ namespace {
 // alias such as "SKIN~1.BMP" may stand for "skin.bmp~"), and neither hidden nor a system file,
 // which no list shows. Otherwise its pane would move and pick nothing, and the earlier pick
 // would stay, unseen, for Continue to use.
-DropLookup LookAt(std::wstring full, bool skinsPage, const std::wstring& pictures, const std::wstring& volumes) {
+// A file of the program folder that only its VirtualStore twin has is looked at there, as the
+// game and its tools see it, and picked by its path in the program folder.
+DropLookup LookAt(std::wstring full, bool skinsPage, const std::wstring& pictures, const std::wstring& volumes,
+                  const ProgramFolderReader& disk) {
   DropLookup found;
   found.skinsPage = skinsPage;
-  const DWORD attributes = GetFileAttributesW(SystemForm(full).c_str());
+  const std::wstring readable = disk.Readable(full);
+  const DWORD attributes = GetFileAttributesW(SystemForm(readable).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     found.warning = L"Unable to open " + full + L": " + SystemMessage(GetLastError()) + L"..!";
   } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    const std::optional<DiskEntry> entry = LookUp(full);
+    const std::optional<DiskEntry> entry = LookUp(readable);
     if (!entry) {
       found.warning = L"Unable to open " + full + L": " + SystemMessage(GetLastError()) + L"..!";
     } else {
@@ -131,8 +135,9 @@ void Quorvane::Form_DragDrop(HDROP drop) {
     Warn(L"You must drop a file or folder from " + RootOf(state_.AppDir) +
          L", the drive of Quorvane's folder, in order to complete this operation..!");
   } else {
-    auto work = [full, skinsPage, pictures = panes_[0].files.Pattern(), volumes = panes_[2].files.Pattern()](
-                    const Stale&) { return LookAt(full, skinsPage, pictures, volumes); };
+    auto work = [this, full, skinsPage](const Stale&) {
+      return LookAt(full, skinsPage, panes_[0].files.Pattern(), panes_[2].files.Pattern(), reader_);
+    };
     auto apply = [this](DropLookup& lookup) { Dropped(lookup); };
     if (!drops_.Start(work, apply)) {
       DropLookup lookup = work(Stale{});  // no worker to be had: looked at here

@@ -75,7 +75,10 @@ const Quorvane::PaneDef Quorvane::kPaneDefs[3] = {
 Quorvane::Quorvane(Session& session, PaneServices services)
     : session_(session),
       state_(session.State()),
-      panes_{{{PatternOf(kFile1), services}, {PatternOf(kFile2), services}, {PatternOf(kFile3), services}}} {
+      reader_(*services.reader),
+      panes_{{{PatternOf(kFile1), {&reader_, services.watcher, services.jobs}},
+              {PatternOf(kFile2), {&reader_, services.watcher, services.jobs}},
+              {PatternOf(kFile3), {&reader_, services.watcher, services.jobs}}}} {
   for (size_t i = 0; i < panes_.size(); ++i) {
     Pane& pane = panes_[i];
     pane.folders.onChange = [this, i] { (this->*kPaneDefs[i].change)(); };
@@ -125,7 +128,26 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
     active_ = false;
     FollowTheDisk();
   }
+  CheckProgramFolder();
   return true;
+}
+
+void Quorvane::CheckProgramFolder() {
+  struct Check {
+    bool writable = true;
+    DWORD error = ERROR_SUCCESS;
+  };
+  auto work = [folder = reader_.Folder().real](const Stale&) {
+    Check check;
+    check.writable = TakesNewFiles(folder, check.error);
+    return check;
+  };
+  auto apply = [this](Check& check) {
+    if (check.writable) return;
+    session_.FolderProtected(reader_.Folder());
+    Warn(ProtectedFolderWarning(reader_.Folder(), check.error));
+  };
+  checks_.Start(work, apply);  // no worker to be had: not looked at, as before this check
 }
 
 bool Quorvane::CreateControls(std::wstring& error) {
@@ -333,8 +355,14 @@ void Quorvane::FollowTheDisk() {
 }
 
 void Quorvane::ToolEnded() {
-  for (size_t i = 0; i < panes_.size(); ++i)
-    if (static_cast<int>(kPaneDefs[i].page) == ShownPage() && !panes_[i].folders.Watched()) panes_[i].folders.Refresh();
+  // The program folder's twin is not watched: a virtualized tool writes there.
+  const ProgramFolder& program = reader_.Folder();
+  for (size_t i = 0; i < panes_.size(); ++i) {
+    const FolderPane& folders = panes_[i].folders;
+    const bool twin = !program.twin.empty() && SamePath(folders.Path(), program.real);
+    if (static_cast<int>(kPaneDefs[i].page) == ShownPage() && (!folders.Watched() || twin))
+      panes_[i].folders.Refresh();
+  }
 }
 
 // Tab enters an option group at one stop: the selected option, as in the system's dialogs.
@@ -514,7 +542,7 @@ void Quorvane::ShowPreview(HWND list, int item) {
   if (got < 0) return;
   name.resize(static_cast<size_t>(got));
   const FilePane& files = panes_[list == Control(kFile1) ? 0 : 1].files;
-  preview_.ShowFor(hwnd_, list, item, JoinPath(files.Path(), name), (*fonts_)[FontId::kNames]);
+  preview_.ShowFor(hwnd_, list, item, reader_.Readable(JoinPath(files.Path(), name)), (*fonts_)[FontId::kNames]);
 }
 
 bool Quorvane::OptionSelected(int n) const { return Checked(static_cast<ControlId>(kOption1 + n - 1)); }
@@ -537,13 +565,16 @@ void Quorvane::ShowProgramFolder(std::initializer_list<size_t> panes) {
   for (size_t i : panes) {
     Pane& pane = panes_[i];
     if (!pane.folders.SetListing(state_.AppDir, contents.folders)) continue;
-    pane.files.SetListing(pane.folders.Path(), Admitted(contents.files, pane.files.Pattern()).names,
-                          contents.files.error);
+    const NameList files = reader_.WithTwin(Admitted(contents.files, pane.files.Pattern()), pane.files.Pattern());
+    pane.files.SetListing(pane.folders.Path(), files.names, files.error);
   }
 }
 
 bool Quorvane::Form_Load() {
   if (!ResolveAppDir(state_)) return false;
+  // The program folder's twin, which the game and its tools see merged into it, is listed with
+  // it from the first read on.
+  reader_.Set(FindProgramFolder(state_.AppDir));
   // The Skins page's pane starts in the program folder, before the window shows, following
   // the disk as the page shown at start; the Volumes page's panes read it afresh when that
   // page is made (VolumesPage).

@@ -12,6 +12,7 @@
 
 #include "app/FilePane.h"
 #include "app/FolderPane.h"
+#include "app/ProgramFolder.h"
 #include "app/QuorvaneCode.h"
 #include "services/Jobs.h"
 #include "ui/Controls.h"
@@ -49,6 +50,10 @@ class Quorvane final : public Window<Quorvane> {
   // A tool has ended: the lists of the page shown read their folders again where they are
   // not following the disk (a tool that takes the activation takes that away).
   void ToolEnded();
+
+  // Looks, once the window shows, whether Windows protects the program folder; the player is
+  // told, and tools' outputs are looked for in its VirtualStore twin too.
+  void CheckProgramFolder();
 
   // What the requests read of the window, through the session.
   bool OptionSelected(int n) const;
@@ -130,9 +135,11 @@ class Quorvane final : public Window<Quorvane> {
   bool active_ = true;    // Quorvane is the active application (as it is, shown at start)
   std::array<HWND, 2> pages_{};
   std::array<HWND, kCommand6 - kSSTab1 + 1> controls_{};
+  ProgramFolderReader reader_;  // the disk, with the program folder's twin: the panes read through it
   std::array<Pane, 3> panes_;
   PreviewWindow preview_;
   JobLane drops_;             // a drop's look at the disk
+  JobLane checks_;            // the program folder's look at start
   HWND hoverList_ = nullptr;  // the picture list under the pointer, and its line there
   int hoverItem_ = -1;
 };

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ProgramFolder.h"
 #include "app/QuorvaneCode.h"
 #include "services/Prompt.h"
 #include "services/ToolLauncher.h"
@@ -51,6 +52,8 @@ class Session final : public WindowHost, private SkinsView, private VolumesView 
   ToolsAtWork& tools() { return tools_; }
   // True when no tool is running or waiting to start.
   bool ToolsIdle() const { return launcher_.Idle(); }
+  // Windows protects the program folder: tools' outputs count as written in its twin too.
+  void FolderProtected(const ProgramFolder& folder) { launcher_.SetVirtualStore(folder.real, folder.twin); }
 
   // While an event procedure runs (and any prompt it shows), a tool's end waits: its
   // follow-up must not pop up between a request's warnings. At the end of the outermost

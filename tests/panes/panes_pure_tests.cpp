@@ -6,6 +6,7 @@
 #include "app/FolderListing.h"
 #include "app/PicturePreview.h"
 #include "app/Panes.h"
+#include "app/ProgramFolder.h"
 #include "app/QuorvaneCode.h"
 #include "tests/support/bitmaps.h"
 #include "tests/support/check.h"
@@ -146,4 +147,31 @@ TEST(panes, pictures_are_checked_before_anything_decodes_them) {
   const std::string head = check::Bitmap24(1, 1, 4000, 4000).substr(0, 54);
   CHECK(facts(head, 54 + 4000ull * 12000).has_value());
   CHECK(!facts(check::Bitmap24(1, 1, 4000, 6000).substr(0, 54), 54 + 4000ull * 18000).has_value());
+}
+
+TEST(panes, a_program_folder_windows_protects_is_told_and_its_virtual_store_listed_with_it) {
+  // Z:\proc takes no new file, as a folder Windows protects; a folder of the test's does, and
+  // keeps nothing of the probe.
+  DWORD error = ERROR_SUCCESS;
+  CHECK(!TakesNewFiles(L"Z:\\proc", error));
+  CHECK(error != ERROR_SUCCESS);
+  const std::wstring real = check::ScratchFolder(L"program"), twin = check::ScratchFolder(L"program twin");
+  CHECK(TakesNewFiles(real, error));
+  CHECK(check::NamesIn(real).empty());
+  const ProgramFolder folder{real, twin};
+  CHECK(ProtectedFolderWarning(folder, ERROR_ACCESS_DENIED).find(twin) != std::wstring::npos);
+
+  // Its lists show the twin's files too, as the game sees them, each once; Quorvane opens a
+  // file that only the twin has there, and every other where it is.
+  for (const wchar_t* name : {L"\\a.bmp", L"\\both.bmp", L"\\c.vol"}) check::WriteFile(real + name, "BM");
+  for (const wchar_t* name : {L"\\b.bmp", L"\\both.bmp", L"\\z.txt"}) check::WriteFile(twin + name, "BM");
+  ProgramFolderReader reader(DiskReader());
+  reader.Set(folder);
+  CHECK_EQ(reader.Files(real, L"*.bmp").names, (std::vector<std::wstring>{L"a.bmp", L"b.bmp", L"both.bmp"}));
+  CHECK_EQ(reader.Files(twin, L"*.bmp").names, (std::vector<std::wstring>{L"b.bmp", L"both.bmp"}));
+  CHECK_EQ(reader.Readable(real + L"\\b.bmp"), twin + L"\\b.bmp");
+  CHECK_EQ(reader.Readable(real + L"\\both.bmp"), real + L"\\both.bmp");
+  CHECK_EQ(reader.Readable(real + L"\\gone.bmp"), real + L"\\gone.bmp");
+  check::RemoveTree(real);
+  check::RemoveTree(twin);
 }

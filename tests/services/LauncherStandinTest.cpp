@@ -211,6 +211,29 @@ TEST(runs, output_written_only_when_the_run_wrote_it) {
   CHECK(finish(ToolRun{tool, BuildCommandLine(tool, {L"pal2", L"source.bmp", L"rel.bmp"}), folder, L"rel.bmp"}));
 }
 
+TEST(runs, an_output_kept_in_the_virtual_store_of_a_protected_folder_counts_as_written) {
+  // A virtualized tool asked to write into a protected folder writes into its VirtualStore twin
+  // instead: here the tool is simply told the twin's path, as virtualization would redirect it.
+  const std::wstring folder = check::ScratchFolder(L"protected"), twin = check::ScratchFolder(L"its twin");
+  const std::wstring tool = PlaceTool(folder, L"makeskin.exe");
+  check::WriteFile(folder + L"\\source.bmp", "BM");
+  const std::wstring output = folder + L"\\p.larmor.bmp", kept = twin + L"\\p.larmor.bmp";
+  Harness h;
+  auto run = [&] {
+    ToolRun virtualized = SkinRun(tool, folder, folder + L"\\source.bmp", kept);
+    virtualized.output = output;
+    auto results = h.Start(virtualized);
+    REQUIRE(check::PumpUntil([&] { return results->Done(); }));
+    return results->Last();
+  };
+  CHECK(!run().outputWritten);  // a folder Windows does not protect: only the folder itself counts
+  h.launcher->SetVirtualStore(folder, twin);
+  const ToolResult result = run();
+  CHECK(result.outputWritten);
+  CHECK_EQ(result.writtenTo, kept);
+  CHECK(!check::FileExists(output));
+}
+
 // A skin saved deep in the user's folders, past MAX_PATH.
 TEST(runs, output_deeper_than_max_path) {
   const std::wstring folder = check::ScratchFolder(L"deep");

@@ -55,10 +55,17 @@ class RecordingLauncher : public quorvane::ToolLauncher {
   }
   // Ends run i the way a tool ends: exit code, and whether it wrote its output.
   void Finish(size_t i, DWORD exitCode = 0, bool outputWritten = true) {
+    REQUIRE(i < runs.size());
+    FinishWriting(i, outputWritten ? runs[i].run.output : L"", exitCode);
+  }
+  // Ends run i having written its output at `writtenTo` (its VirtualStore twin, say); nothing
+  // when empty.
+  void FinishWriting(size_t i, const std::wstring& writtenTo, DWORD exitCode = 0) {
     quorvane::ToolResult result;
     result.status = quorvane::ToolResult::kExited;
     result.exitCode = exitCode;
-    result.outputWritten = outputWritten;
+    result.outputWritten = !writtenTo.empty();
+    result.writtenTo = writtenTo;
     End(i, result);
   }
   void End(size_t i, const quorvane::ToolResult& result) {
