@@ -48,6 +48,10 @@ HFONT TabFont(FontSet& fonts) {
                        SIZE{Pixels(kTabStrip.width, dpi) / 2, Pixels(480, dpi) - 8});
 }
 
+// The look whether Windows protects the program folder, a moment after the window shows.
+constexpr UINT_PTR kCheckFolderTimer = 1;
+constexpr UINT kCheckFolderMs = 500;
+
 bool IsPushButton(HWND window) {
   wchar_t name[16] = {};
   if (window == nullptr || GetClassNameW(window, name, 16) == 0 || lstrcmpiW(name, L"Button") != 0) return false;
@@ -128,26 +132,17 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
     active_ = false;
     FollowTheDisk();
   }
-  CheckProgramFolder();
+  // Once the window is up and idle, not at start-up's cost: a timer, the lowest of messages,
+  // and no thread of its own.
+  SetTimer(hwnd_, kCheckFolderTimer, kCheckFolderMs, nullptr);
   return true;
 }
 
 void Quorvane::CheckProgramFolder() {
-  struct Check {
-    bool writable = true;
-    DWORD error = ERROR_SUCCESS;
-  };
-  auto work = [folder = reader_.Folder().real](const Stale&) {
-    Check check;
-    check.writable = TakesNewFiles(folder, check.error);
-    return check;
-  };
-  auto apply = [this](Check& check) {
-    if (check.writable) return;
-    session_.FolderProtected(reader_.Folder());
-    Warn(ProtectedFolderWarning(reader_.Folder(), check.error));
-  };
-  checks_.Start(work, apply);  // no worker to be had: not looked at, as before this check
+  DWORD error = ERROR_SUCCESS;
+  if (TakesNewFiles(reader_.Folder().real, error)) return;
+  session_.FolderProtected(reader_.Folder());
+  Warn(ProtectedFolderWarning(reader_.Folder(), error));
 }
 
 bool Quorvane::CreateControls(std::wstring& error) {
@@ -440,6 +435,12 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         KeepFocus();
       else if (!HIWORD(wParam))
         RestoreFocus();
+      return 0;
+    case WM_TIMER:
+      if (wParam == kCheckFolderTimer) {
+        KillTimer(hwnd_, kCheckFolderTimer);
+        CheckProgramFolder();
+      }
       return 0;
     case WM_ACTIVATEAPP:
       // While another program is active, no folder is held open: on Windows a handle inside

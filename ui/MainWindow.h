@@ -51,10 +51,6 @@ class Quorvane final : public Window<Quorvane> {
   // not following the disk (a tool that takes the activation takes that away).
   void ToolEnded();
 
-  // Looks, once the window shows, whether Windows protects the program folder; the player is
-  // told, and tools' outputs are looked for in its VirtualStore twin too.
-  void CheckProgramFolder();
-
   // What the requests read of the window, through the session.
   bool OptionSelected(int n) const;
   bool NewVolumeSelected() const;
@@ -80,6 +76,9 @@ class Quorvane final : public Window<Quorvane> {
 
   HWND Control(ControlId id) const;
   bool CreateControls(std::wstring& error);
+  // Looks, once the window is up, whether Windows protects the program folder; the player is
+  // told, and tools' outputs are looked for in its VirtualStore twin too.
+  void CheckProgramFolder();
   bool MakePage(size_t page, std::wstring& error);
   bool AttachPanes(size_t page);
   bool VolumesPage();  // makes the Volumes page when it is not yet made; false (told) when it cannot be
@@ -139,7 +138,6 @@ class Quorvane final : public Window<Quorvane> {
   std::array<Pane, 3> panes_;
   PreviewWindow preview_;
   JobLane drops_;             // a drop's look at the disk
-  JobLane checks_;            // the program folder's look at start
   HWND hoverList_ = nullptr;  // the picture list under the pointer, and its line there
   int hoverItem_ = -1;
 };
