@@ -102,10 +102,12 @@ bool Save(HWND window, const std::wstring& file) {
   return saved;
 }
 
+// The pictures' names start with the prefix, in this program's folder (the window moves the
+// process's current folder away from it).
 std::wstring ShotsPrefix() {
   std::wstring prefix(1024, L'\0');
   prefix.resize(GetEnvironmentVariableW(L"QUORVANE_SHOTS", prefix.data(), static_cast<DWORD>(prefix.size())));
-  return prefix;
+  return prefix.empty() ? prefix : check::ProgramFolder() + prefix;
 }
 
 }  // namespace
