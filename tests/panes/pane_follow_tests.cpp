@@ -2,7 +2,6 @@
 // in a watched pane by themselves, leaving the scroll position, the highlight and the pick as
 // they were; a vanished folder moves its pane up; an unwatched pane reads nothing until it is
 // watched again.
-#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -207,55 +206,5 @@ TEST(follow, a_burst_that_overflows_the_watch_leaves_it_watching) {
   Settle();
   check::WriteFile(tree + L"\\one more.bmp", "");
   CHECK(check::PumpUntil([&] { return Shows(w.file1List.Handle(), L"one more.bmp"); }, 5000));
-  check::RemoveTree(tree);
-}
-
-namespace {
-
-// A file system without change notifications, as some shares are: every watch is refused.
-class NoNotifications final : public Watcher {
- public:
-  std::unique_ptr<Watch> Start(const std::wstring&, std::function<void(WatchEvent)>) override {
-    SetLastError(ERROR_INVALID_FUNCTION);
-    return nullptr;
-  }
-};
-
-// The disk, counting the reads of folder lists.
-class CountingDisk final : public FolderReader {
- public:
-  mutable std::atomic<int> chains{0};
-  FolderChain Chain(const std::wstring& wanted, const std::wstring& root) const override {
-    ++chains;
-    return DiskReader().Chain(wanted, root);
-  }
-  NameList Files(const std::wstring& folder, const std::wstring& pattern) const override {
-    return DiskReader().Files(folder, pattern);
-  }
-  bool Exists(const std::wstring& folder) const override { return DiskReader().Exists(folder); }
-};
-
-}  // namespace
-
-TEST(follow, a_folder_that_cannot_be_watched_is_read_when_followed_again_and_never_in_a_loop) {
-  const std::wstring tree = check::ScratchFolder(L"no notifications");
-  NoNotifications watcher;
-  CountingDisk disk;
-  PaneWindow w(PaneServices{&disk, &watcher, &WorkerJobs()});
-  REQUIRE(w.dir1.SetPath(tree));
-  w.dir1.Follow(true);
-  Settle();
-  const int reads = disk.chains.load();
-  check::WriteFile(tree + L"\\new.bmp", "BM");
-  REQUIRE(MakeFolder(tree + L"\\sub"));
-  check::Pump(600);
-  CHECK_EQ(disk.chains.load(), reads);
-  CHECK(!Shows(w.file1List.Handle(), L"new.bmp"));
-  // Its page shown again, or Quorvane activated again: read again, once.
-  w.dir1.Follow(false);
-  w.dir1.Follow(true);
-  REQUIRE(check::PumpUntil([&] { return Shows(w.file1List.Handle(), L"new.bmp") && Shows(w.dir1List.Handle(), L"sub"); }));
-  check::Pump(300);
-  CHECK_EQ(disk.chains.load(), reads + 1);
   check::RemoveTree(tree);
 }

@@ -38,13 +38,7 @@ HWND MakeList(HWND parent, int id, DWORD exStyle, DWORD style, int x, int y) {
 
 }  // namespace
 
-PaneWindow::PaneWindow(PaneServices services)
-    : dir1(services),
-      dir2(services),
-      dir3(services),
-      file1(L"*.bmp", services),
-      file2(L"*.bmp", services),
-      file3(L"*.vol", services) {
+PaneWindow::PaneWindow() {
   RegisterOnce();
   std::wstring error;
   if (!MakeResultWindow(error)) throw std::runtime_error("cannot make the results window");

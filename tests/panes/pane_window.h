@@ -19,9 +19,7 @@ enum : int { kDir1 = 101, kFile1, kDir2, kFile2, kDir3, kFile3 };
 
 class PaneWindow {
  public:
-  // Panes that read, watch and work in the background as the program's do, or through what a
-  // test gives them.
-  explicit PaneWindow(quorvane::PaneServices services = {});
+  PaneWindow();
   ~PaneWindow();
   PaneWindow(const PaneWindow&) = delete;
   PaneWindow& operator=(const PaneWindow&) = delete;
@@ -31,7 +29,7 @@ class PaneWindow {
   quorvane::QuorvaneCode state;
   // The panes' models, and the controls that show them, as the main window has them.
   quorvane::FolderPane dir1, dir2, dir3;
-  quorvane::FilePane file1, file2, file3;
+  quorvane::FilePane file1{L"*.bmp"}, file2{L"*.bmp"}, file3{L"*.vol"};
   quorvane::ui::FolderList dir1List, dir2List, dir3List;
   quorvane::ui::FileList file1List, file2List, file3List;
   // Whether opening a folder (or setting one) waits until both lists have read it, as a user
