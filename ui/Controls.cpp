@@ -3,6 +3,7 @@
 #include <shellscalingapi.h>
 #include <uxtheme.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -110,6 +111,22 @@ RECT WindowPlace(const TwipsRect& client, DWORD style, DWORD exStyle, UINT dpi, 
     at = {area.left + (area.right - area.left - width) / 2, area.top + (area.bottom - area.top - height) / 2};
   }
   return RECT{at.x, at.y, at.x + width, at.y + height};
+}
+
+void SetScrollableWidth(HWND list, int widest) {
+  RECT client{};
+  if (widest > 0 && GetClientRect(list, &client)) {
+    // The width of a vertical scroll bar at the list's DPI: per monitor since Windows 10 1607,
+    // before that the system's, scaled.
+    using MetricsForDpiFn = int(WINAPI*)(int, UINT);
+    static const auto metricsForDpi = User32Function<MetricsForDpiFn>("GetSystemMetricsForDpi");
+    const UINT dpi = DpiOf(list);
+    const int bar = metricsForDpi != nullptr ? metricsForDpi(SM_CXVSCROLL, dpi)
+                                             : MulDiv(GetSystemMetrics(SM_CXVSCROLL), static_cast<int>(dpi),
+                                                      static_cast<int>(DpiOf(nullptr)));
+    if (widest <= client.right - bar) widest = 0;
+  }
+  SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(std::max(widest, 0)), 0);
 }
 
 void PlaceWindow(HWND window, const TwipsRect& client, UINT dpi, const POINT* topLeft) {

@@ -33,6 +33,12 @@ RECT WindowPlace(const TwipsRect& client, DWORD style, DWORD exStyle, UINT dpi, 
 // Puts a top-level window where WindowPlace says, unless it is there already.
 void PlaceWindow(HWND window, const TwipsRect& client, UINT dpi, const POINT* topLeft = nullptr);
 
+// Tells a list box made with WS_HSCROLL how far its widest line reaches, in pixels. A line that
+// fits beside a vertical scroll bar is told as no width at all: the horizontal bar stays
+// hidden either way, and a width the list does not need still resets its scroll bar, which
+// under Wine shows the bar and hides it again, a change of the list's frame each time.
+void SetScrollableWidth(HWND list, int widest);
+
 // What a font comes out as on the screen: the face the system picked, its character height
 // (cell height less internal leading) in pixels, its weight, and whether it scales freely.
 struct RealisedFont {

@@ -4,6 +4,7 @@
 
 #include "services/Handles.h"
 #include "services/ResultWindow.h"
+#include "ui/Controls.h"
 
 namespace quorvane::ui {
 
@@ -119,8 +120,7 @@ void FileList::Slice(bool all) {
       for (size_t i = 0; i < pane_->Count(); ++i) widest_ = std::max(widest_, meter.Width(pane_->NameAt(i)));
     }
     if (widest_ != widest || pane_->Count() == 0)
-      SendMessageW(list_, LB_SETHORIZONTALEXTENT,
-                   static_cast<WPARAM>(widest_ > 0 ? widest_ + meter.Margin() : 0), 0);
+      SetScrollableWidth(list_, widest_ > 0 ? widest_ + meter.Margin() : 0);
   }
   // The chosen file stays chosen while it is there, and the list stays scrolled where it was.
   const std::optional<size_t> chosen = pane_->IndexOf(pane_->FileName());
@@ -159,7 +159,7 @@ void FileList::MeasureNames() {
   const TextMeter meter(list_, font_);
   widest_ = 0;
   for (size_t i = 0; i < pane_->Count(); ++i) widest_ = std::max(widest_, meter.Width(pane_->NameAt(i)));
-  SendMessageW(list_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest_ > 0 ? widest_ + meter.Margin() : 0), 0);
+  SetScrollableWidth(list_, widest_ > 0 ? widest_ + meter.Margin() : 0);
 }
 
 void FileList::OnCommand(WORD notificationCode) {

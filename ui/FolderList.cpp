@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "services/Handles.h"
+#include "ui/Controls.h"
 
 namespace quorvane::ui {
 namespace {
@@ -149,7 +150,7 @@ void FolderList::UpdateMetrics() {
     if (GetTextExtentPoint32W(dc.get(), entry.text.c_str(), static_cast<int>(entry.text.size()), &size))
       widest = std::max<int>(widest, padding_ + (entry.level + 1) * indent_ + size.cx + padding_);
   }
-  SendMessageW(list_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest), 0);
+  SetScrollableWidth(list_, widest);
 }
 
 void FolderList::OnMeasureItem(MEASUREITEMSTRUCT& item) const {

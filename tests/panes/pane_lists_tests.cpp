@@ -364,6 +364,52 @@ TEST(filelist, a_large_folder_fills_sorted) {
   check::RemoveTree(tree);
 }
 
+namespace {
+
+LRESULT ScrollableWidth(HWND list) { return SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0); }
+LONG ClientWidth(HWND list) {
+  RECT client{};
+  GetClientRect(list, &client);
+  return client.right;
+}
+
+}  // namespace
+
+TEST(filelist, a_long_name_scrolls_sideways_and_short_ones_need_no_scroll_bar) {
+  const std::wstring tree = check::ScratchFolder(L"sideways");
+  const std::wstring longName = std::wstring(150, L'w') + L".bmp";
+  MakeFile(tree + L"\\a.bmp");
+  MakeFolder(tree + L"\\" + std::wstring(150, L'f'));
+  PaneWindow w;
+  HWND files = w.file1List.Handle(), folders = w.dir1List.Handle();
+  REQUIRE(w.dir1.SetPath(tree));
+  CHECK_EQ(ScrollableWidth(files), LRESULT{0});
+  // The folder list reaches past its width with that subfolder: as far as its line does.
+  CHECK(ScrollableWidth(folders) > ClientWidth(folders));
+
+  MakeFile(tree + L"\\" + longName);
+  w.file1.Refresh();
+  REQUIRE(check::PumpUntil([&] { return !w.file1.Filling() && w.file1.Names().size() == 2; }));
+  CHECK(ScrollableWidth(files) > ClientWidth(files));
+  // Gone again, so is the scroll bar.
+  REQUIRE(DeleteFileW((tree + L"\\" + longName).c_str()));
+  w.file1.Refresh();
+  REQUIRE(check::PumpUntil([&] { return !w.file1.Filling() && w.file1.Names().size() == 1; }));
+  CHECK_EQ(ScrollableWidth(files), LRESULT{0});
+  // At a larger font, the short name still fits; the long folder line still scrolls.
+  HFONT big = CreateFontW(-24, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"Tahoma");
+  REQUIRE(big != nullptr);
+  w.file1List.SetFont(big);
+  w.dir1List.SetFont(big);
+  CHECK_EQ(ScrollableWidth(files), LRESULT{0});
+  CHECK(ScrollableWidth(folders) > ClientWidth(folders));
+  w.file1List.SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+  w.dir1List.SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+  DeleteObject(big);
+  check::RemoveTree(tree);
+}
+
 // ---- What must never end the program ----
 
 TEST(faults, names_in_any_script_are_shown_and_recorded_exactly) {
