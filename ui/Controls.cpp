@@ -116,14 +116,18 @@ RECT WindowPlace(const TwipsRect& client, DWORD style, DWORD exStyle, UINT dpi, 
 void SetScrollableWidth(HWND list, int widest) {
   RECT client{};
   if (widest > 0 && GetClientRect(list, &client)) {
-    // The width of a vertical scroll bar at the list's DPI: per monitor since Windows 10 1607,
-    // before that the system's, scaled.
-    using MetricsForDpiFn = int(WINAPI*)(int, UINT);
-    static const auto metricsForDpi = User32Function<MetricsForDpiFn>("GetSystemMetricsForDpi");
-    const UINT dpi = DpiOf(list);
-    const int bar = metricsForDpi != nullptr ? metricsForDpi(SM_CXVSCROLL, dpi)
-                                             : MulDiv(GetSystemMetrics(SM_CXVSCROLL), static_cast<int>(dpi),
-                                                      static_cast<int>(DpiOf(nullptr)));
+    // A vertical scroll bar that is shown is already outside the client area; one that is not
+    // may come with more lines, and its room is kept: its width at the list's DPI, per monitor
+    // since Windows 10 1607, before that the system's, scaled.
+    int bar = 0;
+    if ((GetWindowLongPtrW(list, GWL_STYLE) & WS_VSCROLL) == 0) {
+      using MetricsForDpiFn = int(WINAPI*)(int, UINT);
+      static const auto metricsForDpi = User32Function<MetricsForDpiFn>("GetSystemMetricsForDpi");
+      const UINT dpi = DpiOf(list);
+      bar = metricsForDpi != nullptr ? metricsForDpi(SM_CXVSCROLL, dpi)
+                                     : MulDiv(GetSystemMetrics(SM_CXVSCROLL), static_cast<int>(dpi),
+                                              static_cast<int>(DpiOf(nullptr)));
+    }
     if (widest <= client.right - bar) widest = 0;
   }
   SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(std::max(widest, 0)), 0);
