@@ -39,6 +39,31 @@ void PlaceWindow(HWND window, const TwipsRect& client, UINT dpi, const POINT* to
 // under Wine shows the bar and hides it again, a change of the list's frame each time.
 void SetScrollableWidth(HWND list, int widest);
 
+// Text measured in the font a control draws with, on the control's own device.
+class TextMeter {
+ public:
+  TextMeter(HWND control, HFONT font) : dc_(control), font_(dc_.get(), font) {
+    measured_ = dc_ && GetTextMetricsW(dc_.get(), &metrics_);
+  }
+  TextMeter(const TextMeter&) = delete;
+  TextMeter& operator=(const TextMeter&) = delete;
+
+  // False when the device or the font's metrics could not be had; widths are then 0.
+  bool Measured() const { return measured_; }
+  const TEXTMETRICW& Metrics() const { return metrics_; }
+  int Width(const std::wstring& text) const {
+    SIZE size{};
+    if (!dc_ || !GetTextExtentPoint32W(dc_.get(), text.c_str(), static_cast<int>(text.size()), &size)) return 0;
+    return size.cx;
+  }
+
+ private:
+  ScopedGetDc dc_;
+  ScopedSelect font_;
+  TEXTMETRICW metrics_{};
+  bool measured_ = false;
+};
+
 // What a font comes out as on the screen: the face the system picked, its character height
 // (cell height less internal leading) in pixels, its weight, and whether it scales freely.
 struct RealisedFont {

@@ -13,32 +13,6 @@ namespace quorvane::ui {
 constexpr ULONGLONG kSliceMs = 15;
 constexpr size_t kSliceStep = 64;
 
-// Measures names in the list's font, for its horizontal extent.
-class TextMeter {
- public:
-  TextMeter(HWND list, HFONT font)
-      : dc_(list), font_(dc_.get(), font ? font : reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0))) {
-    TEXTMETRICW metrics{};
-    // Without metrics there is no margin; the extent is still usable.
-    if (dc_ && GetTextMetricsW(dc_.get(), &metrics)) margin_ = metrics.tmAveCharWidth;
-  }
-  TextMeter(const TextMeter&) = delete;
-  TextMeter& operator=(const TextMeter&) = delete;
-
-  int Width(const std::wstring& text) const {
-    SIZE size{};
-    if (!dc_ || !GetTextExtentPoint32W(dc_.get(), text.c_str(), static_cast<int>(text.size()), &size)) return 0;
-    return size.cx;
-  }
-  // The list box's own margin around the text is about one average character.
-  int Margin() const { return margin_; }
-
- private:
-  ScopedGetDc dc_;
-  ScopedSelect font_;
-  int margin_ = 0;
-};
-
 DWORD FileList::Style() {
   // Not LBS_SORT: the names arrive sorted, and a sorted list box would compare every one
   // of a large folder's names again on insertion.
@@ -108,7 +82,7 @@ void FileList::Slice(bool all) {
   cleared_ = changed_ = false;
   SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
   {
-    TextMeter meter(list_, font_);
+    TextMeter meter(list_, DrawingFont());
     meter_ = &meter;
     size_t steps = 0;
     while (pane_->Step(*this))
@@ -116,11 +90,10 @@ void FileList::Slice(bool all) {
     meter_ = nullptr;
     if (narrower_ && !pane_->EditsWaiting()) {
       narrower_ = false;
-      widest_ = 0;
-      for (size_t i = 0; i < pane_->Count(); ++i) widest_ = std::max(widest_, meter.Width(pane_->NameAt(i)));
+      MeasureAll(meter);
+    } else if (widest_ != widest || pane_->Count() == 0) {
+      TellWidest(meter);
     }
-    if (widest_ != widest || pane_->Count() == 0)
-      SetScrollableWidth(list_, widest_ > 0 ? widest_ + meter.Margin() : 0);
   }
   // The chosen file stays chosen while it is there, and the list stays scrolled where it was.
   const std::optional<size_t> chosen = pane_->IndexOf(pane_->FileName());
@@ -156,10 +129,22 @@ void FileList::ContinueLater() {
 
 void FileList::MeasureNames() {
   if (list_ == nullptr || pane_ == nullptr) return;
-  const TextMeter meter(list_, font_);
+  MeasureAll(TextMeter(list_, DrawingFont()));
+}
+
+void FileList::MeasureAll(const TextMeter& meter) {
   widest_ = 0;
   for (size_t i = 0; i < pane_->Count(); ++i) widest_ = std::max(widest_, meter.Width(pane_->NameAt(i)));
-  SetScrollableWidth(list_, widest_ > 0 ? widest_ + meter.Margin() : 0);
+  TellWidest(meter);
+}
+
+// The list box's own margin around the text is about one average character.
+void FileList::TellWidest(const TextMeter& meter) {
+  SetScrollableWidth(list_, widest_ > 0 ? widest_ + meter.Metrics().tmAveCharWidth : 0);
+}
+
+HFONT FileList::DrawingFont() const {
+  return font_ != nullptr ? font_ : reinterpret_cast<HFONT>(SendMessageW(list_, WM_GETFONT, 0, 0));
 }
 
 void FileList::OnCommand(WORD notificationCode) {

@@ -42,6 +42,9 @@ class FileList final : private ListEditor {
   void Slice(bool all);
   void ContinueLater();
   void MeasureNames();
+  void MeasureAll(const class TextMeter& meter);
+  void TellWidest(const class TextMeter& meter);
+  HFONT DrawingFont() const;
 
   void Clear() override;
   bool Insert(size_t at, const std::wstring& name) override;

@@ -13,13 +13,6 @@ namespace {
 
 constexpr UINT_PTR kSubclassId = 0x51F0;  // any number unique among this control's subclasses
 
-// The text metrics of `font` on `window`'s device (the screen's when `window` is null).
-bool MeasureFont(HWND window, HFONT font, TEXTMETRICW& metrics) {
-  const ScopedGetDc dc(window);
-  const ScopedSelect selected(dc.get(), font);
-  return dc && GetTextMetricsW(dc.get(), &metrics);
-}
-
 int ItemHeightFor(const TEXTMETRICW& metrics) {
   return static_cast<int>(metrics.tmHeight) + std::max<int>(2, metrics.tmHeight / 8);
 }
@@ -134,28 +127,22 @@ HFONT FolderList::DrawingFont() const {
 
 void FolderList::UpdateMetrics() {
   if (list_ == nullptr) return;
-  const ScopedGetDc dc(list_);
-  if (!dc) return;  // keep the last metrics; the list still works
-  const ScopedSelect font(dc.get(), DrawingFont());
-  TEXTMETRICW metrics;
-  if (GetTextMetricsW(dc.get(), &metrics)) {
-    indent_ = std::max<int>(4, metrics.tmHeight);
-    padding_ = std::max<int>(2, metrics.tmAveCharWidth / 2);
-    SendMessageW(list_, LB_SETITEMHEIGHT, 0, MAKELPARAM(ItemHeightFor(metrics), 0));
-  }
+  const TextMeter meter(list_, DrawingFont());
+  if (!meter.Measured()) return;  // keep the last metrics; the list still works
+  const TEXTMETRICW& metrics = meter.Metrics();
+  indent_ = std::max<int>(4, metrics.tmHeight);
+  padding_ = std::max<int>(2, metrics.tmAveCharWidth / 2);
+  SendMessageW(list_, LB_SETITEMHEIGHT, 0, MAKELPARAM(ItemHeightFor(metrics), 0));
   // Long names and deep chains scroll sideways rather than being cut off.
   int widest = 0;
-  for (const FolderEntry& entry : shown_) {
-    SIZE size{};
-    if (GetTextExtentPoint32W(dc.get(), entry.text.c_str(), static_cast<int>(entry.text.size()), &size))
-      widest = std::max<int>(widest, padding_ + (entry.level + 1) * indent_ + size.cx + padding_);
-  }
+  for (const FolderEntry& entry : shown_)
+    widest = std::max<int>(widest, padding_ + (entry.level + 1) * indent_ + meter.Width(entry.text) + padding_);
   SetScrollableWidth(list_, widest);
 }
 
 void FolderList::OnMeasureItem(MEASUREITEMSTRUCT& item) const {
-  TEXTMETRICW metrics;
-  if (MeasureFont(list_, DrawingFont(), metrics)) item.itemHeight = ItemHeightFor(metrics);
+  const TextMeter meter(list_, DrawingFont());
+  if (meter.Measured()) item.itemHeight = ItemHeightFor(meter.Metrics());
 }
 
 void FolderList::OnDrawItem(const DRAWITEMSTRUCT& item) const {
