@@ -71,8 +71,7 @@ std::optional<DiskEntry> LookUp(const std::wstring& path) {
     return std::nullopt;
   }
   WIN32_FIND_DATAW data;
-  UniqueFind find(FindFirstFileExW(SystemForm(path).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                                   nullptr, 0));
+  UniqueFind find(FindFirst(SystemForm(path), data));
   if (!find) return std::nullopt;
   if (data.cFileName[0] == L'\0') {
     SetLastError(ERROR_FILE_NOT_FOUND);

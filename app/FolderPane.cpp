@@ -34,7 +34,7 @@ bool FolderPane::SetListing(const std::wstring& folder, const NameList& subfolde
   const std::wstring full = FullFolderPath(folder);
   if (full.empty() || !SetRoot(full)) return false;
   reads_.Cancel();
-  Show(FolderExists(full) ? ChainWith(full, root_, &subfolders) : services_.reader->Chain(full, root_));
+  Show(services_.reader->Exists(full) ? ChainWith(full, root_, &subfolders) : services_.reader->Chain(full, root_));
   if (readAgain_) Refresh();
   return true;
 }

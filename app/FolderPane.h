@@ -45,7 +45,6 @@ class FolderPane : public FolderListView {
   // The current folder, without trailing "\" unless it is a root; empty before SetPath.
   std::wstring Path() const override { return current_; }
   // The root the pane keeps to, ending in "\"; empty before SetPath.
-  const std::wstring& Root() const { return root_; }
   // What the list shows, line by line, and the current folder's line.
   const std::vector<FolderEntry>& Entries() const { return entries_; }
   size_t CurrentIndex() const { return currentIndex_; }

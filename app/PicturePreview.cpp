@@ -257,7 +257,7 @@ std::wstring DescribePicture(const BitmapFacts& facts) {
 }
 
 std::wstring PreviewText(const PreviewImage& image) {
-  const std::wstring name = image.path.substr(image.path.find_last_of(L'\\') + 1);
+  const std::wstring name = NameOf(image.path);
   switch (image.outcome) {
     case PreviewImage::Outcome::kShown:
       return name + L": " + image.line;

@@ -74,8 +74,8 @@ NameList ProgramFolderReader::WithTwin(NameList names, std::wstring_view pattern
 }
 
 std::wstring ProgramFolderReader::Readable(const std::wstring& path) const {
-  if (folder_.twin.empty() || !SamePath(ParentFolder(path), folder_.real) || IsFile(path)) return path;
-  const std::wstring inTwin = JoinPath(folder_.twin, std::wstring_view(path).substr(path.find_last_of(L'\\') + 1));
+  const std::wstring inTwin = TwinPath(path, folder_.real, folder_.twin);
+  if (inTwin.empty() || IsFile(path)) return path;
   return IsFile(inTwin) ? inTwin : path;
 }
 

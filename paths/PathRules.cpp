@@ -133,6 +133,10 @@ std::wstring ParentFolder(std::wstring_view path) {
   return folder.substr(0, slash);
 }
 
+std::wstring NameOf(std::wstring_view path) {
+  return std::wstring(path.substr(path.find_last_of(L'\\') + 1));
+}
+
 std::vector<std::wstring> NamesBelowRoot(std::wstring_view path) {
   std::vector<std::wstring> names;
   const size_t rootLength = RootOf(path).size();
@@ -239,6 +243,11 @@ std::wstring VirtualStoreTwin(std::wstring_view folder, std::wstring_view localA
   const std::wstring trimmed = TrimFolder(folder), root = RootOf(trimmed);
   if (localAppData.empty() || root.empty() || !SamePath(root, systemRoot) || trimmed.size() <= root.size()) return {};
   return JoinPath(JoinPath(TrimFolder(localAppData), L"VirtualStore"), std::wstring_view(trimmed).substr(root.size()));
+}
+
+std::wstring TwinPath(std::wstring_view path, std::wstring_view folder, std::wstring_view twin) {
+  if (twin.empty() || !SamePath(ParentFolder(path), folder)) return {};
+  return JoinPath(twin, NameOf(path));
 }
 
 }  // namespace quorvane

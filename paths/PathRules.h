@@ -33,6 +33,9 @@ std::wstring TrimFolder(std::wstring_view path);
 // The folder holding `path`, trimmed; empty when `path` is a root or has no root.
 std::wstring ParentFolder(std::wstring_view path);
 
+// The last name of `path`: "C:\Pics\red.bmp" -> "red.bmp"; `path` itself when it has no "\".
+std::wstring NameOf(std::wstring_view path);
+
 // The names below the root, in order: "C:\a\b" -> {"a", "b"}; a root gives none.
 std::vector<std::wstring> NamesBelowRoot(std::wstring_view path);
 
@@ -79,5 +82,9 @@ constexpr size_t LongestPrefix(std::wstring_view rest) { return rest.size() < 25
 // "VirtualStore". Windows virtualizes the system drive only (`systemRoot`, such as "C:\"):
 // elsewhere, and for the root itself, there is no twin (empty).
 std::wstring VirtualStoreTwin(std::wstring_view folder, std::wstring_view localAppData, std::wstring_view systemRoot);
+
+// Where `path`, a file directly in `folder`, lies in `twin`, the folder's VirtualStore twin;
+// empty when there is no twin or `path` is not directly in `folder`.
+std::wstring TwinPath(std::wstring_view path, std::wstring_view folder, std::wstring_view twin);
 
 }  // namespace quorvane

@@ -26,17 +26,20 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
   if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) return module;
   // Systems that do not know the flag (Windows 7 without KB2533623): by the system folder's
   // full path, the DLL's own dependencies then looked for beside it before the program's folder.
+  const std::wstring folder = SystemFolder();
+  if (folder.empty()) return nullptr;
+  return LoadLibraryExW((folder + L"\\" + name).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+std::wstring SystemFolder() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const UINT n = GetSystemDirectoryW(path.data(), static_cast<UINT>(path.size()));
-    if (n == 0) return nullptr;
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
+    if (n == 0) return {};
+    const bool whole = n < path.size();
     path.resize(n);
+    if (whole) return path;
   }
-  return LoadLibraryExW((path + L"\\" + name).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 HRESULT CreateSystemObject(REFCLSID type, REFIID wanted, void** object) {

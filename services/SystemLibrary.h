@@ -5,12 +5,17 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace quorvane {
 
 // Narrows the DLL search of the whole process to the system folder, and loads from there the
 // DLLs that Windows' own load by name later, before anything else loads. Called first thing
 // at start-up.
 void NarrowDllSearch();
+
+// The system folder ("C:\Windows\System32"); empty when the system does not tell it.
+std::wstring SystemFolder();
 
 // Loads a DLL of Windows' own from the system folder, and from nowhere else; null when it is
 // not there (the reason is then in GetLastError).

@@ -227,10 +227,8 @@ struct ProcessLauncher::Impl {
 
     if (!r->outputPath.empty()) {
       r->before = LookAt(r->outputPath);
-      if (!twin.empty() && SamePath(ParentFolder(r->outputPath), protectedFolder)) {
-        r->outputTwin = JoinPath(twin, std::wstring_view(r->outputPath).substr(r->outputPath.find_last_of(L'\\') + 1));
-        r->beforeTwin = LookAt(r->outputTwin);
-      }
+      r->outputTwin = TwinPath(r->outputPath, protectedFolder, twin);
+      if (!r->outputTwin.empty()) r->beforeTwin = LookAt(r->outputTwin);
     }
     const std::wstring& application = r->run.application;
     if (!StartProcess(application.empty() ? nullptr : application.c_str(), r->run.commandLine,

@@ -25,4 +25,8 @@ std::wstring SystemMessage(DWORD code) {
 
 std::wstring LastErrorText(const std::wstring& what) { return what + L": " + SystemMessage(GetLastError()); }
 
+std::wstring UnableToOpen(const std::wstring& path, DWORD error) {
+  return L"Unable to open " + path + L": " + SystemMessage(error) + L"..!";
+}
+
 }  // namespace quorvane

@@ -14,4 +14,7 @@ std::wstring SystemMessage(DWORD code);
 // "<what>: <system message>" for the calling thread's last error.
 std::wstring LastErrorText(const std::wstring& what);
 
+// The warning for a file or folder that cannot be opened: "Unable to open PATH: REASON..!".
+std::wstring UnableToOpen(const std::wstring& path, DWORD error);
+
 }  // namespace quorvane

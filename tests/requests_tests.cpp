@@ -513,4 +513,9 @@ TEST(paths, program_folder_and_join_rules) {
   };
   for (const auto& t : twins) CHECK_EQ(VirtualStoreTwin(t.folder, local, L"C:\\"), std::wstring(t.twin));
   CHECK_EQ(VirtualStoreTwin(L"C:\\Games", L"", L"C:\\"), std::wstring());
+  // A file of the folder itself has its place in the twin; one further down, or with no twin, none.
+  const std::wstring twin = twins[1].twin, game = L"C:\\Program Files\\Game";
+  CHECK_EQ(TwinPath(L"c:\\program files\\game\\red.bmp", game, twin), twin + L"\\red.bmp");
+  CHECK_EQ(TwinPath(game + L"\\sub\\red.bmp", game, twin), std::wstring());
+  CHECK_EQ(TwinPath(game + L"\\red.bmp", game, L""), std::wstring());
 }

@@ -113,6 +113,14 @@ RECT WindowPlace(const TwipsRect& client, DWORD style, DWORD exStyle, UINT dpi, 
   return RECT{at.x, at.y, at.x + width, at.y + height};
 }
 
+HFONT FontOf(HWND control, HFONT chosen) {
+  if (chosen != nullptr) return chosen;
+  if (control != nullptr) {
+    if (auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0))) return font;
+  }
+  return static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+}
+
 void SetScrollableWidth(HWND list, int widest) {
   RECT client{};
   if (widest > 0 && GetClientRect(list, &client)) {

@@ -39,10 +39,13 @@ void PlaceWindow(HWND window, const TwipsRect& client, UINT dpi, const POINT* to
 // under Wine shows the bar and hides it again, a change of the list's frame each time.
 void SetScrollableWidth(HWND list, int widest);
 
-// Text measured in the font a control draws with, on the control's own device.
+// The font a control draws with: `chosen`, else the control's own, else the system's.
+HFONT FontOf(HWND control, HFONT chosen);
+
+// Text measured in the font a control draws with (FontOf), on the control's own device.
 class TextMeter {
  public:
-  TextMeter(HWND control, HFONT font) : dc_(control), font_(dc_.get(), font) {
+  TextMeter(HWND control, HFONT chosen) : dc_(control), font_(dc_.get(), FontOf(control, chosen)) {
     measured_ = dc_ && GetTextMetricsW(dc_.get(), &metrics_);
   }
   TextMeter(const TextMeter&) = delete;

@@ -93,11 +93,11 @@ DropLookup LookAt(std::wstring full, bool skinsPage, const std::wstring& picture
   const std::wstring readable = disk.Readable(full);
   const DWORD attributes = GetFileAttributesW(SystemForm(readable).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    found.warning = L"Unable to open " + full + L": " + SystemMessage(GetLastError()) + L"..!";
+    found.warning = UnableToOpen(full, GetLastError());
   } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     const std::optional<DiskEntry> entry = LookUp(readable);
     if (!entry) {
-      found.warning = L"Unable to open " + full + L": " + SystemMessage(GetLastError()) + L"..!";
+      found.warning = UnableToOpen(full, GetLastError());
     } else {
       full = JoinPath(ParentFolder(full), entry->name);
       if (PatternAdmits(pictures, entry->name))
@@ -129,7 +129,7 @@ void Quorvane::Form_DragDrop(HDROP drop) {
   } else if (paths.size() != 1) {
     Warn(L"You must drop one picture, volume or folder at a time in order to complete this operation..!");
   } else if ((full = FullPath(paths[0])).empty()) {
-    Warn(L"Unable to open " + paths[0] + L": " + SystemMessage(GetLastError()) + L"..!");
+    Warn(UnableToOpen(paths[0], GetLastError()));
   } else if (!SamePath(RootOf(full), RootOf(state_.AppDir))) {
     // The folder lists keep to the drive of the program folder.
     Warn(L"You must drop a file or folder from " + RootOf(state_.AppDir) +
@@ -163,7 +163,7 @@ void Quorvane::Dropped(const DropLookup& lookup) {
   Pane& pane = panes_[index];
   const std::wstring folder = lookup.kind == DropLookup::kFolder ? lookup.full : ParentFolder(lookup.full);
   if (!pane.folders.SetPath(folder)) {
-    Warn(L"Unable to open " + folder + L": " + SystemMessage(GetLastError()) + L"..!");
+    FolderUnreadable(folder, GetLastError());
     return;
   }
   if (lookup.kind == DropLookup::kFolder) return;
@@ -172,7 +172,7 @@ void Quorvane::Dropped(const DropLookup& lookup) {
   const std::wstring& recorded = index == 2 ? state_.VolumeFile : index == 0 ? state_.SkinFile : state_.VolumeSkinFile;
   const std::wstring full = lookup.full;
   const wchar_t* what = lookup.kind == DropLookup::kVolume ? L"volume" : L"picture";
-  pane.files.ChooseWhenListed(full.substr(full.find_last_of(L'\\') + 1), [this, &pane, &recorded, full, what] {
+  pane.files.ChooseWhenListed(NameOf(full), [this, &pane, &recorded, full, what] {
     const DWORD error = pane.files.ListingError();
     const std::wstring stays = recorded.empty() ? std::wstring(L"No ") + what + L" is picked"
                                                 : std::wstring(L"The ") + what + L" " + recorded + L" stays picked";

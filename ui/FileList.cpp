@@ -82,7 +82,7 @@ void FileList::Slice(bool all) {
   cleared_ = changed_ = false;
   SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
   {
-    TextMeter meter(list_, DrawingFont());
+    TextMeter meter(list_, font_);
     meter_ = &meter;
     size_t steps = 0;
     while (pane_->Step(*this))
@@ -129,7 +129,7 @@ void FileList::ContinueLater() {
 
 void FileList::MeasureNames() {
   if (list_ == nullptr || pane_ == nullptr) return;
-  MeasureAll(TextMeter(list_, DrawingFont()));
+  MeasureAll(TextMeter(list_, font_));
 }
 
 void FileList::MeasureAll(const TextMeter& meter) {
@@ -141,10 +141,6 @@ void FileList::MeasureAll(const TextMeter& meter) {
 // The list box's own margin around the text is about one average character.
 void FileList::TellWidest(const TextMeter& meter) {
   SetScrollableWidth(list_, widest_ > 0 ? widest_ + meter.Metrics().tmAveCharWidth : 0);
-}
-
-HFONT FileList::DrawingFont() const {
-  return font_ != nullptr ? font_ : reinterpret_cast<HFONT>(SendMessageW(list_, WM_GETFONT, 0, 0));
 }
 
 void FileList::OnCommand(WORD notificationCode) {

@@ -44,7 +44,6 @@ class FileList final : private ListEditor {
   void MeasureNames();
   void MeasureAll(const class TextMeter& meter);
   void TellWidest(const class TextMeter& meter);
-  HFONT DrawingFont() const;
 
   void Clear() override;
   bool Insert(size_t at, const std::wstring& name) override;

@@ -117,17 +117,9 @@ void FolderList::Fill(bool moved) {
   InvalidateRect(list_, nullptr, TRUE);
 }
 
-HFONT FolderList::DrawingFont() const {
-  if (font_ != nullptr) return font_;
-  if (list_ != nullptr) {
-    if (auto font = reinterpret_cast<HFONT>(SendMessageW(list_, WM_GETFONT, 0, 0))) return font;
-  }
-  return static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
-}
-
 void FolderList::UpdateMetrics() {
   if (list_ == nullptr) return;
-  const TextMeter meter(list_, DrawingFont());
+  const TextMeter meter(list_, font_);
   if (!meter.Measured()) return;  // keep the last metrics; the list still works
   const TEXTMETRICW& metrics = meter.Metrics();
   indent_ = std::max<int>(4, metrics.tmHeight);
@@ -141,7 +133,7 @@ void FolderList::UpdateMetrics() {
 }
 
 void FolderList::OnMeasureItem(MEASUREITEMSTRUCT& item) const {
-  const TextMeter meter(list_, DrawingFont());
+  const TextMeter meter(list_, font_);
   if (meter.Measured()) item.itemHeight = ItemHeightFor(meter.Metrics());
 }
 
@@ -170,7 +162,7 @@ void FolderList::OnDrawItem(const DRAWITEMSTRUCT& item) const {
                                             : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
   const COLORREF oldInk = SetTextColor(dc, ink);
   const int oldMode = SetBkMode(dc, TRANSPARENT);
-  const ScopedSelect font(dc, DrawingFont());
+  const ScopedSelect font(dc, FontOf(list_, font_));
 
   // A small triangle tells the open chain (pointing down) from the subfolders one could open
   // (pointing right), the way tree views mark expanded and collapsed folders.

@@ -48,7 +48,6 @@ class FolderList {
   // where the user left it, with the scroll position kept.
   void Fill(bool moved);
   void UpdateMetrics();
-  HFONT DrawingFont() const;
 
   HWND list_ = nullptr;
   HFONT font_ = nullptr;

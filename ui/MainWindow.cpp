@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "services/ResultWindow.h"
+#include "services/SystemLibrary.h"
 #include "services/WinError.h"
 #include "ui/AccessibleNames.h"
 #include "ui/resource.h"
@@ -563,11 +564,12 @@ void Quorvane::EnableVolumePane(bool enabled) {
 void Quorvane::ShowProgramFolder(std::initializer_list<size_t> panes) {
   for (size_t i : panes) panes_[i].folders.WatchAhead(state_.AppDir);
   const FolderContents contents = ListFolder(state_.AppDir);
+  const NameList files = reader_.WithTwin(contents.files, L"*");
   for (size_t i : panes) {
     Pane& pane = panes_[i];
     if (!pane.folders.SetListing(state_.AppDir, contents.folders)) continue;
-    const NameList files = reader_.WithTwin(Admitted(contents.files, pane.files.Pattern()), pane.files.Pattern());
-    pane.files.SetListing(pane.folders.Path(), files.names, files.error);
+    const NameList admitted = Admitted(files, pane.files.Pattern());
+    pane.files.SetListing(pane.folders.Path(), admitted.names, admitted.error);
   }
 }
 
@@ -585,13 +587,8 @@ bool Quorvane::Form_Load() {
   // the system folder's, so that neither the program folder nor a shortcut's "Start in"
   // folder is kept from being renamed. Every path Quorvane uses is full, and each tool is
   // started in the program folder. Should it fail, the current folder stays what it was.
-  UINT length = GetSystemDirectoryW(nullptr, 0);
-  std::wstring system(length, L'\0');
-  length = GetSystemDirectoryW(system.data(), length);
-  if (length > 0 && length < system.size()) {
-    system.resize(length);
-    SetCurrentDirectoryW(system.c_str());
-  }
+  const std::wstring system = SystemFolder();
+  if (!system.empty()) SetCurrentDirectoryW(system.c_str());
   return true;
 }
 
@@ -601,7 +598,7 @@ void Quorvane::Warn(const std::wstring& text) {
 }
 
 void Quorvane::FolderUnreadable(const std::wstring& folder, DWORD reason) {
-  Warn(L"Unable to open " + folder + L": " + SystemMessage(reason) + L"..!");
+  Warn(UnableToOpen(folder, reason));
 }
 
 void Quorvane::Dir1_Change() { FolderChanged(panes_[0].folders, panes_[0].files); }

@@ -88,7 +88,6 @@ class Quorvane final : public Window<Quorvane> {
   // Which panes follow the disk: those of the page shown, while Quorvane is the active
   // application. Otherwise no folder is held open, so that the user can rename or delete it.
   void FollowTheDisk();
-  void SetFonts();
   // A warning of the window's own, told as an event of its own (it may come from a folder read
   // or a drop that ends later), setting Answer like every warning.
   void Warn(const std::wstring& text);

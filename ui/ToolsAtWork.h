@@ -20,7 +20,6 @@ class ToolsAtWork {
   // Whether tools are at work now; the pointer changes at once, without waiting for the mouse
   // to move, and so does the taskbar button of `mainWindow` once the taskbar has announced it.
   void Set(HWND mainWindow, bool atWork);
-  bool AtWork() const { return atWork_; }
 
   // For a window's WM_SETCURSOR: true when it has set the pointer (the message is then
   // handled), false to leave it to the default.
