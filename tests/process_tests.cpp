@@ -174,9 +174,11 @@ TEST(process, a_program_folder_with_a_virtual_store_twin_lists_the_files_the_gam
   local.resize(GetEnvironmentVariableW(L"LOCALAPPDATA", local.data(), static_cast<DWORD>(local.size())));
   REQUIRE(!local.empty());
   const std::wstring name = L"qv game " + std::to_wstring(GetCurrentProcessId());
-  const std::wstring game = L"C:\\" + name + L"\\", twin = local + L"\\VirtualStore\\" + name + L"\\";
-  check::RemoveTree(game);
-  check::RemoveTree(twin);
+  // The folders without a final "\\", which the long form that RemoveTree uses would keep.
+  const std::wstring gameFolder = L"C:\\" + name, twinFolder = local + L"\\VirtualStore\\" + name;
+  const std::wstring game = gameFolder + L"\\", twin = twinFolder + L"\\";
+  check::RemoveTree(gameFolder);
+  check::RemoveTree(twinFolder);
   CreateDirectoryW((local + L"\\VirtualStore").c_str(), nullptr);
   REQUIRE(CreateDirectoryW(game.c_str(), nullptr) && CreateDirectoryW(twin.c_str(), nullptr));
   for (const wchar_t* file : {L"Quorvane.exe", L"makeskin.exe", L"vt.exe"})
@@ -197,8 +199,8 @@ TEST(process, a_program_folder_with_a_virtual_store_twin_lists_the_files_the_gam
     PostMessageW(quorvane.main(), WM_CLOSE, 0, 0);
     CHECK_EQ(quorvane.ended(), 0L);
   }
-  check::RemoveTree(game);
-  check::RemoveTree(twin);
+  check::RemoveTree(gameFolder);
+  check::RemoveTree(twinFolder);
 }
 
 // DLLs Windows does not count among its known DLLs, which Quorvane, or what it loads as a
