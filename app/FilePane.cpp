@@ -54,10 +54,7 @@ void FilePane::Read() {
     Listed(listed);
     if (readAgain_) Read();
   };
-  if (!reads_.Start(work, apply)) {
-    NameList listed = work(Stale{});  // no worker to be had: read here, as a slower list would
-    apply(listed);
-  }
+  reads_.StartOrRunHere(work, apply);
 }
 
 void FilePane::Listed(NameList& listed) {

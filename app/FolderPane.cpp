@@ -120,10 +120,7 @@ void FolderPane::Read(const std::wstring& wanted, bool opening) {
     Opened(chain, wanted, opening);
     if (readAgain_) Refresh();
   };
-  if (!reads_.Start(work, apply)) {
-    FolderChain chain = work(Stale{});  // no worker to be had: read here, as a slower pane would
-    apply(chain);
-  }
+  reads_.StartOrRunHere(work, apply);
 }
 
 void FolderPane::Opened(FolderChain& chain, const std::wstring& wanted, bool opening) {

@@ -73,6 +73,14 @@ class JobLane {
     if (!started) state_->busy = false;
     return started;
   }
+  // Start, or where no worker can be had, the work and its result here and now, as a slower
+  // disk would have given them.
+  template <typename Work, typename Apply>
+  void StartOrRunHere(Work work, Apply apply) {
+    if (Start(work, apply)) return;
+    auto result = work(Stale{});
+    apply(result);
+  }
   // Voids every result still to come.
   void Cancel() {
     ++state_->latest;

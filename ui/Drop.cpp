@@ -139,10 +139,7 @@ void Quorvane::Form_DragDrop(HDROP drop) {
       return LookAt(full, skinsPage, panes_[0].files.Pattern(), panes_[2].files.Pattern(), reader_);
     };
     auto apply = [this](DropLookup& lookup) { Dropped(lookup); };
-    if (!drops_.Start(work, apply)) {
-      DropLookup lookup = work(Stale{});  // no worker to be had: looked at here
-      apply(lookup);
-    }
+    drops_.StartOrRunHere(work, apply);
   }
 }
 

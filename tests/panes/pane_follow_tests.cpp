@@ -133,25 +133,6 @@ TEST(follow, an_unwatched_pane_reads_its_folder_again_only_when_watched_again) {
   check::RemoveTree(tree);
 }
 
-TEST(follow, names_that_match_only_through_a_short_alias_are_never_listed) {
-  // Asked for "*.bmp", the system also gives names whose 8.3 alias alone matches.
-  const std::wstring tree = check::ScratchFolder(L"aliases");
-  for (const wchar_t* name : {L"\\real.bmp", L"\\skin.bmp~", L"\\old.bmpx", L"\\x.bmp1", L"\\team.vol", L"\\team.volx"})
-    check::WriteFile(tree + name, "");
-  PaneWindow w;
-  for (FolderPane* dir : {&w.dir1, &w.dir3}) {
-    REQUIRE(dir->SetPath(tree));
-    dir->Follow(true);
-  }
-  Settle();
-  check::WriteFile(tree + L"\\new.bmp", "");  // read again, as a watched pane is after any change
-  REQUIRE(check::PumpUntil([&] { return Shows(w.file1List.Handle(), L"new.bmp"); }));
-  Settle();
-  CHECK_EQ(Texts(w.file1List.Handle()), (std::vector<std::wstring>{L"new.bmp", L"real.bmp"}));
-  CHECK_EQ(Texts(w.file3List.Handle()), std::vector<std::wstring>{L"team.vol"});
-  check::RemoveTree(tree);
-}
-
 TEST(follow, a_folder_just_below_a_drive_root_renamed_moves_the_pane_to_the_root) {
   // Q: is the test prefix's own drive (scripts/wine-prefix.sh), whose root the tests may change.
   if (GetFileAttributesW(L"Q:\\") == INVALID_FILE_ATTRIBUTES) {
