@@ -197,17 +197,25 @@ TEST(preview, what_is_read_and_what_is_decoded_are_each_capped_by_their_real_siz
   auto facts = [](const std::string& head, std::uint64_t fileBytes) {
     return CheckBitmap({reinterpret_cast<const std::uint8_t*>(head.data()), head.size()}, fileBytes);
   };
-  // One pixel wide: each row is padded to four bytes, so 16 Mi rows read 64 MiB however few
-  // pixels they show; one row more is refused, at 8 bits as at 24.
-  for (int bits : {8, 24}) {
-    const std::string head = check::Bitmap({1, 1, bits, BI_RGB, 40, 1});
-    const std::uint32_t offset = static_cast<std::uint8_t>(head[10]) | static_cast<std::uint8_t>(head[11]) << 8;
-    for (const auto& [rows, shown] : {std::pair{16u << 20, true}, std::pair{(16u << 20) + 1, false}}) {
-      std::string claimed = head.substr(0, offset);
-      Put32(claimed, 22, rows);
-      CHECK_EQ(facts(claimed, offset + 4ull * rows).has_value(), shown);
-    }
-  }
+  auto headOf = [](const check::BitmapSpec& spec) {
+    std::string head = check::Bitmap(spec);
+    head.resize(static_cast<std::uint8_t>(head[10]) | static_cast<std::uint8_t>(head[11]) << 8);
+    return head;
+  };
+  // Rows are padded to four bytes: 1,000 rows of one 8-bit pixel read 4,000 bytes, and a file
+  // that holds one byte a row is cut short.
+  std::string narrow = headOf({1, 1, 8, BI_RGB, 40, 1});
+  Put32(narrow, 22, 1000);
+  CHECK(facts(narrow, narrow.size() + 4000).has_value());
+  CHECK(!facts(narrow, narrow.size() + 1000).has_value());
+  // A compressed stream is read whole: 64 MiB of it is read, a byte more is refused, though
+  // GDI would make only 4 MiB of a 1024 × 1024 picture.
+  std::string stream = headOf({9, 4, 8, BI_RLE8, 40});
+  Put32(stream, 18, 1024);
+  Put32(stream, 22, 1024);
+  Put32(stream, 34, 0);  // as long as the file
+  CHECK(facts(stream, stream.size() + (64u << 20)).has_value());
+  CHECK(!facts(stream, stream.size() + (64u << 20) + 1).has_value());
   // A few bytes of compressed pixels may stand for a picture GDI expands to full size at 4
   // bytes a pixel: 4096 × 4096 is 64 MiB, 8192 × 8192 (256 MiB) is refused.
   for (const auto& [side, shown] : {std::pair{4096u, true}, std::pair{8192u, false}}) {
