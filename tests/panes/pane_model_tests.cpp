@@ -168,7 +168,7 @@ TEST(models, a_new_read_is_merged_keeping_the_names_in_common_and_the_choice) {
   } cases[] = {
       {{L"a", L"b", L"c"}, {L"a", L"c", L"d"}, L"b", {L"-1", L"+2 d"}, L""},
       {{L"a", L"b", L"c"}, {L"a", L"b", L"c", L"d"}, L"b", {L"+3 d"}, L"b"},
-      {{L"b"}, {L"A", L"b"}, L"b", {L"+0 A"}, L"b"},
+      {{L"B"}, {L"a", L"B"}, L"B", {L"+0 a"}, L"B"},  // in the order of names, not of codes
       {{L"x", L"y"}, {}, L"y", {L"-0", L"-0"}, L""},
       {{}, {L"x", L"y"}, L"", {L"+0 x", L"+1 y"}, L""},
       {{L"a", L"B", L"c"}, {L"a", L"B", L"c"}, L"c", {}, L"c"},
