@@ -459,12 +459,12 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       Form_DragDrop(reinterpret_cast<HDROP>(wParam));
       return 0;
     }
-    case WM_DPICHANGED: {
+    case kGetDpiScaledSize:
+      return dpiFollower_.OnGetDpiScaledSize(hwnd_, static_cast<UINT>(wParam), *reinterpret_cast<SIZE*>(lParam));
+    case WM_DPICHANGED:
       Layout(HIWORD(wParam));
-      const POINT at{reinterpret_cast<const RECT*>(lParam)->left, reinterpret_cast<const RECT*>(lParam)->top};
-      PlaceWindow(hwnd_, kMainClient, dpi_, &at);
+      dpiFollower_.OnDpiChanged(hwnd_, dpi_, *reinterpret_cast<const RECT*>(lParam));
       return 0;
-    }
     case WM_DESTROY:
       for (Pane& pane : panes_) pane.folders.Follow(false);
       preview_.Hide();
