@@ -1117,10 +1117,15 @@ TEST(preview, pictures_show_beside_their_list_and_broken_files_say_so) {
   SetCursorPos((away.left + away.right) / 2, (away.top + away.bottom) / 2);
   CHECK(check::PumpUntil([] { return ShownPreview().empty(); }, 5000));
 
-  // And when the page changes.
+  // And when the page changes, or another program is activated.
   SetFocus(list);
   choose(L"red.bmp");
   w.showPage(1);
+  CHECK_EQ(ShownPreview(), L"");
+  w.showPage(0);
+  SetFocus(list);
+  choose(L"wide.bmp");
+  SendMessageW(w.window.hwnd(), WM_ACTIVATEAPP, FALSE, 0);
   CHECK_EQ(ShownPreview(), L"");
   CleanGameFolder();
 }
@@ -1153,12 +1158,13 @@ TEST(drops, pictures_volumes_and_folders_are_picked_as_a_click_would) {
   CHECK_EQ(w.state().SkinFile, picture);
 
   // Refused, each with its warning and nothing changed: several at once, a volume on the Skins
-  // page, a file of another kind, a file on another drive.
+  // page, a file of another kind, a file on another drive, a drop that cannot be read.
   const std::wstring otherDrive = RootOf(kFolder) == L"C:\\" ? L"Z:\\" : L"C:\\windows";
   const std::vector<std::vector<std::wstring>> refused{
-      {picture, pics + L"\\team.vol"}, {pics + L"\\team.vol"}, {pics + L"\\notes.txt"}, {otherDrive}};
+      {picture, pics + L"\\team.vol"}, {pics + L"\\team.vol"}, {pics + L"\\notes.txt"}, {otherDrive}, {}};
   for (const auto& drop : refused) check::Drop(w.window.hwnd(), drop);
-  REQUIRE(boxes.seen.size() == 4);
+  REQUIRE(boxes.seen.size() == 5);
+  CHECK_EQ(boxes.seen[4].text, std::wstring(L"Unable to read what was dropped. Drop it again from its folder..!"));
   for (const SeenBox& box : boxes.seen) {
     CHECK_EQ(box.title, std::wstring(L"Oops..!"));
     CHECK_EQ(box.style, UINT{MB_OK | MB_ICONEXCLAMATION});
@@ -1180,7 +1186,7 @@ TEST(drops, pictures_volumes_and_folders_are_picked_as_a_click_would) {
   CHECK_EQ(chosen(w[kFile2]), std::wstring(L"R\u00f6d \u03b1.bmp"));
   CHECK_EQ(w.state().VolumeSkinFile, picture);
   CHECK(!check::FileExists(kFolder + L"vt.log") && !check::FileExists(kFolder + L"makeskin.log"));
-  CHECK_EQ(boxes.seen.size(), 4u);
+  CHECK_EQ(boxes.seen.size(), 5u);
   check::RemoveTree(pics);
 }
 

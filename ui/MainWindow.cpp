@@ -446,7 +446,9 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATEAPP:
       // While another program is active, no folder is held open: on Windows a handle inside
       // a folder stops Explorer from renaming, moving or deleting it. Back, the lists catch up.
+      // Nor does a preview stay up over that program.
       active_ = wParam != FALSE;
+      if (!active_) preview_.Hide();
       FollowTheDisk();
       return 0;
     case WM_SETFOCUS:
