@@ -360,8 +360,9 @@ std::vector<std::pair<HWND, std::wstring>> g_named;  // the names the service wa
 // control, and not before. Wine's service refuses and its accessible objects walk to no label:
 // the rule is walked here, and the service's calls recorded.
 TEST(window, every_edit_and_list_has_a_name_for_screen_readers) {
-  const NameSetter service = ReplaceNameSetter([](HWND control, const wchar_t* name) {
-    g_named.emplace_back(control, name);
+  const NameSetter service = ReplaceNameSetter([](HWND control, DWORD objectId, DWORD childId, const wchar_t* name) {
+    // Screen readers read the name from the control's client object, not its frame's.
+    g_named.emplace_back(objectId == static_cast<DWORD>(OBJID_CLIENT) && childId == CHILDID_SELF ? control : nullptr, name);
     return S_OK;
   });
   OpenWindow w;
@@ -382,7 +383,7 @@ TEST(window, every_edit_and_list_has_a_name_for_screen_readers) {
   ReplaceNameSetter(service);
   // The system's service is reached (a wrong identifier would fail otherwise): Windows takes the
   // name, Wine's refuses it.
-  const HRESULT named = SetAccessibleName(w[kText1], L"Prefix");
+  const HRESULT named = SetAccessibleName(w[kText1], static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, L"Prefix");
   CHECK(named == S_OK || named == E_NOTIMPL);
 }
 
