@@ -53,6 +53,16 @@ bool TakesNewFiles(const std::wstring& folder, DWORD& error) {
   return file || error == ERROR_FILE_EXISTS;
 }
 
+bool FileGone(const ProgramFolder& folder, const std::wstring& path) {
+  for (const std::wstring& place : {TwinPath(path, folder.real, folder.twin), path}) {
+    if (place.empty()) continue;
+    if (GetFileAttributesW(SystemForm(place).c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return false;
+  }
+  return true;
+}
+
 std::wstring ProtectedFolderWarning(const ProgramFolder& folder, DWORD error) {
   std::wstring text = L"Quorvane cannot create files in its folder " + folder.real + L" (" + SystemMessage(error) +
                       L"): Windows protects it. The game's tools may be unable to write their skins and volumes "

@@ -27,6 +27,11 @@ ProgramFolder FindProgramFolder(const std::wstring& appDir);
 // closes, so that nothing is left behind. False, with the system's reason in `error`, when not.
 bool TakesNewFiles(const std::wstring& folder, DWORD& error);
 
+// Whether the file at `path` is gone for the game and its tools: the system finds it neither
+// in the folder's twin, where it is a file of the folder, nor where it is. A path the system
+// cannot look at for another reason does not count as gone.
+bool FileGone(const ProgramFolder& folder, const std::wstring& path);
+
 // The warning, once per run, for a program folder that Windows protects.
 std::wstring ProtectedFolderWarning(const ProgramFolder& folder, DWORD error);
 

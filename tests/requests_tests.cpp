@@ -176,9 +176,16 @@ TEST(skins, a_skin_maker_that_fails_is_reported_and_nothing_is_asked) {
     const char* what;
     std::function<void(check::RecordingLauncher&)> end;
     std::wstring warning;
+    bool pictureGone = false;  // deleted after Continue: it goes to the skin maker all the same
   };
   const std::wstring output = L"C:\\Game\\red.mfemale.bmp";
+  const std::wstring picture = check::ScratchFolder(L"picked") + L"\\red.bmp";
+  const std::wstring gone = L". The picked picture " + picture + L" is no longer there..!";
   const Case cases[] = {
+      {"exit code, picture gone", [](auto& l) { l.Finish(0, 3, true); },
+       L"The skin " + output + L" was not made: makeskin.exe ended with code 3" + gone, true},
+      {"no output, picture gone", [](auto& l) { l.Finish(0, 0, false); },
+       L"The skin " + output + L" was not made: makeskin.exe ended without writing it" + gone, true},
       {"exit code", [](auto& l) { l.Finish(0, 3, true); },
        L"The skin " + output + L" was not made: makeskin.exe ended with code 3..!"},
       {"crash", [](auto& l) { l.Finish(0, 0xC0000005, false); },
@@ -197,13 +204,16 @@ TEST(skins, a_skin_maker_that_fails_is_reported_and_nothing_is_asked) {
   for (const Case& c : cases) {
     SkinsFixture f;
     f.ChooseAll();
+    check::WriteFile(picture, "BM");
+    f.state.SkinFile = picture;
     f.request.Command1_Click();
+    if (c.pictureGone) DeleteFileW(picture.c_str());
     c.end(f.launcher);
     CHECK_EQ(f.prompts.shown, (std::vector<Prompt>{Warning(c.warning)}));
     CHECK_EQ(f.launcher.runs.size(), 1u);
     CHECK_EQ(f.state.Answer, 1);
     // Everything picked and typed stays for another try.
-    CHECK_EQ(f.state.SkinFile, L"C:\\Pics\\red.bmp");
+    CHECK_EQ(f.state.SkinFile, picture);
     CHECK_EQ(f.state.Prefix, L"red");
   }
 }
