@@ -37,7 +37,8 @@ ProgramFolder FindProgramFolder(const std::wstring& appDir) {
   // The folders Windows protects, whichever of Quorvane's builds asks: a 32-bit one is told the
   // 32-bit programs' folder as %ProgramFiles%, the 64-bit one as %ProgramFiles(x86)%.
   const std::wstring protectedFolders[] = {Variable(L"ProgramFiles"), Variable(L"ProgramFiles(x86)"),
-                                           Variable(L"ProgramW6432"), Variable(L"ProgramData"), WindowsFolder()};
+                                           Variable(L"ProgramW6432"), Variable(L"ProgramData"),
+                                           WindowsFolder()};
   folder.twin = VirtualStoreTwin(folder.real, Variable(L"LOCALAPPDATA"), protectedFolders);
   return folder;
 }
@@ -64,11 +65,13 @@ bool FileGone(const ProgramFolder& folder, const std::wstring& path) {
 }
 
 std::wstring ProtectedFolderWarning(const ProgramFolder& folder, DWORD error) {
-  std::wstring text = L"Quorvane cannot create files in its folder " + folder.real + L" (" + SystemMessage(error) +
-                      L"): Windows protects it. The game's tools may be unable to write their skins and volumes "
-                      L"there";
+  std::wstring text =
+      L"Quorvane cannot create files in its folder " + folder.real + L" (" + SystemMessage(error) +
+      L"): Windows protects it. The game's tools may be unable to write their skins and volumes "
+      L"there";
   // Windows keeps a virtualized tool's files elsewhere only for the folders it virtualizes.
-  if (!folder.twin.empty()) text += L", or Windows may keep what they write in its VirtualStore (" + folder.twin + L") instead";
+  if (!folder.twin.empty())
+    text += L", or Windows may keep what they write in its VirtualStore (" + folder.twin + L") instead";
   return text + L". Move the game to a folder of your own, or start Quorvane as administrator..!";
 }
 

@@ -106,8 +106,8 @@ void SkinRequest::SkinMakerDone(const SkinJob& job, const ToolRun& run, const To
                                   ? L". The picked picture " + job.source + L" is no longer there"
                                   : L"";
     Warn(L"The skin " + job.output + L" was not made: makeskin.exe ended " +
-         (result.exitCode != 0 ? L"with code " + DescribeExitCode(result.exitCode) : L"without writing it") + gone +
-         L"..!");
+         (result.exitCode != 0 ? L"with code " + DescribeExitCode(result.exitCode) : L"without writing it") +
+         gone + L"..!");
     return;
   }
   const std::wstring skinName = job.prefix + L"." + job.armorFile;

@@ -168,23 +168,19 @@ TEST(process, tools_start_in_the_program_folder_and_outlive_the_program) {
 
 TEST(process, a_program_folder_with_a_virtual_store_twin_lists_the_files_the_game_sees) {
   // Windows keeps what virtualized programs (the game and its tools, likely) write into a
-  // folder it protects (here %ProgramData%) in the user's VirtualStore, and shows them the two as
+  // protected folder of the system drive in the user's VirtualStore, and shows them the two as
   // one folder. Wine virtualizes nothing, but a twin made by hand is found where Windows keeps it.
-  auto variable = [](const wchar_t* name) {
-    std::wstring value(GetEnvironmentVariableW(name, nullptr, 0), L'\0');
-    value.resize(GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size())));
-    return value;
-  };
-  const std::wstring local = variable(L"LOCALAPPDATA"), data = variable(L"ProgramData");
-  REQUIRE(!local.empty() && data.size() > 3);
+  std::wstring local(GetEnvironmentVariableW(L"LOCALAPPDATA", nullptr, 0), L'\0');
+  local.resize(GetEnvironmentVariableW(L"LOCALAPPDATA", local.data(), static_cast<DWORD>(local.size())));
+  REQUIRE(!local.empty());
   const std::wstring name = L"qv game " + std::to_wstring(GetCurrentProcessId());
   // The folders without a final "\\", which the long form that RemoveTree uses would keep.
-  const std::wstring gameFolder = data + L"\\" + name, twinFolder = local + L"\\VirtualStore" + data.substr(2) + L"\\" + name;
+  const std::wstring gameFolder = L"C:\\ProgramData\\" + name, twinFolder = local + L"\\VirtualStore\\ProgramData\\" + name;
   const std::wstring game = gameFolder + L"\\", twin = twinFolder + L"\\";
   check::RemoveTree(gameFolder);
   check::RemoveTree(twinFolder);
   CreateDirectoryW((local + L"\\VirtualStore").c_str(), nullptr);
-  CreateDirectoryW((local + L"\\VirtualStore" + data.substr(2)).c_str(), nullptr);
+  CreateDirectoryW((local + L"\\VirtualStore\\ProgramData").c_str(), nullptr);
   REQUIRE(CreateDirectoryW(game.c_str(), nullptr) && CreateDirectoryW(twin.c_str(), nullptr));
   for (const wchar_t* file : {L"Quorvane.exe", L"makeskin.exe", L"vt.exe"})
     REQUIRE(CopyFileW((kFolder + file).c_str(), (game + file).c_str(), FALSE));

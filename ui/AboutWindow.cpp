@@ -108,7 +108,8 @@ LRESULT AboutWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETCURSOR:
       return host_.SetWorkingCursor(wParam, lParam) ? TRUE : DefWindowProcW(hwnd_, message, wParam, lParam);
     case kGetDpiScaledSize:
-      return dpiFollower_.OnGetDpiScaledSize(hwnd_, static_cast<UINT>(wParam), *reinterpret_cast<SIZE*>(lParam));
+      return dpiFollower_.OnGetDpiScaledSize(hwnd_, static_cast<UINT>(wParam),
+                                             *reinterpret_cast<SIZE*>(lParam));
     case WM_DPICHANGED:
       Layout(HIWORD(wParam));
       dpiFollower_.OnDpiChanged(hwnd_, dpi_, *reinterpret_cast<const RECT*>(lParam));

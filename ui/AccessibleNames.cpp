@@ -30,7 +30,8 @@ LRESULT CALLBACK NameOnFirstQuestion(HWND control, UINT message, WPARAM wParam, 
     // is due.
     RemoveWindowSubclass(control, &NameOnFirstQuestion, kSubclassId);
     if (message == WM_GETOBJECT)
-      g_setter(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, reinterpret_cast<const wchar_t*>(name));
+      g_setter(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+               reinterpret_cast<const wchar_t*>(name));
   }
   return DefSubclassProc(control, message, wParam, lParam);
 }

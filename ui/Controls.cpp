@@ -401,7 +401,8 @@ HWND CreateControl(HWND parent, std::span<const ControlDef> table, const Control
   if (hwnd == nullptr) return nullptr;
   // Nor change a page's controls' fonts or places: each has its own, chosen for the DPI.
   using ControlBehaviourFn = BOOL(WINAPI*)(HWND, int, int);
-  static const auto controlBehaviour = User32Function<ControlBehaviourFn>("SetDialogControlDpiChangeBehavior");
+  static const auto controlBehaviour =
+      User32Function<ControlBehaviourFn>("SetDialogControlDpiChangeBehavior");
   constexpr int kLeftAlone = kDcdcDisableFontUpdate | kDcdcDisableRelayout;
   if (controlBehaviour != nullptr && !controlBehaviour(hwnd, kLeftAlone, kLeftAlone)) {
     const DWORD error = GetLastError();

@@ -462,7 +462,8 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case kGetDpiScaledSize:
-      return dpiFollower_.OnGetDpiScaledSize(hwnd_, static_cast<UINT>(wParam), *reinterpret_cast<SIZE*>(lParam));
+      return dpiFollower_.OnGetDpiScaledSize(hwnd_, static_cast<UINT>(wParam),
+                                             *reinterpret_cast<SIZE*>(lParam));
     case WM_DPICHANGED:
       Layout(HIWORD(wParam));
       dpiFollower_.OnDpiChanged(hwnd_, dpi_, *reinterpret_cast<const RECT*>(lParam));

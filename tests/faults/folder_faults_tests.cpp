@@ -123,17 +123,17 @@ TEST(folders, a_picked_file_deleted_before_continue_is_told_about) {
   REQUIRE(DeleteFileW((GameFolder() + L"red.bmp").c_str()));
   check::Click(w[kCommand1]);
   w.waitForTools();
-  // The request still ran, with the picked path; the skin maker could not read it, and the player
-  // is told why.
+  // The request still ran, with the picked path; the skin maker could not read it.
   const auto makers = ToolLog(L"makeskin");
   REQUIRE(makers.size() == 1u);
   CHECK_EQ(makers[0].crtArgs,
            (Args{GameFolder() + L"makeskin.exe", L"pal1", GameFolder() + L"red.bmp", GameFolder() + L"gone.larmor.bmp"}));
   CHECK_EQ(makers[0].exitCode, 2);
-  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{Warning(L"The skin " + GameFolder() +
-                                                     L"gone.larmor.bmp was not made: makeskin.exe ended with code 2. "
-                                                     L"The picked picture " + GameFolder() +
-                                                     L"red.bmp is no longer there..!")}));
+  CHECK_EQ(
+      boxes.seen,
+      (std::vector<SeenBox>{Warning(L"The skin " + GameFolder() +
+                                    L"gone.larmor.bmp was not made: makeskin.exe ended with code 2. The picked "
+                                    L"picture " + GameFolder() + L"red.bmp is no longer there..!")}));
   CHECK(!Exists(GameFolder() + L"gone.larmor.bmp"));
 
   // The same on the Volumes page: the volume tool cannot find the picture.

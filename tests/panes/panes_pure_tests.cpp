@@ -162,8 +162,7 @@ TEST(panes, a_program_folder_windows_protects_is_told_and_its_virtual_store_list
   CHECK(ProtectedFolderWarning(folder, ERROR_ACCESS_DENIED).find(twin) != std::wstring::npos);
   CHECK(ProtectedFolderWarning({real, L""}, ERROR_ACCESS_DENIED).find(L"VirtualStore") == std::wstring::npos);
 
-  // Its lists show the twin's files too, as the game sees them, each once whatever the case of
-  // its name; Quorvane opens the twin's copy where the twin has one, as Windows reads it first.
+  // Its lists show the twin's files too, each once whatever its name's case; the twin's copy is read first.
   for (const wchar_t* name : {L"\\a.bmp", L"\\both.bmp", L"\\c.vol", L"\\red.bmp"}) check::WriteFile(real + name, "BM");
   for (const wchar_t* name : {L"\\b.bmp", L"\\both.bmp", L"\\z.txt", L"\\RED.BMP"}) check::WriteFile(twin + name, "BM");
   ProgramFolderReader reader(DiskReader());

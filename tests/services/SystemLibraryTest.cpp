@@ -1,5 +1,5 @@
-// COM on a thread: started once, whatever the thread makes, and ended with the thread's
-// ComOnThisThread.
+// COM's life on a thread: started once, whatever the thread makes, and ended with its
+// ComOnThisThread; probed by starting it in the other mode, which is refused while it is started.
 #include <objbase.h>
 
 #include <thread>
@@ -8,17 +8,12 @@
 #include "tests/support/check.h"
 
 TEST(system, com_starts_once_on_a_thread_and_ends_with_it) {
-  // Probed by starting COM in the other mode: refused while it is started, taken once it ended.
   HRESULT during = S_OK, after = E_FAIL;
   std::thread([&] {
     {
       quorvane::ComOnThisThread com;
-      for (int i = 0; i < 2; ++i) {
-        IUnknown* object = nullptr;
-        if (SUCCEEDED(quorvane::CreateSystemObject(CLSID_StdGlobalInterfaceTable, IID_IUnknown,
-                                                   reinterpret_cast<void**>(&object))))
-          object->Release();
-      }
+      void* none = nullptr;
+      for (int i = 0; i < 2; ++i) quorvane::CreateSystemObject(GUID_NULL, IID_IUnknown, &none);
       during = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     }
     after = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
