@@ -399,7 +399,8 @@ HWND CreateControl(HWND parent, std::span<const ControlDef> table, const Control
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
                               GetModuleHandleW(nullptr), nullptr);
   if (hwnd == nullptr) return nullptr;
-  // Nor change a page's controls' fonts or places: each has its own, chosen for the DPI.
+  // Nor may the dialog manager change a page's controls' fonts or places: each has its own,
+  // chosen for the DPI (set on any control, this counts only where its parent is a dialog).
   using ControlBehaviourFn = BOOL(WINAPI*)(HWND, int, int);
   static const auto controlBehaviour =
       User32Function<ControlBehaviourFn>("SetDialogControlDpiChangeBehavior");

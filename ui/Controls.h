@@ -39,9 +39,9 @@ inline constexpr UINT kGetDpiScaledSize = 0x02E4;
 // How a top-level window whose client area is `client` follows a change of DPI, as when it is
 // dragged to a monitor of another scale. Windows 10 1703 and later first ask the window its
 // size at the new DPI (kGetDpiScaledSize), then suggest that size, placed so that the window
-// keeps its place under the pointer. Earlier systems (the manifest's PerMonitor) suggest the
-// old size scaled, frame and all, which leaves the client area off by what the frame did not
-// scale: there the window keeps the tables' size instead.
+// keeps its place under the pointer. Earlier systems (Windows 8.1 and 10 before 1703, with the
+// manifest's PerMonitor) suggest the old size scaled, frame and all, which leaves the client
+// area off by what the frame did not scale: there the window keeps the tables' size instead.
 class DpiFollower {
  public:
   explicit DpiFollower(const TwipsRect& client) : client_(client) {}
