@@ -1,7 +1,7 @@
 #include "app/ProgramFolder.h"
 
 #include <algorithm>
-#include <iterator>
+#include <cstddef>
 
 #include "services/Handles.h"
 #include "services/WinError.h"
@@ -16,11 +16,12 @@ std::wstring Variable(const wchar_t* name) {
   return value;
 }
 
-std::wstring SystemRoot() {
+// %SystemRoot%; empty when the system does not tell it.
+std::wstring WindowsFolder() {
   std::wstring windows(GetSystemWindowsDirectoryW(nullptr, 0), L'\0');
   if (windows.empty()) return {};
   windows.resize(GetSystemWindowsDirectoryW(windows.data(), static_cast<UINT>(windows.size())));
-  return RootOf(windows);
+  return windows;
 }
 
 bool IsFile(const std::wstring& path) {
@@ -33,7 +34,12 @@ bool IsFile(const std::wstring& path) {
 ProgramFolder FindProgramFolder(const std::wstring& appDir) {
   ProgramFolder folder;
   folder.real = TrimFolder(appDir);
-  folder.twin = VirtualStoreTwin(folder.real, Variable(L"LOCALAPPDATA"), SystemRoot());
+  // The folders Windows protects, whichever of Quorvane's builds asks: a 32-bit one is told the
+  // 32-bit programs' folder as %ProgramFiles%, the 64-bit one as %ProgramFiles(x86)%.
+  const std::wstring protectedFolders[] = {Variable(L"ProgramFiles"), Variable(L"ProgramFiles(x86)"),
+                                           Variable(L"ProgramW6432"), Variable(L"ProgramData"),
+                                           WindowsFolder()};
+  folder.twin = VirtualStoreTwin(folder.real, Variable(L"LOCALAPPDATA"), protectedFolders);
   return folder;
 }
 
@@ -48,12 +54,25 @@ bool TakesNewFiles(const std::wstring& folder, DWORD& error) {
   return file || error == ERROR_FILE_EXISTS;
 }
 
+bool FileGone(const ProgramFolder& folder, const std::wstring& path) {
+  for (const std::wstring& place : {TwinPath(path, folder.real, folder.twin), path}) {
+    if (place.empty()) continue;
+    if (GetFileAttributesW(SystemForm(place).c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return false;
+  }
+  return true;
+}
+
 std::wstring ProtectedFolderWarning(const ProgramFolder& folder, DWORD error) {
-  std::wstring text = L"Quorvane cannot create files in its folder " + folder.real + L" (" + SystemMessage(error) +
-                      L"): Windows protects it. The game's tools may be unable to write their skins and volumes "
-                      L"there, or Windows may keep what they write in its VirtualStore";
-  if (!folder.twin.empty()) text += L" (" + folder.twin + L")";
-  return text + L" instead. Move the game to a folder of your own, or start Quorvane as administrator..!";
+  std::wstring text =
+      L"Quorvane cannot create files in its folder " + folder.real + L" (" + SystemMessage(error) +
+      L"): Windows protects it. The game's tools may be unable to write their skins and volumes "
+      L"there";
+  // Windows keeps a virtualized tool's files elsewhere only for the folders it virtualizes.
+  if (!folder.twin.empty())
+    text += L", or Windows may keep what they write in its VirtualStore (" + folder.twin + L") instead";
+  return text + L". Move the game to a folder of your own, or start Quorvane as administrator..!";
 }
 
 NameList ProgramFolderReader::Files(const std::wstring& folder, const std::wstring& pattern) const {
@@ -64,19 +83,26 @@ NameList ProgramFolderReader::Files(const std::wstring& folder, const std::wstri
 NameList ProgramFolderReader::WithTwin(NameList names, std::wstring_view pattern) const {
   if (folder_.twin.empty()) return names;
   const NameList twin = disk_.Files(folder_.twin, std::wstring(pattern));  // none when it is not there
-  std::vector<std::wstring> all;
-  all.reserve(names.names.size() + twin.names.size());
-  std::set_union(std::make_move_iterator(names.names.begin()), std::make_move_iterator(names.names.end()),
-                 twin.names.begin(), twin.names.end(), std::back_inserter(all),
-                 [](const std::wstring& a, const std::wstring& b) { return NameLess(a, b); });
-  names.names = std::move(all);
+  // A name in the folder and in the twin is one file to Windows whatever the case of each
+  // ("red.bmp", "RED.BMP"): one line, the folder's. Both lists are in NameLess order, which
+  // sorts without regard to case first, so the folder's can be searched that way.
+  const auto caseBlindLess = [](const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_LESS_THAN;
+  };
+  std::vector<std::wstring>& all = names.names;
+  const size_t own = all.size();
+  for (const std::wstring& name : twin.names)
+    if (!std::binary_search(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(own), name, caseBlindLess))
+      all.push_back(name);
+  std::inplace_merge(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(own), all.end(), NameLess);
   return names;
 }
 
 std::wstring ProgramFolderReader::Readable(const std::wstring& path) const {
+  // A virtualized reader, as the game and its tools are, is given the twin's copy first.
   const std::wstring inTwin = TwinPath(path, folder_.real, folder_.twin);
-  if (inTwin.empty() || IsFile(path)) return path;
-  return IsFile(inTwin) ? inTwin : path;
+  return !inTwin.empty() && IsFile(inTwin) ? inTwin : path;
 }
 
 }  // namespace quorvane

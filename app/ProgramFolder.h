@@ -19,20 +19,25 @@ struct ProgramFolder {
   std::wstring twin;  // its VirtualStore twin, there or not yet; empty where Windows has none
 };
 
-// The program folder of `appDir`, with its twin on this system (the current user's local
-// application data, on the system drive).
+// The program folder of `appDir`, with its twin on this system (in the current user's local
+// application data) where it is a folder that Windows virtualizes.
 ProgramFolder FindProgramFolder(const std::wstring& appDir);
 
 // Whether Quorvane can create files in `folder`: a probe file made there and deleted as it
 // closes, so that nothing is left behind. False, with the system's reason in `error`, when not.
 bool TakesNewFiles(const std::wstring& folder, DWORD& error);
 
+// Whether the file at `path` is gone for the game and its tools: the system finds it neither
+// in the folder's twin, where it is a file of the folder, nor where it is. A path the system
+// cannot look at for another reason does not count as gone.
+bool FileGone(const ProgramFolder& folder, const std::wstring& path);
+
 // The warning, once per run, for a program folder that Windows protects.
 std::wstring ProtectedFolderWarning(const ProgramFolder& folder, DWORD error);
 
 // The disk as the game sees the program folder: its files and those of its twin, as one list.
-// A file that is only in the twin keeps the real folder's path in the list (the virtualized
-// tools find it there); Readable gives where Quorvane itself, not virtualized, can open it.
+// A file of the twin keeps the real folder's path in the list (the virtualized tools find it
+// there); Readable gives where Quorvane itself, not virtualized, opens what they would read.
 class ProgramFolderReader final : public FolderReader {
  public:
   explicit ProgramFolderReader(const FolderReader& disk) : disk_(disk) {}
@@ -49,7 +54,7 @@ class ProgramFolderReader final : public FolderReader {
   // `names`, read from the program folder, with the twin's that `pattern` admits.
   NameList WithTwin(NameList names, std::wstring_view pattern) const;
   // The path at which Quorvane opens `path`: its twin's when it is a file of the program
-  // folder that only the twin has, else `path`.
+  // folder that the twin has (Windows reads the twin's copy first), else `path`.
   std::wstring Readable(const std::wstring& path) const;
 
  private:

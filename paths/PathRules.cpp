@@ -239,9 +239,18 @@ bool PrefixFitsFileName(std::wstring_view prefix) {
 
 bool PrefixNamesDevice(std::wstring_view prefix) { return IsDeviceName(prefix); }
 
-std::wstring VirtualStoreTwin(std::wstring_view folder, std::wstring_view localAppData, std::wstring_view systemRoot) {
+std::wstring VirtualStoreTwin(std::wstring_view folder, std::wstring_view localAppData,
+                              std::span<const std::wstring> protectedFolders) {
   const std::wstring trimmed = TrimFolder(folder), root = RootOf(trimmed);
-  if (localAppData.empty() || root.empty() || !SamePath(root, systemRoot) || trimmed.size() <= root.size()) return {};
+  if (localAppData.empty() || root.empty() || trimmed.size() <= root.size()) return {};
+  const bool virtualized =
+      std::any_of(protectedFolders.begin(), protectedFolders.end(), [&](const std::wstring& p) {
+        // One the system does not tell (empty) would otherwise take in every "\\server" path.
+        const std::wstring top = TrimFolder(p);
+        if (RootOf(top).empty()) return false;
+        return SamePath(trimmed, top) || StartsWithIgnoringCase(trimmed, JoinPath(top, L""));
+      });
+  if (!virtualized) return {};
   return JoinPath(JoinPath(TrimFolder(localAppData), L"VirtualStore"), std::wstring_view(trimmed).substr(root.size()));
 }
 

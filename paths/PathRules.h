@@ -6,6 +6,7 @@
 // calls into the file system get the "\\?\" form, and only when a path needs it.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,11 +78,15 @@ bool PrefixNamesDevice(std::wstring_view prefix);
 // name that goes on with `rest` (".larmor.bmp", ".vol").
 constexpr size_t LongestPrefix(std::wstring_view rest) { return rest.size() < 255 ? 255 - rest.size() : 0; }
 
-// Where Windows keeps what an old program, run virtualized (no manifest, not elevated), writes
-// into `folder` when it may not: the folder's path below its root, under `localAppData`'s
-// "VirtualStore". Windows virtualizes the system drive only (`systemRoot`, such as "C:\"):
-// elsewhere, and for the root itself, there is no twin (empty).
-std::wstring VirtualStoreTwin(std::wstring_view folder, std::wstring_view localAppData, std::wstring_view systemRoot);
+// Where Windows keeps what an old program, run virtualized (32-bit, not elevated, with no
+// requestedExecutionLevel in a manifest), writes into `folder` when it may not: the folder's
+// path below its root, under `localAppData`'s "VirtualStore". Windows virtualizes only the
+// folders it protects, each with what lies below it: %ProgramFiles% (and %ProgramFiles(x86)%),
+// %ProgramData% and %SystemRoot% ("excluding some specific subdirectories", which it does not
+// name: Windows Internals, 7th edition, part 1, chapter 7, "File virtualization"). Those are
+// `protectedFolders` on this system; any other folder has no twin (empty).
+std::wstring VirtualStoreTwin(std::wstring_view folder, std::wstring_view localAppData,
+                              std::span<const std::wstring> protectedFolders);
 
 // Where `path`, a file directly in `folder`, lies in `twin`, the folder's VirtualStore twin;
 // empty when there is no twin or `path` is not directly in `folder`.

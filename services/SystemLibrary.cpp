@@ -42,19 +42,42 @@ std::wstring SystemFolder() {
   }
 }
 
+namespace {
+
+HMODULE Ole() {
+  static const HMODULE ole = LoadSystemLibrary(L"ole32.dll");
+  return ole;
+}
+
+// Whether this thread's COM has been looked at: started here (and so to be ended by its
+// ComOnThisThread), or found started by another part in another mode, which ends it itself.
+enum class ThreadCom { kNotYet, kStartedHere, kStartedElsewhere };
+thread_local ThreadCom t_com = ThreadCom::kNotYet;
+
+}  // namespace
+
 HRESULT CreateSystemObject(REFCLSID type, REFIID wanted, void** object) {
   *object = nullptr;
   using CoInitializeExFn = HRESULT(WINAPI*)(void*, DWORD);
   using CoCreateInstanceFn = HRESULT(WINAPI*)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
-  static const HMODULE ole = LoadSystemLibrary(L"ole32.dll");
-  const auto initialize = SystemFunction<CoInitializeExFn>(ole, "CoInitializeEx");
-  const auto create = SystemFunction<CoCreateInstanceFn>(ole, "CoCreateInstance");
+  const auto initialize = SystemFunction<CoInitializeExFn>(Ole(), "CoInitializeEx");
+  const auto create = SystemFunction<CoCreateInstanceFn>(Ole(), "CoCreateInstance");
   if (initialize == nullptr || create == nullptr)
-    return HRESULT_FROM_WIN32(ole == nullptr ? ERROR_MOD_NOT_FOUND : ERROR_PROC_NOT_FOUND);
-  // Once started, COM stays on this thread until it ends: nothing is gained by taking it down.
-  const HRESULT com = initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  if (FAILED(com) && com != RPC_E_CHANGED_MODE) return com;
+    return HRESULT_FROM_WIN32(Ole() == nullptr ? ERROR_MOD_NOT_FOUND : ERROR_PROC_NOT_FOUND);
+  // Once per thread: each start that succeeds (S_FALSE too) asks for an end of its own.
+  if (t_com == ThreadCom::kNotYet) {
+    const HRESULT com = initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    if (FAILED(com) && com != RPC_E_CHANGED_MODE) return com;
+    t_com = SUCCEEDED(com) ? ThreadCom::kStartedHere : ThreadCom::kStartedElsewhere;
+  }
   return create(type, nullptr, CLSCTX_INPROC_SERVER, wanted, object);
+}
+
+ComOnThisThread::~ComOnThisThread() {
+  if (t_com != ThreadCom::kStartedHere) return;  // ole32 is loaded only where COM was started
+  using CoUninitializeFn = void(WINAPI*)();
+  if (const auto uninitialize = SystemFunction<CoUninitializeFn>(Ole(), "CoUninitialize")) uninitialize();
+  t_com = ThreadCom::kNotYet;
 }
 
 }  // namespace quorvane

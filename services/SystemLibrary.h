@@ -30,9 +30,21 @@ F SystemFunction(HMODULE module, const char* name) {
 }
 
 // An in-process COM object of Windows' own, as CoCreateInstance makes it, with COM started on
-// the calling thread (single-threaded apartment) and ole32.dll loaded from the system folder on
-// its first use rather than at start: most runs never need COM. S_OK with *object set, or the
-// failure.
+// the calling thread (single-threaded apartment) by the thread's first call, and ole32.dll
+// loaded from the system folder then rather than at start: most runs never need COM. S_OK
+// with *object set, or the failure.
 HRESULT CreateSystemObject(REFCLSID type, REFIID wanted, void** object);
+
+// The life of COM on a thread that makes COM objects: held for the thread's whole life,
+// made before those objects so that it goes after them, it ends COM on the thread where
+// CreateSystemObject started it. Ended sooner, it would take COM away from objects the system
+// still serves (the taskbar's, the screen readers' names).
+class ComOnThisThread {
+ public:
+  ComOnThisThread() = default;
+  ~ComOnThisThread();
+  ComOnThisThread(const ComOnThisThread&) = delete;
+  ComOnThisThread& operator=(const ComOnThisThread&) = delete;
+};
 
 }  // namespace quorvane

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "app/ProgramFolder.h"
 #include "services/GameTools.h"
 
 namespace quorvane {
@@ -86,7 +87,8 @@ void SkinRequest::Command1_Click() {
 
   if (state_.SkinsOk != kTrue) return;
 
-  SkinJob job{state_.Prefix, state_.ArmorFile, state_.AppDir + state_.Prefix + L"." + state_.ArmorFile};
+  SkinJob job{state_.Prefix, state_.ArmorFile, state_.AppDir + state_.Prefix + L"." + state_.ArmorFile,
+              state_.SkinFile};
   const ToolRun run = SkinMakerRun(state_.AppDir, PaletteName(state_.PaletteArg), state_.SkinFile, job.output);
   state_.CommandLine = run.commandLine;
   launcher_.StartTool(run, [this, job, run](const ToolResult& result) { SkinMakerDone(job, run, result); });
@@ -97,13 +99,15 @@ void SkinRequest::SkinMakerDone(const SkinJob& job, const ToolRun& run, const To
     Warn(DescribeLaunchFailure(run, result));
     return;
   }
-  if (result.exitCode != 0) {
-    Warn(L"The skin " + job.output + L" was not made: makeskin.exe ended with code " +
-         DescribeExitCode(result.exitCode) + L"..!");
-    return;
-  }
-  if (!result.outputWritten) {
-    Warn(L"The skin " + job.output + L" was not made: makeskin.exe ended without writing it..!");
+  if (result.exitCode != 0 || !result.outputWritten) {
+    // The picture went to the skin maker as it was picked, there or not; gone by now, it is
+    // the likely reason, and the player is told.
+    const std::wstring gone = FileGone(FindProgramFolder(state_.AppDir), job.source)
+                                  ? L". The picked picture " + job.source + L" is no longer there"
+                                  : L"";
+    Warn(L"The skin " + job.output + L" was not made: makeskin.exe ended " +
+         (result.exitCode != 0 ? L"with code " + DescribeExitCode(result.exitCode) : L"without writing it") +
+         gone + L"..!");
     return;
   }
   const std::wstring skinName = job.prefix + L"." + job.armorFile;

@@ -35,6 +35,7 @@ class SkinRequest {
     std::wstring prefix;
     std::wstring armorFile;
     std::wstring output;  // full path of the new skin in AppDir
+    std::wstring source;  // the picked picture
   };
   void SkinMakerDone(const SkinJob& job, const ToolRun& run, const ToolResult& result);
   void AddSkinToVolume(const SkinJob& job);

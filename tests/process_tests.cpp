@@ -175,11 +175,12 @@ TEST(process, a_program_folder_with_a_virtual_store_twin_lists_the_files_the_gam
   REQUIRE(!local.empty());
   const std::wstring name = L"qv game " + std::to_wstring(GetCurrentProcessId());
   // The folders without a final "\\", which the long form that RemoveTree uses would keep.
-  const std::wstring gameFolder = L"C:\\" + name, twinFolder = local + L"\\VirtualStore\\" + name;
+  const std::wstring gameFolder = L"C:\\ProgramData\\" + name, twinFolder = local + L"\\VirtualStore\\ProgramData\\" + name;
   const std::wstring game = gameFolder + L"\\", twin = twinFolder + L"\\";
   check::RemoveTree(gameFolder);
   check::RemoveTree(twinFolder);
   CreateDirectoryW((local + L"\\VirtualStore").c_str(), nullptr);
+  CreateDirectoryW((local + L"\\VirtualStore\\ProgramData").c_str(), nullptr);
   REQUIRE(CreateDirectoryW(game.c_str(), nullptr) && CreateDirectoryW(twin.c_str(), nullptr));
   for (const wchar_t* file : {L"Quorvane.exe", L"makeskin.exe", L"vt.exe"})
     REQUIRE(CopyFileW((kFolder + file).c_str(), (game + file).c_str(), FALSE));

@@ -178,13 +178,15 @@ TEST(skins, a_skin_maker_that_fails_is_reported_and_nothing_is_asked) {
     std::wstring warning;
   };
   const std::wstring output = L"C:\\Game\\red.mfemale.bmp";
+  // The picked picture is not there: named as gone when the skin maker fails (the window's tests have it).
+  const std::wstring gone = L". The picked picture C:\\Pics\\red.bmp is no longer there..!";
   const Case cases[] = {
       {"exit code", [](auto& l) { l.Finish(0, 3, true); },
-       L"The skin " + output + L" was not made: makeskin.exe ended with code 3..!"},
+       L"The skin " + output + L" was not made: makeskin.exe ended with code 3" + gone},
       {"crash", [](auto& l) { l.Finish(0, 0xC0000005, false); },
-       L"The skin " + output + L" was not made: makeskin.exe ended with code 0xC0000005..!"},
+       L"The skin " + output + L" was not made: makeskin.exe ended with code 0xC0000005" + gone},
       {"no output", [](auto& l) { l.Finish(0, 0, false); },
-       L"The skin " + output + L" was not made: makeskin.exe ended without writing it..!"},
+       L"The skin " + output + L" was not made: makeskin.exe ended without writing it" + gone},
       {"not started",
        [](auto& l) {
          ToolResult r;
@@ -500,19 +502,23 @@ TEST(paths, program_folder_and_join_rules) {
   CHECK_EQ(JoinPath(L"D:\\", L"red.bmp"), L"D:\\red.bmp");
   CHECK_EQ(JoinPath(L"\\\\server\\share\\", L"red.bmp"), L"\\\\server\\share\\red.bmp");
 
-  // Where Windows keeps what virtualized programs write into a folder: only on the system drive.
+  // Where Windows keeps what virtualized programs write into a folder: only in those it protects.
   const wchar_t* local = L"C:\\Users\\p\\AppData\\Local";
+  const std::wstring protectedFolders[] = {L"C:\\Program Files", L"C:\\Program Files (x86)\\", L"", L"C:\\Windows"};
   const struct {
     const wchar_t *folder, *twin;
   } twins[] = {
       {L"C:\\Program Files (x86)\\Game", L"C:\\Users\\p\\AppData\\Local\\VirtualStore\\Program Files (x86)\\Game"},
       {L"c:\\Program Files\\Game\\", L"C:\\Users\\p\\AppData\\Local\\VirtualStore\\Program Files\\Game"},
+      {L"C:\\Windows", L"C:\\Users\\p\\AppData\\Local\\VirtualStore\\Windows"},
       {L"C:\\", L""},
+      {L"C:\\Games\\Game", L""},
+      {L"C:\\Program Files Old\\Game", L""},
       {L"D:\\Games\\Game", L""},
       {L"\\\\server\\share\\Game", L""},
   };
-  for (const auto& t : twins) CHECK_EQ(VirtualStoreTwin(t.folder, local, L"C:\\"), std::wstring(t.twin));
-  CHECK_EQ(VirtualStoreTwin(L"C:\\Games", L"", L"C:\\"), std::wstring());
+  for (const auto& t : twins) CHECK_EQ(VirtualStoreTwin(t.folder, local, protectedFolders), std::wstring(t.twin));
+  CHECK_EQ(VirtualStoreTwin(L"C:\\Program Files\\Game", L"", protectedFolders), std::wstring());
   // A file of the folder itself has its place in the twin; one further down, or with no twin, none.
   const std::wstring twin = twins[1].twin, game = L"C:\\Program Files\\Game";
   CHECK_EQ(TwinPath(L"c:\\program files\\game\\red.bmp", game, twin), twin + L"\\red.bmp");

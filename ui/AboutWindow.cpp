@@ -107,12 +107,13 @@ LRESULT AboutWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SETCURSOR:
       return host_.SetWorkingCursor(wParam, lParam) ? TRUE : DefWindowProcW(hwnd_, message, wParam, lParam);
-    case WM_DPICHANGED: {
+    case kGetDpiScaledSize:
+      return dpiFollower_.OnGetDpiScaledSize(hwnd_, static_cast<UINT>(wParam),
+                                             *reinterpret_cast<SIZE*>(lParam));
+    case WM_DPICHANGED:
       Layout(HIWORD(wParam));
-      const POINT at{reinterpret_cast<const RECT*>(lParam)->left, reinterpret_cast<const RECT*>(lParam)->top};
-      PlaceWindow(hwnd_, kAboutClient, dpi_, &at);
+      dpiFollower_.OnDpiChanged(hwnd_, dpi_, *reinterpret_cast<const RECT*>(lParam));
       return 0;
-    }
     case WM_DESTROY:
       // Unloaded: the next Show loads a fresh window.
       controls_ = {};

@@ -41,6 +41,7 @@ class AboutWindow final : public Window<AboutWindow> {
   WindowHost& host_;
   UINT dpi_ = 96;
   FontSet* fonts_ = nullptr;
+  DpiFollower dpiFollower_{kAboutClient};
   std::array<HWND, kAboutCommand1 - kAboutFrame1 + 1> controls_{};
 };
 

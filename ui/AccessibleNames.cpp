@@ -29,7 +29,9 @@ LRESULT CALLBACK NameOnFirstQuestion(HWND control, UINT message, WPARAM wParam, 
     // control answers, it is there before the client has read any name, so no name-change event
     // is due.
     RemoveWindowSubclass(control, &NameOnFirstQuestion, kSubclassId);
-    if (message == WM_GETOBJECT) g_setter(control, reinterpret_cast<const wchar_t*>(name));
+    if (message == WM_GETOBJECT)
+      g_setter(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+               reinterpret_cast<const wchar_t*>(name));
   }
   return DefSubclassProc(control, message, wParam, lParam);
 }
@@ -40,7 +42,7 @@ void NameWhenAsked(HWND control, const wchar_t* name) {
   SetWindowSubclass(control, &NameOnFirstQuestion, kSubclassId, reinterpret_cast<DWORD_PTR>(name));
 }
 
-HRESULT SetAccessibleName(HWND control, const wchar_t* name) {
+HRESULT SetAccessibleName(HWND control, DWORD objectId, DWORD childId, const wchar_t* name) {
   // COM would load oleacc.dll by the name its registration gives; loaded from the system folder
   // first, it is found already loaded, wherever that name would have been looked for.
   static const HMODULE oleacc = LoadSystemLibrary(L"oleacc.dll");
@@ -48,7 +50,7 @@ HRESULT SetAccessibleName(HWND control, const wchar_t* name) {
   ComPtr<IAccPropServices> service;
   const HRESULT made = CreateSystemObject(kAccPropServices, kIAccPropServices, service.put());
   if (FAILED(made)) return made;
-  return service->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, kNameProperty, name);
+  return service->SetHwndPropStr(control, objectId, childId, kNameProperty, name);
 }
 
 NameSetter ReplaceNameSetter(NameSetter setter) {

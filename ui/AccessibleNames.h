@@ -18,12 +18,14 @@ namespace quorvane::ui {
 void NameWhenAsked(HWND control, const wchar_t* name);
 
 // Sets the name through the system's annotation service (IAccPropServices::SetHwndPropStr with
-// PROPID_ACC_NAME, on the control's client object); the service's answer.
-HRESULT SetAccessibleName(HWND control, const wchar_t* name);
+// PROPID_ACC_NAME) on the control's accessible object `objectId`, element `childId`; the
+// service's answer.
+HRESULT SetAccessibleName(HWND control, DWORD objectId, DWORD childId, const wchar_t* name);
 
 // What NameWhenAsked calls, SetAccessibleName unless a test puts a recorder in its place;
-// returns the one it replaces.
-using NameSetter = HRESULT (*)(HWND control, const wchar_t* name);
+// returns the one it replaces. NameWhenAsked names the control's client object itself
+// (OBJID_CLIENT, CHILDID_SELF): the object screen readers read a list's or an edit's name from.
+using NameSetter = HRESULT (*)(HWND control, DWORD objectId, DWORD childId, const wchar_t* name);
 NameSetter ReplaceNameSetter(NameSetter setter);
 
 }  // namespace quorvane::ui

@@ -31,6 +31,12 @@ ThemeDialogTextureFn ThemeDialogTexture() {
   return function;
 }
 
+// The dialog manager's DPI behaviours (SetDialogDpiChangeBehavior, SetDialogControlDpiChangeBehavior,
+// Windows 10 1703 and later), as winuser.h gives them for Windows 10 builds only (WINVER 0x0605).
+constexpr int kDdcDisableAll = 0x0001;
+constexpr int kDcdcDisableFontUpdate = 0x0001;
+constexpr int kDcdcDisableRelayout = 0x0002;
+
 // The bitmap face the tables are laid out for, then the TrueType faces that Windows links to
 // other scripts (FontLink\SystemLink), which have every size.
 constexpr const wchar_t* kFaces[] = {L"MS Sans Serif", L"Microsoft Sans Serif", L"Tahoma"};
@@ -156,6 +162,26 @@ void PlaceWindow(HWND window, const TwipsRect& client, UINT dpi, const POINT* to
     if (dx != 0 || dy != 0)
       SetWindowPos(window, nullptr, 0, 0, width + dx, height + dy, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
   }
+}
+
+LRESULT DpiFollower::OnGetDpiScaledSize(HWND window, UINT dpi, SIZE& size) {
+  const POINT origin{0, 0};
+  const RECT place = WindowPlace(client_, static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)),
+                                 static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)), dpi, &origin);
+  size = SIZE{place.right - place.left, place.bottom - place.top};
+  answered_ = dpi;
+  return TRUE;
+}
+
+void DpiFollower::OnDpiChanged(HWND window, UINT dpi, const RECT& suggested) {
+  const bool asked = answered_ == dpi;
+  answered_ = 0;
+  // Should the window refuse the suggested size, it still gets the tables' size at its place.
+  if (asked && SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                            suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE))
+    return;
+  const POINT at{suggested.left, suggested.top};
+  PlaceWindow(window, client_, dpi, &at);
 }
 
 RealisedFont Realise(HFONT font) {
@@ -312,7 +338,19 @@ HWND CreatePage(HWND parent, DLGPROC procedure) {
   empty.dialog.style = WS_CHILD | WS_CLIPSIBLINGS | DS_CONTROL;
   empty.dialog.dwExtendedStyle = WS_EX_CONTROLPARENT;
   HWND page = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &empty.dialog, parent, procedure, 0);
-  if (page != nullptr && ThemeDialogTexture() != nullptr) ThemeDialogTexture()(page, ETDT_ENABLETAB);
+  if (page == nullptr) return nullptr;
+  // The windows lay their pages out for each DPI themselves: the dialog manager, which scales
+  // dialogs of Per-Monitor-v2 programs on a DPI change (Windows 10 1703 and later), must not
+  // resize them as well.
+  using DialogBehaviourFn = BOOL(WINAPI*)(HWND, int, int);
+  static const auto dialogBehaviour = User32Function<DialogBehaviourFn>("SetDialogDpiChangeBehavior");
+  if (dialogBehaviour != nullptr && !dialogBehaviour(page, kDdcDisableAll, kDdcDisableAll)) {
+    const DWORD error = GetLastError();
+    DestroyWindow(page);
+    SetLastError(error);
+    return nullptr;
+  }
+  if (ThemeDialogTexture() != nullptr) ThemeDialogTexture()(page, ETDT_ENABLETAB);
   return page;
 }
 
@@ -361,6 +399,18 @@ HWND CreateControl(HWND parent, std::span<const ControlDef> table, const Control
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
                               GetModuleHandleW(nullptr), nullptr);
   if (hwnd == nullptr) return nullptr;
+  // Nor may the dialog manager change a page's controls' fonts or places: each has its own,
+  // chosen for the DPI (set on any control, this counts only where its parent is a dialog).
+  using ControlBehaviourFn = BOOL(WINAPI*)(HWND, int, int);
+  static const auto controlBehaviour =
+      User32Function<ControlBehaviourFn>("SetDialogControlDpiChangeBehavior");
+  constexpr int kLeftAlone = kDcdcDisableFontUpdate | kDcdcDisableRelayout;
+  if (controlBehaviour != nullptr && !controlBehaviour(hwnd, kLeftAlone, kLeftAlone)) {
+    const DWORD error = GetLastError();
+    DestroyWindow(hwnd);
+    SetLastError(error);
+    return nullptr;
+  }
   const HFONT font = fonts.Fitting(control.font, control.kind, caption, SIZE{r.right - r.left, r.bottom - r.top});
   SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   if (control.kind == Kind::kTextBox) SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);

@@ -33,6 +33,29 @@ RECT WindowPlace(const TwipsRect& client, DWORD style, DWORD exStyle, UINT dpi, 
 // Puts a top-level window where WindowPlace says, unless it is there already.
 void PlaceWindow(HWND window, const TwipsRect& client, UINT dpi, const POINT* topLeft = nullptr);
 
+// WM_GETDPISCALEDSIZE, which winuser.h declares only for Windows 10 builds (WINVER 0x0605).
+inline constexpr UINT kGetDpiScaledSize = 0x02E4;
+
+// How a top-level window whose client area is `client` follows a change of DPI, as when it is
+// dragged to a monitor of another scale. Windows 10 1703 and later first ask the window its
+// size at the new DPI (kGetDpiScaledSize), then suggest that size, placed so that the window
+// keeps its place under the pointer. Earlier systems (Windows 8.1 and 10 before 1703, with the
+// manifest's PerMonitor) suggest the old size scaled, frame and all, which leaves the client
+// area off by what the frame did not scale: there the window keeps the tables' size instead.
+class DpiFollower {
+ public:
+  explicit DpiFollower(const TwipsRect& client) : client_(client) {}
+  // kGetDpiScaledSize: the whole window's size at `dpi`, its frame at that DPI; TRUE.
+  LRESULT OnGetDpiScaledSize(HWND window, UINT dpi, SIZE& size);
+  // WM_DPICHANGED, once the window is laid out for `dpi`: at the suggested place, and at the
+  // suggested size where it is the one given above.
+  void OnDpiChanged(HWND window, UINT dpi, const RECT& suggested);
+
+ private:
+  TwipsRect client_;
+  UINT answered_ = 0;  // the DPI whose size was last given, until its WM_DPICHANGED
+};
+
 // Tells a list box made with WS_HSCROLL how far its widest line reaches, in pixels. A line that
 // fits beside a vertical scroll bar is told as no width at all: the horizontal bar stays
 // hidden either way, and a width the list does not need still resets its scroll bar, which

@@ -36,7 +36,8 @@ const ShellDrops* Shell() {
 }
 
 // Every path of a drop, at any length; the drop is let go of. False, with the reason in
-// GetLastError, when the shell's drop functions cannot be had.
+// GetLastError, when the shell's drop functions cannot be had; none when the drop cannot be
+// read (DragQueryFileW tells a failure by 0 alone, with no reason).
 bool DroppedPaths(HDROP drop, std::vector<std::wstring>& paths) {
   const ShellDrops* shell = Shell();
   if (shell == nullptr) {
@@ -47,8 +48,13 @@ bool DroppedPaths(HDROP drop, std::vector<std::wstring>& paths) {
   }
   const UINT count = shell->query(drop, 0xFFFFFFFF, nullptr, 0);
   for (UINT i = 0; i < count; ++i) {
-    std::wstring path(shell->query(drop, i, nullptr, 0) + 1, L'\0');
-    path.resize(shell->query(drop, i, path.data(), static_cast<UINT>(path.size())));
+    const UINT length = shell->query(drop, i, nullptr, 0);
+    std::wstring path(length + 1, L'\0');
+    path.resize(length == 0 ? 0 : shell->query(drop, i, path.data(), length + 1));
+    if (path.empty()) {
+      paths.clear();
+      break;
+    }
     paths.push_back(std::move(path));
   }
   shell->finish(drop);
@@ -126,6 +132,8 @@ void Quorvane::Form_DragDrop(HDROP drop) {
   std::wstring full;
   if (!read) {
     Warn(L"Unable to take the drop: " + SystemMessage(GetLastError()) + L"..!");
+  } else if (paths.empty()) {
+    Warn(L"Unable to read what was dropped. Drop it again from its folder..!");
   } else if (paths.size() != 1) {
     Warn(L"You must drop one picture, volume or folder at a time in order to complete this operation..!");
   } else if ((full = FullPath(paths[0])).empty()) {

@@ -446,7 +446,9 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATEAPP:
       // While another program is active, no folder is held open: on Windows a handle inside
       // a folder stops Explorer from renaming, moving or deleting it. Back, the lists catch up.
+      // Nor does a preview stay up over that program.
       active_ = wParam != FALSE;
+      if (!active_) preview_.Hide();
       FollowTheDisk();
       return 0;
     case WM_SETFOCUS:
@@ -459,12 +461,13 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       Form_DragDrop(reinterpret_cast<HDROP>(wParam));
       return 0;
     }
-    case WM_DPICHANGED: {
+    case kGetDpiScaledSize:
+      return dpiFollower_.OnGetDpiScaledSize(hwnd_, static_cast<UINT>(wParam),
+                                             *reinterpret_cast<SIZE*>(lParam));
+    case WM_DPICHANGED:
       Layout(HIWORD(wParam));
-      const POINT at{reinterpret_cast<const RECT*>(lParam)->left, reinterpret_cast<const RECT*>(lParam)->top};
-      PlaceWindow(hwnd_, kMainClient, dpi_, &at);
+      dpiFollower_.OnDpiChanged(hwnd_, dpi_, *reinterpret_cast<const RECT*>(lParam));
       return 0;
-    }
     case WM_DESTROY:
       for (Pane& pane : panes_) pane.folders.Follow(false);
       preview_.Hide();

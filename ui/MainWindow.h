@@ -127,6 +127,7 @@ class Quorvane final : public Window<Quorvane> {
   QuorvaneCode& state_;
   UINT dpi_ = 96;
   FontSet* fonts_ = nullptr;
+  DpiFollower dpiFollower_{kMainClient};
   RECT body_{};  // the pages' place: the tab strip's body, in the window's client area
   HWND tab_ = nullptr;
   HWND focus_ = nullptr;  // the control that had the focus when the window was last active

@@ -13,6 +13,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&controls);
 
+  // COM, should the session start it, ends once the session's objects have gone.
+  quorvane::ComOnThisThread com;
   quorvane::ui::Session session;
   std::wstring error;
   if (!session.Open(showCommand, error)) {

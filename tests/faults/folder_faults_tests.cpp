@@ -132,7 +132,8 @@ TEST(folders, a_picked_file_deleted_before_continue_is_told_about) {
   CHECK_EQ(
       boxes.seen,
       (std::vector<SeenBox>{Warning(L"The skin " + GameFolder() +
-                                    L"gone.larmor.bmp was not made: makeskin.exe ended with code 2..!")}));
+                                    L"gone.larmor.bmp was not made: makeskin.exe ended with code 2. The picked "
+                                    L"picture " + GameFolder() + L"red.bmp is no longer there..!")}));
   CHECK(!Exists(GameFolder() + L"gone.larmor.bmp"));
 
   // The same on the Volumes page: the volume tool cannot find the picture.

@@ -160,17 +160,17 @@ TEST(panes, a_program_folder_windows_protects_is_told_and_its_virtual_store_list
   CHECK(check::NamesIn(real).empty());
   const ProgramFolder folder{real, twin};
   CHECK(ProtectedFolderWarning(folder, ERROR_ACCESS_DENIED).find(twin) != std::wstring::npos);
+  CHECK(ProtectedFolderWarning({real, L""}, ERROR_ACCESS_DENIED).find(L"VirtualStore") == std::wstring::npos);
 
-  // Its lists show the twin's files too, as the game sees them, each once; Quorvane opens a
-  // file that only the twin has there, and every other where it is.
-  for (const wchar_t* name : {L"\\a.bmp", L"\\both.bmp", L"\\c.vol"}) check::WriteFile(real + name, "BM");
-  for (const wchar_t* name : {L"\\b.bmp", L"\\both.bmp", L"\\z.txt"}) check::WriteFile(twin + name, "BM");
+  // Its lists show the twin's files too, each once whatever its name's case; the twin's copy is read first.
+  for (const wchar_t* name : {L"\\a.bmp", L"\\both.bmp", L"\\c.vol", L"\\red.bmp"}) check::WriteFile(real + name, "BM");
+  for (const wchar_t* name : {L"\\b.bmp", L"\\both.bmp", L"\\z.txt", L"\\RED.BMP"}) check::WriteFile(twin + name, "BM");
   ProgramFolderReader reader(DiskReader());
   reader.Set(folder);
-  CHECK_EQ(reader.Files(real, L"*.bmp").names, (std::vector<std::wstring>{L"a.bmp", L"b.bmp", L"both.bmp"}));
-  CHECK_EQ(reader.Files(twin, L"*.bmp").names, (std::vector<std::wstring>{L"b.bmp", L"both.bmp"}));
+  CHECK_EQ(reader.Files(real, L"*.bmp").names, (std::vector<std::wstring>{L"a.bmp", L"b.bmp", L"both.bmp", L"red.bmp"}));
+  CHECK_EQ(reader.Files(twin, L"*.bmp").names, (std::vector<std::wstring>{L"b.bmp", L"both.bmp", L"RED.BMP"}));
   CHECK_EQ(reader.Readable(real + L"\\b.bmp"), twin + L"\\b.bmp");
-  CHECK_EQ(reader.Readable(real + L"\\both.bmp"), real + L"\\both.bmp");
+  CHECK_EQ(reader.Readable(real + L"\\both.bmp"), twin + L"\\both.bmp");
   CHECK_EQ(reader.Readable(real + L"\\gone.bmp"), real + L"\\gone.bmp");
   check::RemoveTree(real);
   check::RemoveTree(twin);
