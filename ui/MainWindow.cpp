@@ -114,13 +114,26 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
   session_.WindowOpened();
   dpi_ = DpiOf(hwnd_);
 
-  // The program folder is read before the lists are made, here on this thread: filled as
-  // they are made, they need no worker, and start-up waits for no other thread.
+  // The program folder's watch is started as soon as the window is made (not before: under
+  // Wine, a second thread alive as a process makes its first window costs that window 5 ms).
+  // Its folders are opened on the watcher's own thread while the controls are made, and it is
+  // armed, as a rule, by the time Form_Load reads the folder, which then needs no second read.
+  if (ResolveAppDir(state_)) {
+    panes_[0].folders.Follow(active_);
+    panes_[0].folders.WatchAhead(state_.AppDir);
+  }
+  if (!CreateControls(error)) return false;
+  // The program folder is read before the lists are set up, here on this thread: filled as
+  // they are, they need no worker, and start-up waits for no other thread.
   if (!Form_Load()) {
     error = LastErrorText(L"Quorvane cannot tell which folder it was started from");
     return false;
   }
-  if (!CreateControls(error)) return false;
+  if (!AttachPanes(0)) {
+    error = LastErrorText(L"Quorvane cannot set up its lists");
+    return false;
+  }
+  ShowPage(0);  // no palette or armor chosen at first
 
   PlaceWindow(hwnd_, kMainClient, dpi_);  // a window made where it belongs stays there
 
@@ -178,14 +191,7 @@ bool Quorvane::CreateControls(std::wstring& error) {
   OffsetRect(&body_, strip.left, strip.top);
 
   // Only the Skins page now: the Volumes page waits until it is first needed (VolumesPage).
-  if (!MakePage(0, error)) return false;
-  if (!AttachPanes(0)) {
-    error = LastErrorText(L"Quorvane cannot set up its lists");
-    return false;
-  }
-  // No palette or armor chosen at first.
-  ShowPage(0);
-  return true;
+  return MakePage(0, error);
 }
 
 bool Quorvane::MakePage(size_t i, std::wstring& error) {

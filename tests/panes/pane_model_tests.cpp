@@ -63,9 +63,10 @@ class FakeDisk final : public FolderReader {
   }
 };
 
-// Watches the test fires by hand; a folder in `refused` cannot be watched.
+// Watches the test fires by hand, armed each by a job; a folder in `refused` cannot be watched.
 class FakeWatcher final : public Watcher {
  public:
+  explicit FakeWatcher(Jobs& jobs) : jobs_(jobs) {}
   std::set<std::wstring> refused;
   std::multimap<std::wstring, std::function<void(WatchEvent)>*> live;  // folder -> its watch's events
 
@@ -75,7 +76,12 @@ class FakeWatcher final : public Watcher {
       SetLastError(ERROR_INVALID_FUNCTION);
       return nullptr;
     }
-    return std::make_unique<Held>(*this, folder, std::move(onEvent));
+    auto held = std::make_unique<Held>(*this, folder, std::move(onEvent));
+    jobs_.Run([armed = std::weak_ptr<bool>(held->armed), events = &held->onEvent] {
+      if (auto flag = armed.lock()) *flag = true;  // on the watcher's thread, and told a moment later
+      return std::function<void()>([armed, events] { if (!armed.expired()) (*events)(WatchEvent::kArmed); });
+    });
+    return held;
   }
   bool Watching(const std::wstring& folder) const { return live.count(folder) == 1 && live.size() == 1; }
   void Fire(const std::wstring& folder, WatchEvent event) {
@@ -94,10 +100,13 @@ class FakeWatcher final : public Watcher {
       g_log.push_back(L"unwatch " + folder);
       std::erase_if(watcher.live, [this](const auto& entry) { return entry.second == &onEvent; });
     }
+    bool Armed() const override { return *armed; }
     FakeWatcher& watcher;
     std::wstring folder;
     std::function<void(WatchEvent)> onEvent;
+    std::shared_ptr<bool> armed = std::make_shared<bool>(false);
   };
+  Jobs& jobs_;
 };
 
 // Whether `folder` was watched before it was last read.
@@ -126,8 +135,8 @@ class FakeJobs final : public Jobs {
 
 struct Fakes {
   FakeDisk disk;
-  FakeWatcher watcher;
   FakeJobs jobs;
+  FakeWatcher watcher{jobs};
   Fakes() { g_log.clear(); }
   PaneServices services() { return {&disk, &watcher, &jobs}; }
 };
@@ -221,6 +230,17 @@ TEST(models, a_click_in_the_middle_of_a_merge_picks_the_name_shown) {
   pane.ChooseWhenListed(L"gone", [&] { missing = true; });
   CHECK(missing);
   CHECK_EQ(pane.FileName(), std::wstring(L"e"));
+  // Dropped a moment after it was made: a read begun before does not decide.
+  pane.Refresh();
+  const auto older = fakes.jobs.queued.front()();  // read, not yet shown
+  fakes.jobs.queued.pop_front();
+  fakes.disk.files[L"Q:\\p"].push_back(L"new");
+  pane.Refresh();
+  pane.ChooseWhenListed(L"new", [] { check::Fail(__FILE__, __LINE__, "told missing"); });
+  pane.onEdits = [&] { editor.ApplyAll(pane); };  // at once, as the list control does
+  older();
+  fakes.jobs.RunAll();
+  CHECK_EQ(pane.FileName(), std::wstring(L"new"));
 }
 
 TEST(models, a_folder_is_watched_before_it_is_read) {
@@ -229,6 +249,12 @@ TEST(models, a_folder_is_watched_before_it_is_read) {
   FolderPane pane(fakes.services());
   pane.Follow(true);
   REQUIRE(pane.SetPath(L"Q:\\Art"));
+  const auto opening = fakes.jobs.queued.front();
+  fakes.jobs.queued.pop_front();
+  fakes.jobs.RunAll();
+  CHECK_EQ(g_log, std::vector<std::wstring>{L"watch Q:\\Art"});  // read once the watch is armed
+  fakes.jobs.Run(opening);
+  fakes.jobs.RunAll();
   CHECK_EQ(g_log, (std::vector<std::wstring>{L"watch Q:\\Art", L"read Q:\\Art"}));
   g_log.clear();
   pane.Open(2);  // "skins"
@@ -243,6 +269,7 @@ TEST(models, a_folder_is_watched_before_it_is_read) {
   fakes.disk.Make(L"Q:\\Art\\other");
   g_log.clear();
   REQUIRE(pane.SetPath(L"Q:\\Art\\skins"));
+  fakes.jobs.RunAll();
   fakes.jobs.RunAll();
   CHECK(WatchedBeforeRead(L"Q:\\Art"));
   CHECK_EQ(pane.Path(), std::wstring(L"Q:\\Art"));
@@ -266,6 +293,7 @@ TEST(models, a_vanished_folder_moves_the_pane_up_to_the_nearest_left_never_above
     pane.onChange = [&] { ++changes; };
     pane.Follow(true);
     REQUIRE(pane.SetPath(c.shown));
+    fakes.jobs.RunAll();
     fakes.disk.Remove(c.removed);
     fakes.watcher.Fire(c.shown, WatchEvent::kChanged);
     fakes.jobs.RunAll();
@@ -281,6 +309,7 @@ TEST(models, a_folder_that_cannot_be_watched_is_read_on_following_and_never_in_a
   fakes.watcher.refused.insert(L"Q:\\share");
   FolderPane pane(fakes.services());
   REQUIRE(pane.SetPath(L"Q:\\share"));
+  fakes.jobs.RunAll();
   g_log.clear();
   // Each time the pane starts following (its page shown, Quorvane activated): read once.
   for (int time = 0; time < 3; ++time) {
@@ -320,6 +349,7 @@ TEST(models, a_folder_deleted_but_held_open_is_let_go_and_left_as_vanished) {
   pane.onChange = [&] { ++changes; };
   pane.Follow(true);
   REQUIRE(pane.SetPath(L"Q:\\Art\\skins"));
+  fakes.jobs.RunAll();
   g_log.clear();
   fakes.watcher.Fire(L"Q:\\Art\\skins", WatchEvent::kDeletePending);
   fakes.jobs.RunAll();
@@ -335,6 +365,7 @@ TEST(models, a_pane_that_does_not_follow_the_disk_holds_no_folder_open) {
   FolderPane pane(fakes.services());
   pane.Follow(true);
   REQUIRE(pane.SetPath(L"Q:\\Art\\skins"));
+  fakes.jobs.RunAll();
   pane.Open(1);  // "Art", still being read when Quorvane is left
   REQUIRE(fakes.watcher.live.size() == 2);
   pane.Follow(false);
@@ -348,9 +379,32 @@ TEST(models, a_pane_that_does_not_follow_the_disk_holds_no_folder_open) {
   fakes.jobs.RunAll();
   CHECK(fakes.watcher.live.empty());
   CHECK_EQ(pane.Entries().at(2).text, std::wstring(L"new"));
-  // Back: watched first, then read for whatever changed while nothing watched.
+  // Back: watched first, however long its opening hangs, then read for what changed meanwhile.
   g_log.clear();
   pane.Follow(true);
+  const auto opening = fakes.jobs.queued.front();
+  fakes.jobs.queued.pop_front();
+  fakes.jobs.RunAll();
+  CHECK_EQ(g_log, std::vector<std::wstring>{L"watch Q:\\Art"});
+  fakes.jobs.Run(opening);  // the share answers at last
   fakes.jobs.RunAll();
   CHECK_EQ(g_log, (std::vector<std::wstring>{L"watch Q:\\Art", L"read Q:\\Art"}));
+}
+
+TEST(models, a_folder_read_by_the_caller_is_read_again_only_if_its_watch_was_not_yet_armed) {
+  // The program folder at start-up: watched ahead, then read on the interface thread.
+  for (const bool armedFirst : {true, false}) {
+    Fakes fakes;
+    FolderPane pane(fakes.services());
+    pane.Follow(true);
+    pane.WatchAhead(L"Q:\\");
+    const auto arm = fakes.jobs.queued.front();
+    fakes.jobs.queued.pop_front();
+    const auto tellArmed = armedFirst ? arm() : nullptr;  // armed, not yet told
+    pane.WatchAhead(L"Q:\\");  // just before the caller's read
+    REQUIRE(pane.SetListing(L"Q:\\", {}));
+    (armedFirst ? tellArmed : arm())();
+    fakes.jobs.RunAll();
+    CHECK_EQ(g_log.size(), size_t{armedFirst ? 1u : 2u});  // the watch, and a read if not armed
+  }
 }
