@@ -11,6 +11,7 @@
 
 #include "app/FilePane.h"
 #include "app/FolderPane.h"
+#include "services/ResultWindow.h"
 #include "tests/support/check.h"
 
 using namespace quorvane;
@@ -407,4 +408,58 @@ TEST(models, a_folder_read_by_the_caller_is_read_again_only_if_its_watch_was_not
     fakes.jobs.RunAll();
     CHECK_EQ(g_log.size(), size_t{armedFirst ? 1u : 2u});  // the watch, and a read if not armed
   }
+}
+
+namespace {
+
+// The watcher's thread, turned by hand on one folder: a root, with nothing above it to watch.
+// Its reads end only when the test says, as Windows ends them, and it is deleted but held
+// open when the test says.
+class FakeSystem final : public WatchSystem {
+ public:
+  bool open = false, deletePending = false;
+  std::vector<OVERLAPPED*> reads;
+  HANDLE Open(const std::wstring&) override {
+    open = true;
+    return reinterpret_cast<HANDLE>(1);
+  }
+  void Close(HANDLE) override { open = false; }
+  bool Read(HANDLE, void*, DWORD, DWORD, OVERLAPPED* overlapped) override {
+    reads.push_back(overlapped);
+    return true;
+  }
+  void Cancel(HANDLE, OVERLAPPED*) override {}
+  bool DeletePending(HANDLE) override { return deletePending; }
+  bool Wake() override { return true; }
+};
+
+struct Watched {
+  FakeSystem system;
+  WatchLoop loop{system};
+  std::vector<WatchEvent> told;
+  std::unique_ptr<Watch> watch = loop.Start(L"Q:\\", [this](WatchEvent event) { told.push_back(event); });
+  Watched() { loop.Turn(nullptr, ERROR_SUCCESS, 0); }
+  // Its read ends with `error`, and the burst that begins settles.
+  void End(DWORD error) {
+    loop.Turn(system.reads.back(), error, 1000);
+    loop.Turn(nullptr, WAIT_TIMEOUT, 2000);
+    RunWaitingResults();
+  }
+};
+
+}  // namespace
+
+TEST(models, the_watch_takes_each_end_of_a_read_windows_gives_for_what_it_means) {
+  Watched overflow, deleted;
+  overflow.End(ERROR_NOTIFY_ENUM_DIR);  // more changes than the read holds: a change
+  CHECK(overflow.told.back() == WatchEvent::kChanged && overflow.system.reads.size() == 2);
+  deleted.system.deletePending = true;  // deleted, and held open by the watch
+  deleted.End(ERROR_SUCCESS);
+  CHECK(deleted.told.back() == WatchEvent::kDeletePending && deleted.system.reads.size() == 1);
+  Watched letGo;
+  letGo.watch.reset();  // returns at once, its read still out: the system may still write there
+  letGo.loop.Turn(nullptr, ERROR_SUCCESS, 10);
+  CHECK(letGo.system.open);
+  letGo.End(ERROR_OPERATION_ABORTED);
+  CHECK(!letGo.system.open && letGo.told.empty());  // nothing told once let go of, not even its arming
 }
