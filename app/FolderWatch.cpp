@@ -49,7 +49,7 @@ struct WatchLoop::Dir {
   WatchSystem& system;
   std::shared_ptr<Shared> watch;
   HANDLE handle = nullptr;
-  bool shown;  // the watched folder itself, not one above it
+  bool shown;  // the watched folder itself, not the one above it
   DWORD what;
   OVERLAPPED overlapped{};
   alignas(DWORD) BYTE buffer[4096];  // only the fact of a change counts, not its names
@@ -146,14 +146,21 @@ DWORD WatchLoop::Turn(OVERLAPPED* overlapped, DWORD error, ULONGLONG now) {
 
 void WatchLoop::Begin(const Request& request) {
   const std::shared_ptr<Shared>& watch = request.watch;
-  // The folder for what it holds; every folder above it, the root included, for a subfolder
-  // renamed or deleted, which takes the folder away too. Those above that cannot be watched
-  // are left out.
+  // The folder for what it holds, and the folder above it for the folder itself renamed or
+  // deleted. The folders further up are not watched: while a handle is open on a folder, NTFS
+  // refuses to rename any folder above it (what Windows does, though no page of its
+  // documentation says so; the very reason the panes let go of their folders while Quorvane
+  // is not active), so only the watched folder's own entry can change, which its parent's
+  // watch sees. Watching every folder up to the root would cost a handle and a read held out
+  // for each, all opened again at every change of folder, for changes that cannot come. On a
+  // share served by another system, whose own users might rename a folder further up, the
+  // pane finds out at its next read: the next change in its folder, or Quorvane's next
+  // activation.
   const std::wstring folder = TrimFolder(request.folder);
+  const std::wstring parent = ParentFolder(folder);
   WatchEvent told = WatchEvent::kFailed;
   if (!watch->stopped && Add(watch, folder, true)) {
-    for (std::wstring above = ParentFolder(folder); !above.empty() && !watch->stopped; above = ParentFolder(above))
-      Add(watch, above, false);
+    if (!parent.empty() && !watch->stopped) Add(watch, parent, false);  // left out when it cannot be
     told = WatchEvent::kArmed;
     watch->armed = true;
   }
@@ -201,7 +208,7 @@ void WatchLoop::Ended(Dir& dir, DWORD error, ULONGLONG now) {
 
 void WatchLoop::LetGo(Dir& dir) {
   // The folder cannot be followed any more, and its handle goes at once, since a deleted
-  // folder lasts as long as one is open. The watched folder tells why; a folder above it is
+  // folder lasts as long as one is open. The watched folder tells why; the folder above it is
   // left out, after one change, since the folder below may have gone with it.
   dir.done = true;
   const bool pending = system_.DeletePending(dir.handle);

@@ -15,7 +15,7 @@ namespace quorvane {
 
 enum class WatchEvent {
   kArmed,          // the folder is watched: a read of it begun from now on misses nothing
-  kChanged,        // files or subfolders of the folder changed, or a folder above it was
+  kChanged,        // files or subfolders of the folder changed, or the folder itself was
                    // renamed or deleted; or more changed than could be told one by one
   kFailed,         // the folder cannot be followed: it could not be watched at all (a file
                    // system without change notifications, a folder gone), or its watch failed
@@ -24,9 +24,9 @@ enum class WatchEvent {
                    // watch's own are open on it
 };
 
-// One folder watched, with every folder above it up to and including its root. It stops when
-// it ends, at once: whatever is still open is let go of on the watcher's own thread, and no
-// event comes after that, not even one already on its way.
+// One folder watched, with the folder above it. It stops when it ends, at once: whatever is
+// still open is let go of on the watcher's own thread, and no event comes after that, not even
+// one already on its way.
 class Watch {
  public:
   virtual ~Watch() = default;
