@@ -153,10 +153,17 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
 }
 
 void Quorvane::CheckProgramFolder() {
-  DWORD error = ERROR_SUCCESS;
-  if (TakesNewFiles(reader_.Folder().real, error)) return;
-  session_.FolderProtected(reader_.Folder());
-  Warn(ProtectedFolderWarning(reader_.Folder(), error));
+  // On a worker: the probe file is made on the disk, which may be slow.
+  auto work = [folder = reader_.Folder().real](const Stale&) {
+    DWORD error = ERROR_SUCCESS;
+    return TakesNewFiles(folder, error) ? DWORD{ERROR_SUCCESS} : error;
+  };
+  auto apply = [this](DWORD& error) {
+    if (error == ERROR_SUCCESS) return;
+    session_.FolderProtected(reader_.Folder());
+    Warn(ProtectedFolderWarning(reader_.Folder(), error));
+  };
+  probe_.StartOrRunHere(work, apply);
 }
 
 bool Quorvane::CreateControls(std::wstring& error) {
@@ -475,6 +482,7 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       for (Pane& pane : panes_) pane.folders.Follow(false);
       preview_.Hide();
       drops_.Cancel();
+      probe_.Cancel();
       session_.MainWindowClosed();
       session_.WindowClosed();
       return 0;
@@ -550,7 +558,9 @@ void Quorvane::ShowPreview(HWND list, int item) {
   if (got < 0) return;
   name.resize(static_cast<size_t>(got));
   const FilePane& files = panes_[list == Control(kFile1) ? 0 : 1].files;
-  preview_.ShowFor(hwnd_, list, item, reader_.Readable(JoinPath(files.Path(), name)), (*fonts_)[FontId::kNames]);
+  // Where a file only the program folder's twin has is opened, looked for with the read.
+  preview_.ShowFor(hwnd_, list, item, JoinPath(files.Path(), name), (*fonts_)[FontId::kNames],
+                   [&reader = reader_](const std::wstring& path) { return reader.Readable(path); });
 }
 
 bool Quorvane::OptionSelected(int n) const { return Checked(static_cast<ControlId>(kOption1 + n - 1)); }
