@@ -139,10 +139,14 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
 
   LetShellMessagesThrough();
   ShowWindow(hwnd_, showCommand);
-  SetFocus(tab_);
-  // Shown without the activation (another window kept it): Quorvane is not the active
-  // application, and holds no folder open until it is.
-  if (GetActiveWindow() != hwnd_) {
+  if (GetForegroundWindow() == hwnd_) {
+    SetFocus(tab_);
+  } else {
+    // Shown without the foreground (another program kept it): Quorvane is not the active
+    // application, and holds no folder open until it is, though its window may be the active
+    // window of its own thread, all that GetActiveWindow tells. SetFocus would make it that
+    // too, and its coming to the foreground would then go untold (Wine sends nothing): the
+    // tab strip gets the focus as the window is activated.
     active_ = false;
     FollowTheDisk();
   }
