@@ -195,7 +195,9 @@ void FolderPane::Opened(FolderChain& chain, const Wanted& wanted) {
     if (onOpenFailed) onOpenFailed(wanted.folder, chain.error);
     return;
   }
-  const bool moved = wanted.opening || !SamePath(chain.current, current_);
+  // The current folder opened again is read again, as a change on disk would have it read:
+  // the lines in common stay, and with them the view and the file list's highlight.
+  const bool moved = !SamePath(chain.current, current_);
   Show(std::move(chain));
   if (moved && onChange) onChange();
   if (!moved && onContentChange) onContentChange();

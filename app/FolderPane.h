@@ -57,7 +57,8 @@ class FolderPane : public FolderListView {
   DWORD ListingError() const { return error_; }
 
   // Makes the folder on line `index` current, as a double-click on it does, once it has been
-  // read; until then the pane shows the folder it showed.
+  // read; until then the pane shows the folder it showed. The current folder's own line reads
+  // it again, as a change on disk would: it is not a change of folder.
   void Open(size_t index);
 
   // Following the disk: while it does, the pane's folder is watched, and read again when it
@@ -77,7 +78,7 @@ class FolderPane : public FolderListView {
   // once it is, for what changed between.
   void WatchAhead(const std::wstring& folder);
 
-  std::function<void()> onChange;  // the current folder was set or opened (DirN_Change)
+  std::function<void()> onChange;  // another folder was made current, set or opened (DirN_Change)
   // The current folder was read again and is still current: its files may have changed.
   std::function<void()> onContentChange;
   // A folder the user opened could not be read: its path, and the system's reason.

@@ -410,6 +410,20 @@ TEST(models, a_folder_read_by_the_caller_is_read_again_only_if_its_watch_was_not
   }
 }
 
+TEST(models, the_current_folder_opened_again_is_read_again_and_not_changed_to) {
+  // A double-click on its own line: the file list merges a new read, as after a change on disk.
+  Fakes fakes;
+  FolderPane pane(fakes.services());
+  REQUIRE(pane.SetPath(L"Q:\\"));
+  fakes.jobs.RunAll();
+  int changes = 0;
+  pane.onChange = [&] { ++changes; };
+  pane.onContentChange = [&] { changes += 10; };
+  pane.Open(pane.CurrentIndex());
+  fakes.jobs.RunAll();
+  CHECK_EQ(changes, 10);
+}
+
 namespace {
 
 // The watcher's thread, turned by hand on one folder: a root, with nothing above it to watch.
