@@ -51,8 +51,10 @@ void FilePane::Read() {
   const FolderReader* reader = services_.reader;
   auto work = [reader, folder = path_, pattern = pattern_](const Stale&) { return reader->Files(folder, pattern); };
   auto apply = [this](NameList& listed) {
-    Listed(listed);
+    // A change came while this was read: the next read is out before these names are shown,
+    // so that a file waiting to be chosen is looked for in that one.
     if (readAgain_) Read();
+    Listed(listed);
   };
   reads_.StartOrRunHere(work, apply);
 }
@@ -104,7 +106,7 @@ void FilePane::EditsApplied() {
   target_.clear();
   target_.shrink_to_fit();
   next_ = 0;
-  if (!finishing_) return;
+  if (!finishing_ || reads_.Busy()) return;  // a newer read is on its way
   finishing_ = false;
   ChoosePending();
 }

@@ -52,8 +52,8 @@ class FilePane : public FileListView {
   // back into sight), keeping what is shown until the new names come.
   void Refresh();
   // Chooses `name` as a click on it would (onClick runs) once the list holds it: at once, or
-  // when the folder being read is in. When the folder read does not hold it, nothing is chosen
-  // and `missing` runs instead; when the list moves to another folder first, neither.
+  // when the newest read of the folder is in. When that read does not hold it, nothing is
+  // chosen and `missing` runs instead; when the list moves to another folder first, neither.
   void ChooseWhenListed(const std::wstring& name, std::function<void()> missing = {});
 
   const std::wstring& Pattern() const { return pattern_; }

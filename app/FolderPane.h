@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,13 +34,17 @@ class FolderPane : public FolderListView {
   FolderPane(const FolderPane&) = delete;
   FolderPane& operator=(const FolderPane&) = delete;
 
-  // Makes `folder` current (or its nearest existing ancestor), read here and now, and raises
-  // onChange. The first folder set fixes the root the pane keeps to; a folder under another
-  // root is refused (false, ERROR_NOT_SAME_DEVICE), as is one whose root is not there. False
-  // leaves the pane as it was, with the reason in GetLastError.
-  bool SetPath(const std::wstring& folder);
-  // As SetPath, showing `subfolders` (read from `folder` by the caller) without reading again,
-  // and without raising onChange: the caller fills the file list from the same read.
+  // Makes `folder` current (or its nearest existing ancestor), read in the background, once it
+  // is watched while the pane follows the disk; then raises onChange, or onContentChange when
+  // it was current already, and runs `shown`, unless the pane is set or opened again first.
+  // The first folder set fixes the root the pane keeps to; a folder under another root is
+  // refused (false, ERROR_NOT_SAME_DEVICE), as is a path that cannot be made full: the pane
+  // stays as it was, with the reason in GetLastError. A root that turns out not to be there
+  // is told through onOpenFailed.
+  bool SetPath(const std::wstring& folder, std::function<void()> shown = {});
+  // As SetPath, showing `subfolders` (read from `folder` by the caller) at once, without
+  // reading again, and without raising onChange: the caller fills the file list from the same
+  // read.
   bool SetListing(const std::wstring& folder, const NameList& subfolders);
 
   // The current folder, without trailing "\" unless it is a root; empty before SetPath.
@@ -52,25 +57,28 @@ class FolderPane : public FolderListView {
   DWORD ListingError() const { return error_; }
 
   // Makes the folder on line `index` current, as a double-click on it does, once it has been
-  // read; until then the pane shows the folder it showed.
+  // read; until then the pane shows the folder it showed. The current folder's own line reads
+  // it again, as a change on disk would: it is not a change of folder.
   void Open(size_t index);
 
   // Following the disk: while it does, the pane's folder is watched, and read again when it
-  // changes. Starting reads it again (watched first, so that nothing is missed), unless it has
-  // just been read; a folder that cannot be watched is read again each time it starts. While
-  // it does not follow, the pane holds no handle on any folder.
+  // changes. Starting reads it again once it is watched, so that nothing is missed; a folder
+  // that cannot be watched is read again each time it starts.
+  // While it does not follow, the pane holds no handle on any folder.
   void Follow(bool follow);
   bool Following() const { return following_; }
   // Whether a watch is held now (false while not following, and for a folder that cannot be
   // watched).
-  bool Watched() const { return watch_ != nullptr; }
+  bool Watched() const { return watch_.watch != nullptr; }
   // Reads the current folder again, keeping what is shown until the new lines come.
   void Refresh();
-  // Watches a folder about to be shown (SetListing), while the pane follows the disk: watched
-  // before it is read, nothing that changes in between is missed.
+  // Watches a folder about to be read by the caller and shown with SetListing, while the pane
+  // follows the disk. A watch already started ahead on that folder is kept: whether it is
+  // armed now, just before the caller's read, tells whether the lines shown are read again
+  // once it is, for what changed between.
   void WatchAhead(const std::wstring& folder);
 
-  std::function<void()> onChange;  // the current folder was set or opened (DirN_Change)
+  std::function<void()> onChange;  // another folder was made current, set or opened (DirN_Change)
   // The current folder was read again and is still current: its files may have changed.
   std::function<void()> onContentChange;
   // A folder the user opened could not be read: its path, and the system's reason.
@@ -80,11 +88,26 @@ class FolderPane : public FolderListView {
   std::function<void(bool moved)> onShown;
 
  private:
+  // A folder to be read and shown.
+  struct Wanted {
+    std::wstring folder;
+    bool opening = false;          // the user's: a folder that cannot be read is told
+    std::function<void()> shown;   // once it is shown
+  };
+  // A watch held, and the folder it is on.
+  struct Held {
+    std::unique_ptr<Watch> watch;
+    std::wstring folder;
+    unsigned serial = 0;  // tells its events from those of the pane's other watch
+  };
+
   bool SetRoot(const std::wstring& full);
-  std::unique_ptr<Watch> StartWatch(const std::wstring& folder);
-  void OnWatchEvent(WatchEvent event);
-  void Read(const std::wstring& wanted, bool opening);
-  void Opened(FolderChain& chain, const std::wstring& wanted, bool opening);
+  void Go(Wanted wanted);
+  Held StartWatch(const std::wstring& folder);
+  void OnWatchEvent(unsigned serial, WatchEvent event);
+  void ReadWaiting();
+  void Read(Wanted wanted);
+  void Opened(FolderChain& chain, const Wanted& wanted);
   void Show(FolderChain chain);
 
   PaneServices services_;
@@ -95,13 +118,15 @@ class FolderPane : public FolderListView {
   size_t currentIndex_ = 0;
   DWORD error_ = ERROR_SUCCESS;
   bool following_ = false;
-  bool unwatchable_ = false;  // its watch failed: read again only when following starts anew
-  bool missed_ = false;       // changes may have come while nothing watched: read again once watched
-  bool readAgain_ = false;    // a change came while the folder was being read
-  std::unique_ptr<Watch> watch_;  // while following: on watchedFolder_, which is current_ but
-  std::wstring watchedFolder_;    // between a move and the next read
-  std::unique_ptr<Watch> opening_;  // ahead of a read: on openingFolder_, until the read is in
-  std::wstring openingFolder_;
+  bool unwatchable_ = false;    // its watch failed: read again only when following starts anew
+  bool readAgain_ = false;      // a change came while the folder was being read
+  bool readWhenArmed_ = false;  // the current folder was read before its watch was armed
+  Held watch_;                  // while following: on the current folder, but between a move and the next read
+  Held ahead_;                  // ahead of a read, until the read is in
+  bool aheadArmed_ = false;     // ahead_ was armed when the read of its folder began
+  std::wstring refused_;        // refused a watch ahead of its read: not asked again when read
+  std::optional<Wanted> waiting_;  // the read that waits for ahead_ to be armed
+  unsigned serials_ = 0;
 };
 
 }  // namespace quorvane

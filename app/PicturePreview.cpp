@@ -305,10 +305,11 @@ PreviewImage ReadPreview(const std::wstring& path, int box, const PreviewSystem&
   return image;
 }
 
-void PreviewReader::Read(const std::wstring& path, int box, std::function<void(PreviewImage&)> done) {
-  auto work = [path, box, system = system_](const Stale& stale) {
+void PreviewReader::Read(const std::wstring& path, int box, std::function<void(PreviewImage&)> done,
+                         std::function<std::wstring(const std::wstring&)> where) {
+  auto work = [path, box, system = system_, where = std::move(where)](const Stale& stale) {
     AcquireSRWLockExclusive(&g_decoding);
-    PreviewImage image = stale() ? PreviewImage{} : ReadPreview(path, box, system, stale);
+    PreviewImage image = stale() ? PreviewImage{} : ReadPreview(where ? where(path) : path, box, system, stale);
     ReleaseSRWLockExclusive(&g_decoding);
     image.path = path;
     return image;

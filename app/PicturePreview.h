@@ -96,8 +96,10 @@ class PreviewReader {
   PreviewReader& operator=(const PreviewReader&) = delete;
 
   // Reads `path` as ReadPreview does. `done` runs on the interface thread, through the results
-  // window, unless a newer Read or a Cancel came first.
-  void Read(const std::wstring& path, int box, std::function<void(PreviewImage&)> done);
+  // window, unless a newer Read or a Cancel came first. `where`, when given, tells in the
+  // background too where the file is opened (a look at the disk), `path` naming it still.
+  void Read(const std::wstring& path, int box, std::function<void(PreviewImage&)> done,
+            std::function<std::wstring(const std::wstring&)> where = {});
   void Cancel() { reads_.Cancel(); }
 
  private:

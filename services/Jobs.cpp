@@ -39,4 +39,8 @@ Jobs& WorkerJobs() {
 
 bool BackgroundSettled() { return g_running.load() == 0 && !ResultsWaiting(); }
 
+void BackgroundWorkBegan() { ++g_running; }
+
+void BackgroundWorkEnded() { --g_running; }
+
 }  // namespace quorvane

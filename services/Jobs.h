@@ -28,6 +28,10 @@ Jobs& WorkerJobs();
 // True when no job runs and no result waits to be applied (the lists' slices included): what
 // the windows show is then all that was read. Watches waiting for changes do not count.
 bool BackgroundSettled();
+// Background work that is not a job (a watch being started on the watcher's own thread),
+// counted as running from its start until it ends, once its result is posted.
+void BackgroundWorkBegan();
+void BackgroundWorkEnded();
 
 // Asked by a job between its steps: true once its result would be void, so that it stops.
 using Stale = std::function<bool()>;

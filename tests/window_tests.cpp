@@ -12,6 +12,8 @@
 #include <memory>
 #include <tuple>
 
+#include "services/Handles.h"
+#include "services/ResultWindow.h"
 #include "tests/support/bitmaps.h"
 #include "tests/support/main_window.h"
 #include "ui/AccessibleNames.h"
@@ -32,6 +34,29 @@ std::wstring WithoutSlash(std::wstring folder) {
   if (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
   return folder;
 }
+
+// A window of another thread, in the foreground until `done` is set.
+DWORD WINAPI HoldForeground(void* done) {
+  SetForegroundWindow(CreateWindowExW(0, L"STATIC", L"In front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
+                                      nullptr, nullptr, nullptr, nullptr));
+  for (MSG msg; MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0;)
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  return 0;  // its window goes with it
+}
+
+// Counts the watches held; none of them is ever armed.
+struct CountedWatcher final : Watcher {
+  struct Counted final : Watch {
+    explicit Counted(int& count) : held(count) { ++held; }
+    ~Counted() override { --held; }
+    bool Armed() const override { return false; }
+    int& held;
+  };
+  std::unique_ptr<Watch> Start(const std::wstring&, std::function<void(WatchEvent)>) override {
+    return std::make_unique<Counted>(held);
+  }
+  int held = 0;
+};
 
 // Every control of the main window as the user must see it, written out here rather than read
 // from the program's layout tables: its page, caption, font (-height at 96 dpi, bold) and its
@@ -620,6 +645,24 @@ TEST(flow, the_lists_of_the_page_shown_follow_the_disk) {
   CHECK(w.state().VolumeSkinFile.empty() && w.state().VolumeFile.empty());
   CHECK_EQ(SendMessageW(w[kFile2], LB_GETCURSEL, 0, 0), LB_ERR);
   CleanGameFolder();
+}
+
+TEST(flow, shown_without_the_foreground_the_lists_hold_no_folder_until_it_comes) {
+  // As when Windows refuses the foreground to a program started behind another one.
+  const UniqueHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const UniqueHandle other(CreateThread(nullptr, 0, &HoldForeground, done.get(), 0, nullptr));
+  REQUIRE(done && other && check::PumpUntil([] { return GetForegroundWindow() != nullptr; }));
+  CountedWatcher watcher;
+  Session session;
+  std::wstring error;
+  Quorvane window(session, PaneServices{&DiskReader(), &watcher, &WorkerJobs()});
+  REQUIRE(MakeResultWindow(error) && window.Create(SW_SHOWNOACTIVATE, error));
+  REQUIRE(GetForegroundWindow() != window.hwnd());
+  CHECK_EQ(watcher.held, 0);
+  SetForegroundWindow(window.hwnd());
+  CHECK(check::PumpUntil([&] { return watcher.held == 1; }));
+  SetEvent(done.get());
+  WaitForSingleObject(other.get(), INFINITE);
 }
 
 namespace {

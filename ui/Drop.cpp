@@ -167,23 +167,24 @@ void Quorvane::Dropped(const DropLookup& lookup) {
   const size_t index = lookup.kind == DropLookup::kVolume ? 2 : lookup.skinsPage ? 0 : 1;
   Pane& pane = panes_[index];
   const std::wstring folder = lookup.kind == DropLookup::kFolder ? lookup.full : ParentFolder(lookup.full);
-  if (!pane.folders.SetPath(folder)) {
-    FolderUnreadable(folder, GetLastError());
-    return;
+  // A file is chosen once its folder is listed, from a read made after the drop. Gone by then
+  // (or its folder could not be read), the earlier pick stays, as a pick only changes with a
+  // click, and the player is told which one that is.
+  std::function<void()> choose;
+  if (lookup.kind != DropLookup::kFolder) {
+    const std::wstring& recorded = index == 2 ? state_.VolumeFile : index == 0 ? state_.SkinFile : state_.VolumeSkinFile;
+    const std::wstring full = lookup.full;
+    const wchar_t* what = lookup.kind == DropLookup::kVolume ? L"volume" : L"picture";
+    auto missing = [this, &pane, &recorded, full, what] {
+      const DWORD error = pane.files.ListingError();
+      const std::wstring stays = recorded.empty() ? std::wstring(L"No ") + what + L" is picked"
+                                                  : std::wstring(L"The ") + what + L" " + recorded + L" stays picked";
+      const std::wstring reason = error != ERROR_SUCCESS ? SystemMessage(error) : L"it is no longer there";
+      Warn(L"Unable to pick " + full + L": " + reason + L". " + stays + L"..!");
+    };
+    choose = [&pane, full, missing] { pane.files.ChooseWhenListed(NameOf(full), missing); };
   }
-  if (lookup.kind == DropLookup::kFolder) return;
-  // Gone by the time its folder is read (or the folder could not be read): the earlier pick
-  // stays, as a pick only changes with a click, and the player is told which one that is.
-  const std::wstring& recorded = index == 2 ? state_.VolumeFile : index == 0 ? state_.SkinFile : state_.VolumeSkinFile;
-  const std::wstring full = lookup.full;
-  const wchar_t* what = lookup.kind == DropLookup::kVolume ? L"volume" : L"picture";
-  pane.files.ChooseWhenListed(NameOf(full), [this, &pane, &recorded, full, what] {
-    const DWORD error = pane.files.ListingError();
-    const std::wstring stays = recorded.empty() ? std::wstring(L"No ") + what + L" is picked"
-                                                : std::wstring(L"The ") + what + L" " + recorded + L" stays picked";
-    const std::wstring reason = error != ERROR_SUCCESS ? SystemMessage(error) : L"it is no longer there";
-    Warn(L"Unable to pick " + full + L": " + reason + L". " + stays + L"..!");
-  });
+  if (!pane.folders.SetPath(folder, choose)) FolderUnreadable(folder, GetLastError());
 }
 
 }  // namespace quorvane::ui

@@ -114,22 +114,39 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
   session_.WindowOpened();
   dpi_ = DpiOf(hwnd_);
 
-  // The program folder is read before the lists are made, here on this thread: filled as
-  // they are made, they need no worker, and start-up waits for no other thread.
+  // The program folder's watch is started as soon as the window is made (not before: under
+  // Wine, a second thread alive as a process makes its first window costs that window 5 ms).
+  // Its folders are opened on the watcher's own thread while the controls are made, and it is
+  // armed, as a rule, by the time Form_Load reads the folder, which then needs no second read.
+  if (ResolveAppDir(state_)) {
+    panes_[0].folders.Follow(active_);
+    panes_[0].folders.WatchAhead(state_.AppDir);
+  }
+  if (!CreateControls(error)) return false;
+  // The program folder is read before the lists are set up, here on this thread: filled as
+  // they are, they need no worker, and start-up waits for no other thread.
   if (!Form_Load()) {
     error = LastErrorText(L"Quorvane cannot tell which folder it was started from");
     return false;
   }
-  if (!CreateControls(error)) return false;
+  if (!AttachPanes(0)) {
+    error = LastErrorText(L"Quorvane cannot set up its lists");
+    return false;
+  }
+  ShowPage(0);  // no palette or armor chosen at first
 
   PlaceWindow(hwnd_, kMainClient, dpi_);  // a window made where it belongs stays there
 
   LetShellMessagesThrough();
   ShowWindow(hwnd_, showCommand);
-  SetFocus(tab_);
-  // Shown without the activation (another window kept it): Quorvane is not the active
-  // application, and holds no folder open until it is.
-  if (GetActiveWindow() != hwnd_) {
+  if (GetForegroundWindow() == hwnd_) {
+    SetFocus(tab_);
+  } else {
+    // Shown without the foreground (another program kept it): Quorvane is not the active
+    // application, and holds no folder open until it is, though its window may be the active
+    // window of its own thread, all that GetActiveWindow tells. SetFocus would make it that
+    // too, and its coming to the foreground would then go untold (Wine sends nothing): the
+    // tab strip gets the focus as the window is activated.
     active_ = false;
     FollowTheDisk();
   }
@@ -140,10 +157,17 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
 }
 
 void Quorvane::CheckProgramFolder() {
-  DWORD error = ERROR_SUCCESS;
-  if (TakesNewFiles(reader_.Folder().real, error)) return;
-  session_.FolderProtected(reader_.Folder());
-  Warn(ProtectedFolderWarning(reader_.Folder(), error));
+  // On a worker: the probe file is made on the disk, which may be slow.
+  auto work = [folder = reader_.Folder().real](const Stale&) {
+    DWORD error = ERROR_SUCCESS;
+    return TakesNewFiles(folder, error) ? DWORD{ERROR_SUCCESS} : error;
+  };
+  auto apply = [this](DWORD& error) {
+    if (error == ERROR_SUCCESS) return;
+    session_.FolderProtected(reader_.Folder());
+    Warn(ProtectedFolderWarning(reader_.Folder(), error));
+  };
+  probe_.StartOrRunHere(work, apply);
 }
 
 bool Quorvane::CreateControls(std::wstring& error) {
@@ -178,14 +202,7 @@ bool Quorvane::CreateControls(std::wstring& error) {
   OffsetRect(&body_, strip.left, strip.top);
 
   // Only the Skins page now: the Volumes page waits until it is first needed (VolumesPage).
-  if (!MakePage(0, error)) return false;
-  if (!AttachPanes(0)) {
-    error = LastErrorText(L"Quorvane cannot set up its lists");
-    return false;
-  }
-  // No palette or armor chosen at first.
-  ShowPage(0);
-  return true;
+  return MakePage(0, error);
 }
 
 bool Quorvane::MakePage(size_t i, std::wstring& error) {
@@ -472,6 +489,7 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       for (Pane& pane : panes_) pane.folders.Follow(false);
       preview_.Hide();
       drops_.Cancel();
+      probe_.Cancel();
       session_.MainWindowClosed();
       session_.WindowClosed();
       return 0;
@@ -547,7 +565,9 @@ void Quorvane::ShowPreview(HWND list, int item) {
   if (got < 0) return;
   name.resize(static_cast<size_t>(got));
   const FilePane& files = panes_[list == Control(kFile1) ? 0 : 1].files;
-  preview_.ShowFor(hwnd_, list, item, reader_.Readable(JoinPath(files.Path(), name)), (*fonts_)[FontId::kNames]);
+  // Where a file only the program folder's twin has is opened, looked for with the read.
+  preview_.ShowFor(hwnd_, list, item, JoinPath(files.Path(), name), (*fonts_)[FontId::kNames],
+                   [&reader = reader_](const std::wstring& path) { return reader.Readable(path); });
 }
 
 bool Quorvane::OptionSelected(int n) const { return Checked(static_cast<ControlId>(kOption1 + n - 1)); }

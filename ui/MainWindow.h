@@ -138,6 +138,7 @@ class Quorvane final : public Window<Quorvane> {
   std::array<Pane, 3> panes_;
   PreviewWindow preview_;
   JobLane drops_;             // a drop's look at the disk
+  JobLane probe_;             // the look whether Windows protects the program folder
   HWND hoverList_ = nullptr;  // the picture list under the pointer, and its line there
   int hoverItem_ = -1;
 };

@@ -34,13 +34,15 @@ bool PreviewWindow::Make(HWND owner) {
                          owner, nullptr, GetModuleHandleW(nullptr), this) != nullptr;
 }
 
-void PreviewWindow::ShowFor(HWND owner, HWND list, int item, const std::wstring& path, HFONT font) {
+void PreviewWindow::ShowFor(HWND owner, HWND list, int item, const std::wstring& path, HFONT font,
+                            std::function<std::wstring(const std::wstring&)> where) {
   if (!Make(owner)) return;  // no preview, and nothing else lost
   list_ = list;
   item_ = item;
   font_ = font;
   dpi_ = DpiOf(owner);
-  reader_.Read(path, MulDiv(kBox, static_cast<int>(dpi_), 96), [this](PreviewImage& image) { Arrived(image); });
+  reader_.Read(path, MulDiv(kBox, static_cast<int>(dpi_), 96), [this](PreviewImage& image) { Arrived(image); },
+               std::move(where));
 }
 
 void PreviewWindow::Hide() {

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "app/PicturePreview.h"
@@ -23,8 +24,10 @@ class PreviewWindow final : public Window<PreviewWindow> {
   PreviewWindow& operator=(const PreviewWindow&) = delete;
 
   // Reads `path` in the background and shows it beside line `item` of `list` when read; a
-  // later ShowFor or Hide supersedes it. `font` (not owned) writes the line.
-  void ShowFor(HWND owner, HWND list, int item, const std::wstring& path, HFONT font);
+  // later ShowFor or Hide supersedes it. `font` (not owned) writes the line. `where`, when
+  // given, tells in the background where the file is opened (PreviewReader::Read).
+  void ShowFor(HWND owner, HWND list, int item, const std::wstring& path, HFONT font,
+               std::function<std::wstring(const std::wstring&)> where = {});
   void Hide();
 
  private:

@@ -87,7 +87,7 @@ TEST(folders, a_folder_deleted_while_shown_leaves_the_lists_usable) {
   CHECK_EQ(w.state().SkinFile, doomed + L"\\x.bmp");
   SendMessageW(w.window.hwnd(), WM_ACTIVATEAPP, FALSE, 0);
   check::RemoveTree(doomed);
-  CHECK(!Exists(doomed));
+  CHECK(check::PumpUntil([&] { return !Exists(doomed); }));  // let go of on the watcher's thread
   SendMessageW(w.window.hwnd(), WM_ACTIVATEAPP, TRUE, 0);
   REQUIRE(check::PumpUntil([&] { return CurrentLine(w[kDir1]) == L"scratch" && check::Items(w[kFile1]).empty(); }));
   CHECK_EQ(check::IndexOf(w[kDir1], L"doomed"), -1);

@@ -11,6 +11,7 @@
 
 #include "app/FilePane.h"
 #include "app/FolderPane.h"
+#include "services/ResultWindow.h"
 #include "tests/support/check.h"
 
 using namespace quorvane;
@@ -63,9 +64,10 @@ class FakeDisk final : public FolderReader {
   }
 };
 
-// Watches the test fires by hand; a folder in `refused` cannot be watched.
+// Watches the test fires by hand, armed each by a job; a folder in `refused` cannot be watched.
 class FakeWatcher final : public Watcher {
  public:
+  explicit FakeWatcher(Jobs& jobs) : jobs_(jobs) {}
   std::set<std::wstring> refused;
   std::multimap<std::wstring, std::function<void(WatchEvent)>*> live;  // folder -> its watch's events
 
@@ -75,7 +77,12 @@ class FakeWatcher final : public Watcher {
       SetLastError(ERROR_INVALID_FUNCTION);
       return nullptr;
     }
-    return std::make_unique<Held>(*this, folder, std::move(onEvent));
+    auto held = std::make_unique<Held>(*this, folder, std::move(onEvent));
+    jobs_.Run([armed = std::weak_ptr<bool>(held->armed), events = &held->onEvent] {
+      if (auto flag = armed.lock()) *flag = true;  // on the watcher's thread, and told a moment later
+      return std::function<void()>([armed, events] { if (!armed.expired()) (*events)(WatchEvent::kArmed); });
+    });
+    return held;
   }
   bool Watching(const std::wstring& folder) const { return live.count(folder) == 1 && live.size() == 1; }
   void Fire(const std::wstring& folder, WatchEvent event) {
@@ -94,10 +101,13 @@ class FakeWatcher final : public Watcher {
       g_log.push_back(L"unwatch " + folder);
       std::erase_if(watcher.live, [this](const auto& entry) { return entry.second == &onEvent; });
     }
+    bool Armed() const override { return *armed; }
     FakeWatcher& watcher;
     std::wstring folder;
     std::function<void(WatchEvent)> onEvent;
+    std::shared_ptr<bool> armed = std::make_shared<bool>(false);
   };
+  Jobs& jobs_;
 };
 
 // Whether `folder` was watched before it was last read.
@@ -126,8 +136,8 @@ class FakeJobs final : public Jobs {
 
 struct Fakes {
   FakeDisk disk;
-  FakeWatcher watcher;
   FakeJobs jobs;
+  FakeWatcher watcher{jobs};
   Fakes() { g_log.clear(); }
   PaneServices services() { return {&disk, &watcher, &jobs}; }
 };
@@ -221,6 +231,17 @@ TEST(models, a_click_in_the_middle_of_a_merge_picks_the_name_shown) {
   pane.ChooseWhenListed(L"gone", [&] { missing = true; });
   CHECK(missing);
   CHECK_EQ(pane.FileName(), std::wstring(L"e"));
+  // Dropped a moment after it was made: a read begun before does not decide.
+  pane.Refresh();
+  const auto older = fakes.jobs.queued.front()();  // read, not yet shown
+  fakes.jobs.queued.pop_front();
+  fakes.disk.files[L"Q:\\p"].push_back(L"new");
+  pane.Refresh();
+  pane.ChooseWhenListed(L"new", [] { check::Fail(__FILE__, __LINE__, "told missing"); });
+  pane.onEdits = [&] { editor.ApplyAll(pane); };  // at once, as the list control does
+  older();
+  fakes.jobs.RunAll();
+  CHECK_EQ(pane.FileName(), std::wstring(L"new"));
 }
 
 TEST(models, a_folder_is_watched_before_it_is_read) {
@@ -229,6 +250,12 @@ TEST(models, a_folder_is_watched_before_it_is_read) {
   FolderPane pane(fakes.services());
   pane.Follow(true);
   REQUIRE(pane.SetPath(L"Q:\\Art"));
+  const auto opening = fakes.jobs.queued.front();
+  fakes.jobs.queued.pop_front();
+  fakes.jobs.RunAll();
+  CHECK_EQ(g_log, std::vector<std::wstring>{L"watch Q:\\Art"});  // read once the watch is armed
+  fakes.jobs.Run(opening);
+  fakes.jobs.RunAll();
   CHECK_EQ(g_log, (std::vector<std::wstring>{L"watch Q:\\Art", L"read Q:\\Art"}));
   g_log.clear();
   pane.Open(2);  // "skins"
@@ -243,6 +270,7 @@ TEST(models, a_folder_is_watched_before_it_is_read) {
   fakes.disk.Make(L"Q:\\Art\\other");
   g_log.clear();
   REQUIRE(pane.SetPath(L"Q:\\Art\\skins"));
+  fakes.jobs.RunAll();
   fakes.jobs.RunAll();
   CHECK(WatchedBeforeRead(L"Q:\\Art"));
   CHECK_EQ(pane.Path(), std::wstring(L"Q:\\Art"));
@@ -266,6 +294,7 @@ TEST(models, a_vanished_folder_moves_the_pane_up_to_the_nearest_left_never_above
     pane.onChange = [&] { ++changes; };
     pane.Follow(true);
     REQUIRE(pane.SetPath(c.shown));
+    fakes.jobs.RunAll();
     fakes.disk.Remove(c.removed);
     fakes.watcher.Fire(c.shown, WatchEvent::kChanged);
     fakes.jobs.RunAll();
@@ -281,6 +310,7 @@ TEST(models, a_folder_that_cannot_be_watched_is_read_on_following_and_never_in_a
   fakes.watcher.refused.insert(L"Q:\\share");
   FolderPane pane(fakes.services());
   REQUIRE(pane.SetPath(L"Q:\\share"));
+  fakes.jobs.RunAll();
   g_log.clear();
   // Each time the pane starts following (its page shown, Quorvane activated): read once.
   for (int time = 0; time < 3; ++time) {
@@ -320,6 +350,7 @@ TEST(models, a_folder_deleted_but_held_open_is_let_go_and_left_as_vanished) {
   pane.onChange = [&] { ++changes; };
   pane.Follow(true);
   REQUIRE(pane.SetPath(L"Q:\\Art\\skins"));
+  fakes.jobs.RunAll();
   g_log.clear();
   fakes.watcher.Fire(L"Q:\\Art\\skins", WatchEvent::kDeletePending);
   fakes.jobs.RunAll();
@@ -335,6 +366,7 @@ TEST(models, a_pane_that_does_not_follow_the_disk_holds_no_folder_open) {
   FolderPane pane(fakes.services());
   pane.Follow(true);
   REQUIRE(pane.SetPath(L"Q:\\Art\\skins"));
+  fakes.jobs.RunAll();
   pane.Open(1);  // "Art", still being read when Quorvane is left
   REQUIRE(fakes.watcher.live.size() == 2);
   pane.Follow(false);
@@ -348,9 +380,100 @@ TEST(models, a_pane_that_does_not_follow_the_disk_holds_no_folder_open) {
   fakes.jobs.RunAll();
   CHECK(fakes.watcher.live.empty());
   CHECK_EQ(pane.Entries().at(2).text, std::wstring(L"new"));
-  // Back: watched first, then read for whatever changed while nothing watched.
+  // Back: watched first, however long its opening hangs, then read for what changed meanwhile.
   g_log.clear();
   pane.Follow(true);
+  const auto opening = fakes.jobs.queued.front();
+  fakes.jobs.queued.pop_front();
+  fakes.jobs.RunAll();
+  CHECK_EQ(g_log, std::vector<std::wstring>{L"watch Q:\\Art"});
+  fakes.jobs.Run(opening);  // the share answers at last
   fakes.jobs.RunAll();
   CHECK_EQ(g_log, (std::vector<std::wstring>{L"watch Q:\\Art", L"read Q:\\Art"}));
+}
+
+TEST(models, a_folder_read_by_the_caller_is_read_again_only_if_its_watch_was_not_yet_armed) {
+  // The program folder at start-up: watched ahead, then read on the interface thread.
+  for (const bool armedFirst : {true, false}) {
+    Fakes fakes;
+    FolderPane pane(fakes.services());
+    pane.Follow(true);
+    pane.WatchAhead(L"Q:\\");
+    const auto arm = fakes.jobs.queued.front();
+    fakes.jobs.queued.pop_front();
+    const auto tellArmed = armedFirst ? arm() : nullptr;  // armed, not yet told
+    pane.WatchAhead(L"Q:\\");  // just before the caller's read
+    REQUIRE(pane.SetListing(L"Q:\\", {}));
+    (armedFirst ? tellArmed : arm())();
+    fakes.jobs.RunAll();
+    CHECK_EQ(g_log.size(), size_t{armedFirst ? 1u : 2u});  // the watch, and a read if not armed
+  }
+}
+
+TEST(models, the_current_folder_opened_again_is_read_again_and_not_changed_to) {
+  // A double-click on its own line: the file list merges a new read, as after a change on disk.
+  Fakes fakes;
+  FolderPane pane(fakes.services());
+  REQUIRE(pane.SetPath(L"Q:\\"));
+  fakes.jobs.RunAll();
+  int changes = 0;
+  pane.onChange = [&] { ++changes; };
+  pane.onContentChange = [&] { changes += 10; };
+  pane.Open(pane.CurrentIndex());
+  fakes.jobs.RunAll();
+  CHECK_EQ(changes, 10);
+}
+
+namespace {
+
+// The watcher's thread, turned by hand on one folder: a root, with nothing above it to watch.
+// Its reads end only when the test says, as Windows ends them, and it is deleted but held
+// open when the test says.
+class FakeSystem final : public WatchSystem {
+ public:
+  bool open = false, deletePending = false;
+  std::vector<OVERLAPPED*> reads;
+  HANDLE Open(const std::wstring&) override {
+    open = true;
+    return reinterpret_cast<HANDLE>(1);
+  }
+  void Close(HANDLE) override { open = false; }
+  bool Read(HANDLE, void*, DWORD, DWORD, OVERLAPPED* overlapped) override {
+    reads.push_back(overlapped);
+    return true;
+  }
+  void Cancel(HANDLE, OVERLAPPED*) override {}
+  bool DeletePending(HANDLE) override { return deletePending; }
+  bool Wake() override { return true; }
+};
+
+struct Watched {
+  FakeSystem system;
+  WatchLoop loop{system};
+  std::vector<WatchEvent> told;
+  std::unique_ptr<Watch> watch = loop.Start(L"Q:\\", [this](WatchEvent event) { told.push_back(event); });
+  Watched() { loop.Turn(nullptr, ERROR_SUCCESS, 0); }
+  // Its read ends with `error`, and the burst that begins settles.
+  void End(DWORD error) {
+    loop.Turn(system.reads.back(), error, 1000);
+    loop.Turn(nullptr, WAIT_TIMEOUT, 2000);
+    RunWaitingResults();
+  }
+};
+
+}  // namespace
+
+TEST(models, the_watch_takes_each_end_of_a_read_windows_gives_for_what_it_means) {
+  Watched overflow, deleted;
+  overflow.End(ERROR_NOTIFY_ENUM_DIR);  // more changes than the read holds: a change
+  CHECK(overflow.told.back() == WatchEvent::kChanged && overflow.system.reads.size() == 2);
+  deleted.system.deletePending = true;  // deleted, and held open by the watch
+  deleted.End(ERROR_SUCCESS);
+  CHECK(deleted.told.back() == WatchEvent::kDeletePending && deleted.system.reads.size() == 1);
+  Watched letGo;
+  letGo.watch.reset();  // returns at once, its read still out: the system may still write there
+  letGo.loop.Turn(nullptr, ERROR_SUCCESS, 10);
+  CHECK(letGo.system.open);
+  letGo.End(ERROR_OPERATION_ABORTED);
+  CHECK(!letGo.system.open && letGo.told.empty());  // nothing told once let go of, not even its arming
 }

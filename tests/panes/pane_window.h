@@ -17,6 +17,19 @@ namespace panes_test {
 
 enum : int { kDir1 = 101, kFile1, kDir2, kFile2, kDir3, kFile3 };
 
+void Settle();
+
+// A folder pane whose SetPath waits, while `settle` is on, as the user would for both lists.
+struct SettledFolderPane : quorvane::FolderPane {
+  explicit SettledFolderPane(const bool& settle) : settle(settle) {}
+  bool SetPath(const std::wstring& folder) {
+    const bool set = FolderPane::SetPath(folder);
+    if (set && settle) Settle();
+    return set;
+  }
+  const bool& settle;
+};
+
 class PaneWindow {
  public:
   PaneWindow();
@@ -28,7 +41,7 @@ class PaneWindow {
   HWND okButton = nullptr;
   quorvane::QuorvaneCode state;
   // The panes' models, and the controls that show them, as the main window has them.
-  quorvane::FolderPane dir1, dir2, dir3;
+  SettledFolderPane dir1{settle}, dir2{settle}, dir3{settle};
   quorvane::FilePane file1{L"*.bmp"}, file2{L"*.bmp"}, file3{L"*.vol"};
   quorvane::ui::FolderList dir1List, dir2List, dir3List;
   quorvane::ui::FileList file1List, file2List, file3List;
