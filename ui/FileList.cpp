@@ -55,7 +55,8 @@ void FileList::Clear() {
   SendMessageW(list_, LB_RESETCONTENT, 0, 0);
   widest_ = 0;
   narrower_ = false;
-  cleared_ = changed_ = true;
+  top_ = -1;  // no line left to keep in view
+  changed_ = true;
 }
 
 bool FileList::Insert(size_t at, const std::wstring& name) {
@@ -63,6 +64,7 @@ bool FileList::Insert(size_t at, const std::wstring& name) {
     return false;
   // Long names scroll sideways rather than being cut off.
   widest_ = std::max(widest_, meter_->Width(name));
+  if (top_ >= 0 && static_cast<LRESULT>(at) <= top_) ++top_;
   changed_ = true;
   return true;
 }
@@ -70,6 +72,8 @@ bool FileList::Insert(size_t at, const std::wstring& name) {
 void FileList::Remove(size_t at) {
   if (meter_->Width(pane_->NameAt(at)) >= widest_) narrower_ = true;
   SendMessageW(list_, LB_DELETESTRING, static_cast<WPARAM>(at), 0);
+  // The line on top going out, the one after it takes its place.
+  if (static_cast<LRESULT>(at) < top_) --top_;
   changed_ = true;
 }
 
@@ -77,9 +81,11 @@ void FileList::Slice(bool all) {
   if (list_ == nullptr || pane_ == nullptr || !IsWindow(list_)) return;
   slicing_ = true;
   const ULONGLONG start = GetTickCount64();
-  const LRESULT top = SendMessageW(list_, LB_GETTOPINDEX, 0, 0);
+  // The line the player looks at stays where it is: names going in or out above it move the
+  // top index with them.
+  top_ = SendMessageW(list_, LB_GETCOUNT, 0, 0) > 0 ? SendMessageW(list_, LB_GETTOPINDEX, 0, 0) : -1;
   const int widest = widest_;
-  cleared_ = changed_ = false;
+  changed_ = false;
   SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
   {
     TextMeter meter(list_, font_);
@@ -95,12 +101,12 @@ void FileList::Slice(bool all) {
       TellWidest(meter);
     }
   }
-  // The chosen file stays chosen while it is there, and the list stays scrolled where it was.
+  // The chosen file stays chosen while it is there.
   const std::optional<size_t> chosen = pane_->IndexOf(pane_->FileName());
   const LRESULT selected = SendMessageW(list_, LB_GETCURSEL, 0, 0);
   const LRESULT want = chosen ? static_cast<LRESULT>(*chosen) : -1;
   if (selected != want) SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(want), 0);
-  if (changed_ && !cleared_ && top >= 0) SendMessageW(list_, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+  if (changed_ && top_ >= 0) SendMessageW(list_, LB_SETTOPINDEX, static_cast<WPARAM>(top_), 0);
   SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list_, nullptr, TRUE);
   slicing_ = false;

@@ -56,7 +56,7 @@ class FileList final : private ListEditor {
   std::shared_ptr<FileList*> self_ = std::make_shared<FileList*>(this);
   bool continuing_ = false;  // the next slice is on its way
   bool slicing_ = false;     // a slice is being put in
-  bool cleared_ = false;     // this slice emptied the list: there is no scroll position to keep
+  LRESULT top_ = -1;         // the slice's top line, moved with the edits above it; -1: none
   bool changed_ = false;     // this slice changed the lines
   class TextMeter* meter_ = nullptr;  // the slice's, for the widths of the names going in and out
   int widest_ = 0;           // the widest name in the list, in pixels

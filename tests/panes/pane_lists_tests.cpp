@@ -362,6 +362,25 @@ TEST(filelist, a_large_folder_fills_sorted) {
   check::RemoveTree(tree);
 }
 
+TEST(filelist, names_going_in_or_out_above_the_view_leave_its_top_line_in_place) {
+  const std::wstring tree = check::ScratchFolder(L"topline");
+  for (int i = 10; i < 50; ++i) MakeFile(tree + L"\\pic" + std::to_wstring(i) + L".bmp");
+  PaneWindow w;
+  HWND files = w.file1List.Handle();
+  REQUIRE(w.dir1.SetPath(tree));
+  SendMessageW(files, LB_SETTOPINDEX, 10, 0);
+  REQUIRE(Texts(files).at(10) == L"pic20.bmp");
+  // Names made before it and right before it, one before it gone, and the line on top itself
+  // gone: the line after it takes its place.
+  for (const wchar_t* name : {L"a.bmp", L"pic19x.bmp"}) MakeFile(tree + L"\\" + name);
+  for (const wchar_t* name : {L"pic11.bmp", L"pic20.bmp"}) REQUIRE(DeleteFileW((tree + L"\\" + name).c_str()));
+  w.file1.Refresh();
+  Settle();
+  const LRESULT top = SendMessageW(files, LB_GETTOPINDEX, 0, 0);
+  CHECK_EQ(Texts(files).at(static_cast<size_t>(top)), std::wstring(L"pic21.bmp"));
+  check::RemoveTree(tree);
+}
+
 namespace {
 
 LRESULT ScrollableWidth(HWND list) { return SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0); }
