@@ -139,6 +139,7 @@ void RunUntil(Done done) {
     } else if (bench::NowMs() > limit) {
       check::Abort(__FILE__, __LINE__, "the list was not filled within a minute");
     } else {
+      quorvane::RunIdleWork();
       MsgWaitForMultipleObjectsEx(0, nullptr, 100, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
   }

@@ -125,12 +125,7 @@ void FileList::ContinueLater() {
       if (!list->slicing_) list->Slice(false);
     }
   };
-  // A posted result comes before input, painting and timers: with any of those waiting, the
-  // next slice comes a moment later, so that they go first.
-  if (HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT | QS_TIMER | QS_HOTKEY)) != 0)
-    PostResultLater(next, 1);
-  else
-    PostResult(next);
+  RunWhenIdle(next);  // after whatever the player does and sees meanwhile
 }
 
 void FileList::MeasureNames() {

@@ -429,6 +429,9 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (IsPushButton(focus) && IsChild(hwnd_, focus)) return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
       return TabCtrl_GetCurSel(tab_) == 0 ? MAKELRESULT(kCommand1, DC_HASDEFID) : 0;
     }
+    case WM_ENTERIDLE:
+      RunIdleWork();  // a message box or menu of the window's waits: the lists go on filling meanwhile
+      return 0;
     case WM_ACTIVATE:
       // As the dialog manager does: the focused control is kept while another window (a
       // message box, another program) is active, and gets the focus back after.
