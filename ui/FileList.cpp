@@ -33,6 +33,8 @@ bool FileList::Attach(HWND list, FilePane& pane) {
   }
   if (pane_ != nullptr) pane_->onEdits = nullptr;
   list_ = list;
+  // Null when it cannot be had: the names then go through SendMessageW like the rest.
+  boxProcedure_ = reinterpret_cast<WNDPROC>(GetClassLongPtrW(list, GCLP_WNDPROC));
   pane_ = &pane;
   // New edits come in at once, a new folder's clearing first of all: a click must never pick
   // an old name in the new folder.
@@ -59,9 +61,13 @@ void FileList::Clear() {
   changed_ = true;
 }
 
+LRESULT FileList::Edit(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (boxProcedure_ == nullptr) return SendMessageW(list_, message, wParam, lParam);
+  return CallWindowProcW(boxProcedure_, list_, message, wParam, lParam);
+}
+
 bool FileList::Insert(size_t at, const std::wstring& name) {
-  if (SendMessageW(list_, LB_INSERTSTRING, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(name.c_str())) < 0)
-    return false;
+  if (Edit(LB_INSERTSTRING, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(name.c_str())) < 0) return false;
   // Long names scroll sideways rather than being cut off.
   widest_ = std::max(widest_, meter_->Width(name));
   if (top_ >= 0 && static_cast<LRESULT>(at) <= top_) ++top_;
@@ -71,7 +77,7 @@ bool FileList::Insert(size_t at, const std::wstring& name) {
 
 void FileList::Remove(size_t at) {
   if (meter_->Width(pane_->NameAt(at)) >= widest_) narrower_ = true;
-  SendMessageW(list_, LB_DELETESTRING, static_cast<WPARAM>(at), 0);
+  Edit(LB_DELETESTRING, static_cast<WPARAM>(at), 0);
   // The line on top going out, the one after it takes its place.
   if (static_cast<LRESULT>(at) < top_) --top_;
   changed_ = true;
