@@ -120,6 +120,7 @@ void FileList::Slice(bool all) {
     ContinueLater();
   else
     pane_->EditsApplied();
+  if (changed_ && onLinesChanged) onLinesChanged();
 }
 
 void FileList::ContinueLater() {

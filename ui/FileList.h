@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 
 #include "app/FilePane.h"
@@ -35,6 +36,9 @@ class FileList final : private ListEditor {
   void SetFont(HFONT font);
 
   void OnCommand(WORD notificationCode);
+
+  // The lines changed (names put in or taken out), once they show.
+  std::function<void()> onLinesChanged;
 
  private:
   // Puts in the pane's edits for a slice of time (all of them when `all`), and asks to come

@@ -92,6 +92,7 @@ Quorvane::Quorvane(Session& session, PaneServices services)
     // pick it recorded stays, and no click is raised.
     pane.folders.onContentChange = [&pane] { pane.files.Refresh(); };
     pane.folders.onOpenFailed = [this](const std::wstring& folder, DWORD reason) { FolderUnreadable(folder, reason); };
+    pane.fileList.onLinesChanged = [this, i] { PreviewLinesChanged(Control(kPaneDefs[i].file)); };
   }
 }
 
@@ -526,9 +527,14 @@ void Quorvane::TrackPreview(const MSG& msg) {
       TrackMouseEvent(&track);
       return;
     }
-    case WM_MOUSEHOVER:
-      if (msg.hwnd == hoverList_ && hoverItem_ >= 0) ShowPreview(msg.hwnd, hoverItem_);
+    case WM_MOUSEHOVER: {
+      if (msg.hwnd != hoverList_) return;
+      // The line under the pointer now: the lines may have moved since it came to rest.
+      const auto at = static_cast<DWORD>(SendMessageW(msg.hwnd, LB_ITEMFROMPOINT, 0, msg.lParam));
+      hoverItem_ = HIWORD(at) ? -1 : LOWORD(at);
+      if (hoverItem_ >= 0) ShowPreview(msg.hwnd, hoverItem_);
       return;
+    }
     case WM_MOUSELEAVE:
       preview_.Hide();
       hoverList_ = nullptr;
@@ -548,6 +554,28 @@ void Quorvane::ShowPreview(HWND list, int item) {
   name.resize(static_cast<size_t>(got));
   const FilePane& files = panes_[list == Control(kFile1) ? 0 : 1].files;
   preview_.ShowFor(hwnd_, list, item, reader_.Readable(JoinPath(files.Path(), name)), (*fonts_)[FontId::kNames]);
+}
+
+// Another program made, deleted or renamed names in a list with a preview beside it: the
+// preview follows the line now under the pointer, or the selection it was shown for, and goes
+// when there is none.
+void Quorvane::PreviewLinesChanged(HWND list) {
+  if (list == nullptr || preview_.List() != list) return;
+  int item = -1;
+  if (list == hoverList_) {
+    POINT at{};
+    if (GetCursorPos(&at) && ScreenToClient(list, &at)) {
+      const auto found = static_cast<DWORD>(SendMessageW(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(at.x, at.y)));
+      if (!HIWORD(found)) item = LOWORD(found);
+    }
+    hoverItem_ = item;
+  } else {
+    item = static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0));
+  }
+  if (item >= 0)
+    ShowPreview(list, item);
+  else
+    preview_.Hide();
 }
 
 bool Quorvane::OptionSelected(int n) const { return Checked(static_cast<ControlId>(kOption1 + n - 1)); }

@@ -23,9 +23,12 @@ class PreviewWindow final : public Window<PreviewWindow> {
   PreviewWindow& operator=(const PreviewWindow&) = delete;
 
   // Reads `path` in the background and shows it beside line `item` of `list` when read; a
-  // later ShowFor or Hide supersedes it. `font` (not owned) writes the line.
+  // later ShowFor or Hide supersedes it. `font` (not owned) writes the line. The same picture
+  // beside the same line is not read again.
   void ShowFor(HWND owner, HWND list, int item, const std::wstring& path, HFONT font);
   void Hide();
+  // The list the preview is shown or being read for; null when hidden.
+  HWND List() const { return list_; }
 
  private:
   friend class Window<PreviewWindow>;
@@ -38,6 +41,7 @@ class PreviewWindow final : public Window<PreviewWindow> {
   PreviewImage image_;
   HWND list_ = nullptr;
   int item_ = 0;
+  std::wstring path_;
   HFONT font_ = nullptr;
   UINT dpi_ = 96;
 };
