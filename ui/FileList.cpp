@@ -114,6 +114,7 @@ void FileList::Slice(bool all) {
   if (selected != want) SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(want), 0);
   if (changed_ && top_ >= 0) SendMessageW(list_, LB_SETTOPINDEX, static_cast<WPARAM>(top_), 0);
   SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+  scrollable_.Recheck(list_);
   InvalidateRect(list_, nullptr, TRUE);
   slicing_ = false;
   if (pane_->EditsWaiting())
@@ -148,7 +149,7 @@ void FileList::MeasureAll(const TextMeter& meter) {
 
 // The list box's own margin around the text is about one average character.
 void FileList::TellWidest(const TextMeter& meter) {
-  SetScrollableWidth(list_, widest_ > 0 ? widest_ + meter.Metrics().tmAveCharWidth : 0);
+  scrollable_.Tell(list_, widest_ > 0 ? widest_ + meter.Metrics().tmAveCharWidth : 0);
 }
 
 void FileList::OnCommand(WORD notificationCode) {

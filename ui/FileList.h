@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "app/FilePane.h"
+#include "ui/Controls.h"
 
 namespace quorvane::ui {
 
@@ -71,6 +72,7 @@ class FileList final : private ListEditor {
   bool changed_ = false;     // this slice changed the lines
   class TextMeter* meter_ = nullptr;  // the slice's, for the widths of the names going in and out
   int widest_ = 0;           // the widest name in the list, in pixels
+  ScrollableWidth scrollable_;
   bool narrower_ = false;    // a name as wide as the widest went out
 };
 

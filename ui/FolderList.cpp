@@ -114,6 +114,7 @@ void FolderList::Fill(bool moved) {
   if (top >= 0) SendMessageW(list_, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
   UpdateMetrics();
   SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+  scrollable_.Recheck(list_);
   InvalidateRect(list_, nullptr, TRUE);
 }
 
@@ -129,7 +130,7 @@ void FolderList::UpdateMetrics() {
   int widest = 0;
   for (const FolderEntry& entry : shown_)
     widest = std::max<int>(widest, padding_ + (entry.level + 1) * indent_ + meter.Width(entry.text) + padding_);
-  SetScrollableWidth(list_, widest);
+  scrollable_.Tell(list_, widest);
 }
 
 void FolderList::OnMeasureItem(MEASUREITEMSTRUCT& item) const {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/FolderPane.h"
+#include "ui/Controls.h"
 
 namespace quorvane::ui {
 
@@ -56,6 +57,7 @@ class FolderList {
   size_t current_ = 0;
   int indent_ = 16;  // pixels per level, from the font
   int padding_ = 2;
+  ScrollableWidth scrollable_;
 };
 
 }  // namespace quorvane::ui

@@ -8,6 +8,7 @@
 #include "app/FolderListing.h"
 #include "tests/panes/pane_window.h"
 #include "tests/support/check.h"
+#include "ui/Controls.h"
 
 using namespace quorvane;
 using namespace panes_test;
@@ -389,6 +390,8 @@ LONG ClientWidth(HWND list) {
   GetClientRect(list, &client);
   return client.right;
 }
+// Whether a list shows its vertical (WS_VSCROLL) or horizontal (WS_HSCROLL) scroll bar.
+bool Shows(HWND list, LONG_PTR bar) { return (GetWindowLongPtrW(list, GWL_STYLE) & bar) != 0; }
 
 }  // namespace
 
@@ -424,6 +427,42 @@ TEST(filelist, a_long_name_scrolls_sideways_and_short_ones_need_no_scroll_bar) {
   w.file1List.SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
   w.dir1List.SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
   DeleteObject(big);
+  check::RemoveTree(tree);
+}
+
+TEST(filelist, a_name_that_fits_only_without_the_vertical_scroll_bar_scrolls_sideways_beside_it) {
+  const std::wstring tree = check::ScratchFolder(L"band");
+  PaneWindow w;
+  HWND files = w.file1List.Handle();
+  REQUIRE(w.dir1.SetPath(tree));
+  REQUIRE(!Shows(files, WS_VSCROLL));
+  // A name as wide as the list less part of a scroll bar, with the list's margin of one average
+  // character.
+  const LONG width = ClientWidth(files), bar = GetSystemMetrics(SM_CXVSCROLL);
+  std::wstring name;
+  {
+    const ui::TextMeter meter(files, nullptr);
+    while (meter.Width(name + L"i.bmp") + meter.Metrics().tmAveCharWidth <= width - bar / 2) name += L'i';
+    name += L"i.bmp";
+    REQUIRE(meter.Width(name) + meter.Metrics().tmAveCharWidth <= width);
+  }
+  MakeFile(tree + L"\\" + name);
+  auto readAgain = [&](size_t count) {
+    w.file1.Refresh();
+    REQUIRE(check::PumpUntil([&] { return !w.file1.Filling() && w.file1.Names().size() == count; }));
+  };
+  readAgain(1);
+  CHECK(!Shows(files, WS_HSCROLL));
+  // Enough names for a vertical scroll bar: its end can be scrolled into sight beside it; the
+  // names gone again, the bar is not needed either.
+  for (int i = 0; i < 30; ++i) MakeFile(tree + L"\\" + std::to_wstring(i) + L".bmp");
+  readAgain(31);
+  REQUIRE(Shows(files, WS_VSCROLL));
+  CHECK(ScrollableWidth(files) > ClientWidth(files));
+  CHECK(Shows(files, WS_HSCROLL));
+  for (int i = 0; i < 30; ++i) DeleteFileW((tree + L"\\" + std::to_wstring(i) + L".bmp").c_str());
+  readAgain(1);
+  CHECK(!Shows(files, WS_HSCROLL));
   check::RemoveTree(tree);
 }
 
