@@ -49,6 +49,7 @@ class FolderList {
   // where the user left it, with the scroll position kept.
   void Fill(bool moved);
   void UpdateMetrics();
+  void ShowCurrentName();
 
   HWND list_ = nullptr;
   HFONT font_ = nullptr;

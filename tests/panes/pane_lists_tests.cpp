@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/FolderListing.h"
+#include "services/Handles.h"
 #include "tests/panes/pane_window.h"
 #include "tests/support/check.h"
 #include "ui/Controls.h"
@@ -229,6 +230,33 @@ TEST(folderlist, a_deleted_folder_opens_its_nearest_existing_ancestor) {
   CHECK(w.file1.Names().empty());
   CHECK_EQ(Texts(w.file1List.Handle()).size(), size_t{0});
   CHECK(w.file1.ListingError() != static_cast<DWORD>(ERROR_SUCCESS));
+}
+
+TEST(folderlist, a_deep_folder_scrolls_sideways_until_its_name_shows) {
+  const std::wstring tree = check::ScratchFolder(L"deeper");
+  std::wstring deep = tree;
+  for (const wchar_t* name : {L"a", L"b", L"c", L"d", L"e", L"f", L"g", L"deep"})
+    MakeFolder(deep += L"\\" + std::wstring(name));
+  PaneWindow w;
+  HWND list = w.dir1List.Handle();
+  REQUIRE(w.dir1.SetPath(deep));
+  SendMessageW(list, LB_SETTOPINDEX, w.dir1.CurrentIndex(), 0);  // its line whole in sight
+  // The highlighted line as the list draws it: some of it in the highlighted text's colour.
+  RECT client{}, line{};
+  GetClientRect(list, &client);
+  REQUIRE(SendMessageW(list, LB_GETITEMRECT, w.dir1.CurrentIndex(), reinterpret_cast<LPARAM>(&line)) != LB_ERR);
+  const ScopedGetDc screen(list);
+  const UniqueMemoryDc dc(CreateCompatibleDC(screen.get()));
+  const UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), client.right, client.bottom));
+  REQUIRE(dc && bitmap);
+  const ScopedSelect drawn(dc.get(), bitmap.get());
+  SendMessageW(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT | PRF_ERASEBKGND);
+  SetWindowOrgEx(dc.get(), 0, 0, nullptr);  // the list leaves it at its sideways position
+  int ink = 0;
+  for (int y = line.top; y < line.bottom; ++y)
+    for (int x = 0; x < client.right; ++x) ink += GetPixel(dc.get(), x, y) == GetSysColor(COLOR_HIGHLIGHTTEXT);
+  CHECK(ink > 0);
+  check::RemoveTree(tree);
 }
 
 TEST(folderlist, a_new_font_resizes_the_lines) {
