@@ -396,7 +396,10 @@ Opened OpenLarge(bool switching = false) {
   const double start = bench::NowMs();
   probe.done = [&](double now) {
     const LRESULT count = SendMessageW(files, LB_GETCOUNT, 0, 0);
+    // Once Dir1 has moved, File1 holds the folder's names only: the program folder's went with
+    // the move.
     if (got.chain == 0 && SendMessageW(dir, LB_GETCURSEL, 0, 0) != line) got.chain = now - start;
+    if (got.chain == 0) return false;
     if (got.first == 0 && count > 0) got.first = now - start;
     if (switching && switchStart == 0 && count > 0) {
       if (count == kFiles) check::Abort(__FILE__, __LINE__, "the list was full before the switch");
