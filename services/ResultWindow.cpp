@@ -1,6 +1,7 @@
 #include "services/ResultWindow.h"
 
 #include <atomic>
+#include <deque>
 
 #include "services/WinError.h"
 
@@ -20,6 +21,13 @@ PostedResult* g_last = nullptr;
 bool g_wakePosted = false;    // a kWake is on its way, not yet taken; guarded by g_lock
 std::atomic<long> g_waiting{0};
 
+// Work waiting for an idle moment, oldest first; the interface thread's only.
+std::deque<std::function<void()>> g_idle;
+// While such work waits, a timer of the results window gets to it in loops that never go idle
+// in the program's sight; the interface thread's only.
+constexpr UINT_PTR kIdleTimer = 1;
+bool g_idleTimer = false;
+
 // The oldest result, taken out of the queue; null when none waits.
 std::unique_ptr<PostedResult> TakeOldest() {
   AcquireSRWLockExclusive(&g_lock);
@@ -33,12 +41,25 @@ std::unique_ptr<PostedResult> TakeOldest() {
   return std::unique_ptr<PostedResult>(result);
 }
 
+bool MoreResults() {
+  AcquireSRWLockExclusive(&g_lock);
+  const bool more = g_first != nullptr;
+  ReleaseSRWLockExclusive(&g_lock);
+  return more;
+}
+
 // One at a time from the front of the queue, so that a result that runs a modal loop (a
-// message box) lets the ones behind it run from that loop in their order, not out of it.
-void RunQueue() {
+// message box) lets the ones behind it run from that loop in their order, not out of it. With
+// input or painting waiting, the rest runs once the thread is idle again: woken again at once,
+// it would come before them.
+void RunQueue(bool yield) {
   while (std::unique_ptr<PostedResult> result = TakeOldest()) {
     --g_waiting;  // taken in: what it does now is the interface thread's own work
     if (result->apply) result->apply();
+    if (yield && MoreResults() && HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT)) != 0) {
+      RunWhenIdle([] { RunQueue(true); });
+      return;
+    }
   }
 }
 
@@ -49,7 +70,11 @@ LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     AcquireSRWLockExclusive(&g_lock);
     g_wakePosted = false;
     ReleaseSRWLockExclusive(&g_lock);
-    RunQueue();
+    RunQueue(true);
+    return 0;
+  }
+  if (message == WM_TIMER && wParam == kIdleTimer) {
+    RunIdleWork();
     return 0;
   }
   return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -89,12 +114,6 @@ void Enqueue(std::unique_ptr<PostedResult> result) {
   Wake();
 }
 
-// A result posted later is waiting from the moment it is posted.
-void CALLBACK PostDelayed(PTP_CALLBACK_INSTANCE, void* context, PTP_TIMER timer) {
-  Enqueue(std::unique_ptr<PostedResult>(static_cast<PostedResult*>(context)));
-  CloseThreadpoolTimer(timer);  // freed once this callback has returned
-}
-
 }  // namespace
 
 bool MakeResultWindow(std::wstring& error) {
@@ -131,22 +150,46 @@ void PostResult(std::function<void()> apply) {
   PostResult(std::move(result));
 }
 
-void PostResultLater(std::function<void()> apply, DWORD delayMs) {
-  auto result = std::make_unique<PostedResult>();
-  result->apply = std::move(apply);
-  ++g_waiting;
-  if (PTP_TIMER timer = CreateThreadpoolTimer(&PostDelayed, result.get(), nullptr)) {
-    ULARGE_INTEGER due;
-    due.QuadPart = static_cast<ULONGLONG>(-(static_cast<LONGLONG>(delayMs) * 10000));  // from now, in 100 ns
-    FILETIME time{due.LowPart, due.HighPart};
-    SetThreadpoolTimer(timer, &time, 0, 0);
-    result.release();
+void RunWhenIdle(std::function<void()> work) {
+  const HWND window = g_window.load();
+  if (!g_idleTimer && window != nullptr)
+    g_idleTimer = SetTimer(window, kIdleTimer, USER_TIMER_MINIMUM, nullptr) != 0;
+  if (!g_idleTimer) {
+    // Without the timer a loop that never goes idle would hold the work back: it waits its
+    // turn among the results instead, before input and painting, but never stuck.
+    PostResult(std::move(work));
     return;
   }
-  Enqueue(std::move(result));  // no timer: now rather than never
+  g_idle.push_back(std::move(work));
+  ++g_waiting;
 }
 
-void RunWaitingResults() { RunQueue(); }
+void RunIdleWork() {
+  MSG msg;
+  while (!g_idle.empty() && !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+    const std::function<void()> work = std::move(g_idle.front());
+    g_idle.pop_front();
+    --g_waiting;
+    work();
+  }
+  if (g_idle.empty() && g_idleTimer) {
+    // Should it fail, the timer goes on and finds nothing to do.
+    KillTimer(g_window.load(), kIdleTimer);
+    g_idleTimer = false;
+  }
+}
+
+void RunWaitingResults() {
+  do {
+    RunQueue(false);
+    while (!g_idle.empty()) {
+      const std::function<void()> work = std::move(g_idle.front());
+      g_idle.pop_front();
+      --g_waiting;
+      work();
+    }
+  } while (MoreResults());
+}
 
 bool ResultsWaiting() { return g_waiting.load() != 0; }
 

@@ -32,16 +32,25 @@ struct PostedResult {
 // that gets through, or at the latest when the program ends (RunWaitingResults).
 void PostResult(std::unique_ptr<PostedResult> result);
 void PostResult(std::function<void()> apply);
-// The same, `delayMs` from now (through a timer of the thread pool; at once when none can be
-// had).
-void PostResultLater(std::function<void()> apply, DWORD delayMs);
 
-// On the interface thread: runs every result still waiting, in order. The program's last
-// step, so that nothing posted is lost when it ends.
+// On the interface thread: `work` runs once nothing else waits for the thread, no message,
+// input or painting (the next slice of a list's names). GetMessage takes posted messages
+// before input and painting, so work posted at once would keep them waiting. It runs from
+// RunIdleWork, which the program's message loop calls whenever it finds its queue empty and
+// the main window whenever a modal loop (a message box, a menu) goes idle (WM_ENTERIDLE);
+// and, for a loop that does neither (a window being moved, a scroll bar held), from a timer
+// of the results window, the lowest of messages, which such loops still dispatch.
+void RunWhenIdle(std::function<void()> work);
+// Runs the work waiting for an idle moment, oldest first, for as long as this thread's queue
+// stays empty.
+void RunIdleWork();
+
+// On the interface thread: runs every result still waiting, in order, and the work waiting
+// for an idle moment. The program's last step, so that nothing posted is lost when it ends.
 void RunWaitingResults();
 
-// Results posted and not yet taken in to run: none means everything posted so far has been
-// applied, or is being applied now.
+// Results posted and not yet taken in to run, or work waiting for an idle moment: none means
+// everything posted so far has been applied, or is being applied now.
 bool ResultsWaiting();
 
 }  // namespace quorvane

@@ -1161,6 +1161,24 @@ TEST(preview, pictures_show_beside_their_list_and_broken_files_say_so) {
   CleanGameFolder();
 }
 
+TEST(preview, follows_the_line_under_the_pointer_when_another_program_changes_the_list) {
+  CleanGameFolder();
+  for (const wchar_t* name : {L"a.bmp", L"b.bmp", L"c.bmp"}) check::WriteFile(kFolder + name, check::Bitmap24(8, 8));
+  OpenWindow w;
+  const HWND list = w[kFile1];
+  RECT line{};
+  SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(check::IndexOf(list, L"b.bmp")), reinterpret_cast<LPARAM>(&line));
+  MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&line), 2);
+  SetCursorPos((line.left + line.right) / 2, (line.top + line.bottom) / 2);
+  REQUIRE(check::PumpUntil([] { return ShownPreview().starts_with(L"b.bmp"); }, 5000));
+  // Its picture deleted: the line under the pointer is the next picture's; then none.
+  REQUIRE(DeleteFileW((kFolder + L"b.bmp").c_str()));
+  CHECK(check::PumpUntil([] { return ShownPreview().starts_with(L"c.bmp"); }, 5000));
+  REQUIRE(DeleteFileW((kFolder + L"c.bmp").c_str()));
+  CHECK(check::PumpUntil([] { return ShownPreview().empty(); }, 5000));
+  CleanGameFolder();
+}
+
 TEST(drops, pictures_volumes_and_folders_are_picked_as_a_click_would) {
   CleanGameFolder();
   const std::wstring pics = check::ScratchFolder(L"dropped \u00e9t\u00e9");

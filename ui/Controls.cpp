@@ -127,24 +127,24 @@ HFONT FontOf(HWND control, HFONT chosen) {
   return static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
 }
 
-void SetScrollableWidth(HWND list, int widest) {
+namespace {
+
+bool VerticalBarShown(HWND list) { return (GetWindowLongPtrW(list, GWL_STYLE) & WS_VSCROLL) != 0; }
+
+}  // namespace
+
+void ScrollableWidth::Tell(HWND list, int widest) {
+  widest_ = std::max(widest, 0);
+  bar_ = VerticalBarShown(list);
+  // A vertical scroll bar that shows is outside the client area. Should the area not be had,
+  // the width is told: a scroll bar too many rather than a name cut off.
   RECT client{};
-  if (widest > 0 && GetClientRect(list, &client)) {
-    // A vertical scroll bar that is shown is already outside the client area; one that is not
-    // may come with more lines, and its room is kept: its width at the list's DPI, per monitor
-    // since Windows 10 1607, before that the system's, scaled.
-    int bar = 0;
-    if ((GetWindowLongPtrW(list, GWL_STYLE) & WS_VSCROLL) == 0) {
-      using MetricsForDpiFn = int(WINAPI*)(int, UINT);
-      static const auto metricsForDpi = User32Function<MetricsForDpiFn>("GetSystemMetricsForDpi");
-      const UINT dpi = DpiOf(list);
-      bar = metricsForDpi != nullptr ? metricsForDpi(SM_CXVSCROLL, dpi)
-                                     : MulDiv(GetSystemMetrics(SM_CXVSCROLL), static_cast<int>(dpi),
-                                              static_cast<int>(DpiOf(nullptr)));
-    }
-    if (widest <= client.right - bar) widest = 0;
-  }
-  SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(std::max(widest, 0)), 0);
+  const bool fits = widest_ == 0 || (GetClientRect(list, &client) && widest_ <= client.right);
+  SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(fits ? 0 : widest_), 0);
+}
+
+void ScrollableWidth::Recheck(HWND list) {
+  if (VerticalBarShown(list) != bar_) Tell(list, widest_);
 }
 
 void PlaceWindow(HWND window, const TwipsRect& client, UINT dpi, const POINT* topLeft) {

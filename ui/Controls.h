@@ -56,11 +56,23 @@ class DpiFollower {
   UINT answered_ = 0;  // the DPI whose size was last given, until its WM_DPICHANGED
 };
 
-// Tells a list box made with WS_HSCROLL how far its widest line reaches, in pixels. A line that
-// fits beside a vertical scroll bar is told as no width at all: the horizontal bar stays
-// hidden either way, and a width the list does not need still resets its scroll bar, which
-// under Wine shows the bar and hides it again, a change of the list's frame each time.
-void SetScrollableWidth(HWND list, int widest);
+// How far a list box made with WS_HSCROLL scrolls sideways: its widest line, in pixels, told
+// only when that line does not fit the list's width. A width the list does not need still
+// resets its scroll bar, which under Wine shows the bar and hides it again, a change of the
+// list's frame each time. Whether the line fits depends on the vertical scroll bar, which
+// comes and goes with the lines: the width is told again when it has.
+class ScrollableWidth {
+ public:
+  // Tells `list` that its widest line reaches `widest` pixels (0: it has none).
+  void Tell(HWND list, int widest);
+  // Once the list's lines have changed and show: the width again, if the vertical scroll bar
+  // came or went since it was told.
+  void Recheck(HWND list);
+
+ private:
+  int widest_ = 0;
+  bool bar_ = false;  // the vertical scroll bar showed when the width was told
+};
 
 // The font a control draws with: `chosen`, else the control's own, else the system's.
 HFONT FontOf(HWND control, HFONT chosen);

@@ -33,6 +33,8 @@ bool FileList::Attach(HWND list, FilePane& pane) {
   }
   if (pane_ != nullptr) pane_->onEdits = nullptr;
   list_ = list;
+  // Null when it cannot be had: the names then go through SendMessageW like the rest.
+  boxProcedure_ = reinterpret_cast<WNDPROC>(GetClassLongPtrW(list, GCLP_WNDPROC));
   pane_ = &pane;
   // New edits come in at once, a new folder's clearing first of all: a click must never pick
   // an old name in the new folder.
@@ -55,21 +57,29 @@ void FileList::Clear() {
   SendMessageW(list_, LB_RESETCONTENT, 0, 0);
   widest_ = 0;
   narrower_ = false;
-  cleared_ = changed_ = true;
+  top_ = -1;  // no line left to keep in view
+  changed_ = true;
+}
+
+LRESULT FileList::Edit(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (boxProcedure_ == nullptr) return SendMessageW(list_, message, wParam, lParam);
+  return CallWindowProcW(boxProcedure_, list_, message, wParam, lParam);
 }
 
 bool FileList::Insert(size_t at, const std::wstring& name) {
-  if (SendMessageW(list_, LB_INSERTSTRING, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(name.c_str())) < 0)
-    return false;
+  if (Edit(LB_INSERTSTRING, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(name.c_str())) < 0) return false;
   // Long names scroll sideways rather than being cut off.
   widest_ = std::max(widest_, meter_->Width(name));
+  if (top_ >= 0 && static_cast<LRESULT>(at) <= top_) ++top_;
   changed_ = true;
   return true;
 }
 
 void FileList::Remove(size_t at) {
   if (meter_->Width(pane_->NameAt(at)) >= widest_) narrower_ = true;
-  SendMessageW(list_, LB_DELETESTRING, static_cast<WPARAM>(at), 0);
+  Edit(LB_DELETESTRING, static_cast<WPARAM>(at), 0);
+  // The line on top going out, the one after it takes its place.
+  if (static_cast<LRESULT>(at) < top_) --top_;
   changed_ = true;
 }
 
@@ -77,9 +87,11 @@ void FileList::Slice(bool all) {
   if (list_ == nullptr || pane_ == nullptr || !IsWindow(list_)) return;
   slicing_ = true;
   const ULONGLONG start = GetTickCount64();
-  const LRESULT top = SendMessageW(list_, LB_GETTOPINDEX, 0, 0);
+  // The line the player looks at stays where it is: names going in or out above it move the
+  // top index with them.
+  top_ = SendMessageW(list_, LB_GETCOUNT, 0, 0) > 0 ? SendMessageW(list_, LB_GETTOPINDEX, 0, 0) : -1;
   const int widest = widest_;
-  cleared_ = changed_ = false;
+  changed_ = false;
   SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
   {
     TextMeter meter(list_, font_);
@@ -95,19 +107,21 @@ void FileList::Slice(bool all) {
       TellWidest(meter);
     }
   }
-  // The chosen file stays chosen while it is there, and the list stays scrolled where it was.
+  // The chosen file stays chosen while it is there.
   const std::optional<size_t> chosen = pane_->IndexOf(pane_->FileName());
   const LRESULT selected = SendMessageW(list_, LB_GETCURSEL, 0, 0);
   const LRESULT want = chosen ? static_cast<LRESULT>(*chosen) : -1;
   if (selected != want) SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(want), 0);
-  if (changed_ && !cleared_ && top >= 0) SendMessageW(list_, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+  if (changed_ && top_ >= 0) SendMessageW(list_, LB_SETTOPINDEX, static_cast<WPARAM>(top_), 0);
   SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+  scrollable_.Recheck(list_);
   InvalidateRect(list_, nullptr, TRUE);
   slicing_ = false;
   if (pane_->EditsWaiting())
     ContinueLater();
   else
     pane_->EditsApplied();
+  if (changed_ && onLinesChanged) onLinesChanged();
 }
 
 void FileList::ContinueLater() {
@@ -119,12 +133,7 @@ void FileList::ContinueLater() {
       if (!list->slicing_) list->Slice(false);
     }
   };
-  // A posted result comes before input, painting and timers: with any of those waiting, the
-  // next slice comes a moment later, so that they go first.
-  if (HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT | QS_TIMER | QS_HOTKEY)) != 0)
-    PostResultLater(next, 1);
-  else
-    PostResult(next);
+  RunWhenIdle(next);  // after whatever the player does and sees meanwhile
 }
 
 void FileList::MeasureNames() {
@@ -140,7 +149,7 @@ void FileList::MeasureAll(const TextMeter& meter) {
 
 // The list box's own margin around the text is about one average character.
 void FileList::TellWidest(const TextMeter& meter) {
-  SetScrollableWidth(list_, widest_ > 0 ? widest_ + meter.Metrics().tmAveCharWidth : 0);
+  scrollable_.Tell(list_, widest_ > 0 ? widest_ + meter.Metrics().tmAveCharWidth : 0);
 }
 
 void FileList::OnCommand(WORD notificationCode) {

@@ -114,7 +114,24 @@ void FolderList::Fill(bool moved) {
   if (top >= 0) SendMessageW(list_, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
   UpdateMetrics();
   SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+  scrollable_.Recheck(list_);
+  if (moved) ShowCurrentName();
   InvalidateRect(list_, nullptr, TRUE);
+}
+
+// In a deep folder the current line starts far to the right, past the list's edge: the list
+// scrolls sideways until its name ends in sight, or, should it not fit whole, until it starts
+// at the left edge with its mark. A line that fits leaves the list at its left edge.
+void FolderList::ShowCurrentName() {
+  RECT client{};
+  if (current_ >= shown_.size() || !GetClientRect(list_, &client)) return;
+  const TextMeter meter(list_, font_);
+  const FolderEntry& entry = shown_[current_];
+  const int mark = padding_ + entry.level * indent_;
+  const int end = mark + indent_ + meter.Width(entry.text) + padding_;
+  // The position goes in 16 bits: a line 65,535 pixels deep stays as far as that.
+  const int position = std::clamp(std::min(mark, end - static_cast<int>(client.right)), 0, 0xFFFF);
+  SendMessageW(list_, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, position), 0);
 }
 
 void FolderList::UpdateMetrics() {
@@ -129,7 +146,7 @@ void FolderList::UpdateMetrics() {
   int widest = 0;
   for (const FolderEntry& entry : shown_)
     widest = std::max<int>(widest, padding_ + (entry.level + 1) * indent_ + meter.Width(entry.text) + padding_);
-  SetScrollableWidth(list_, widest);
+  scrollable_.Tell(list_, widest);
 }
 
 void FolderList::OnMeasureItem(MEASUREITEMSTRUCT& item) const {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/FolderPane.h"
+#include "ui/Controls.h"
 
 namespace quorvane::ui {
 
@@ -48,6 +49,7 @@ class FolderList {
   // where the user left it, with the scroll position kept.
   void Fill(bool moved);
   void UpdateMetrics();
+  void ShowCurrentName();
 
   HWND list_ = nullptr;
   HFONT font_ = nullptr;
@@ -56,6 +58,7 @@ class FolderList {
   size_t current_ = 0;
   int indent_ = 16;  // pixels per level, from the font
   int padding_ = 2;
+  ScrollableWidth scrollable_;
 };
 
 }  // namespace quorvane::ui

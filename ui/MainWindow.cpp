@@ -92,6 +92,7 @@ Quorvane::Quorvane(Session& session, PaneServices services)
     // pick it recorded stays, and no click is raised.
     pane.folders.onContentChange = [&pane] { pane.files.Refresh(); };
     pane.folders.onOpenFailed = [this](const std::wstring& folder, DWORD reason) { FolderUnreadable(folder, reason); };
+    pane.fileList.onLinesChanged = [this, i] { PreviewLinesChanged(Control(kPaneDefs[i].file)); };
   }
 }
 
@@ -446,6 +447,9 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (IsPushButton(focus) && IsChild(hwnd_, focus)) return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
       return TabCtrl_GetCurSel(tab_) == 0 ? MAKELRESULT(kCommand1, DC_HASDEFID) : 0;
     }
+    case WM_ENTERIDLE:
+      RunIdleWork();  // a message box or menu of the window's waits: the lists go on filling meanwhile
+      return 0;
     case WM_ACTIVATE:
       // As the dialog manager does: the focused control is kept while another window (a
       // message box, another program) is active, and gets the focus back after.
@@ -544,9 +548,14 @@ void Quorvane::TrackPreview(const MSG& msg) {
       TrackMouseEvent(&track);
       return;
     }
-    case WM_MOUSEHOVER:
-      if (msg.hwnd == hoverList_ && hoverItem_ >= 0) ShowPreview(msg.hwnd, hoverItem_);
+    case WM_MOUSEHOVER: {
+      if (msg.hwnd != hoverList_) return;
+      // The line under the pointer now: the lines may have moved since it came to rest.
+      const auto at = static_cast<DWORD>(SendMessageW(msg.hwnd, LB_ITEMFROMPOINT, 0, msg.lParam));
+      hoverItem_ = HIWORD(at) ? -1 : LOWORD(at);
+      if (hoverItem_ >= 0) ShowPreview(msg.hwnd, hoverItem_);
       return;
+    }
     case WM_MOUSELEAVE:
       preview_.Hide();
       hoverList_ = nullptr;
@@ -568,6 +577,28 @@ void Quorvane::ShowPreview(HWND list, int item) {
   // Where a file only the program folder's twin has is opened, looked for with the read.
   preview_.ShowFor(hwnd_, list, item, JoinPath(files.Path(), name), (*fonts_)[FontId::kNames],
                    [&reader = reader_](const std::wstring& path) { return reader.Readable(path); });
+}
+
+// Another program made, deleted or renamed names in a list with a preview beside it: the
+// preview follows the line now under the pointer, or the selection it was shown for, and goes
+// when there is none.
+void Quorvane::PreviewLinesChanged(HWND list) {
+  if (list == nullptr || preview_.List() != list) return;
+  int item = -1;
+  if (list == hoverList_) {
+    POINT at{};
+    if (GetCursorPos(&at) && ScreenToClient(list, &at)) {
+      const auto found = static_cast<DWORD>(SendMessageW(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(at.x, at.y)));
+      if (!HIWORD(found)) item = LOWORD(found);
+    }
+    hoverItem_ = item;
+  } else {
+    item = static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0));
+  }
+  if (item >= 0)
+    ShowPreview(list, item);
+  else
+    preview_.Hide();
 }
 
 bool Quorvane::OptionSelected(int n) const { return Checked(static_cast<ControlId>(kOption1 + n - 1)); }

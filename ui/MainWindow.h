@@ -99,6 +99,7 @@ class Quorvane final : public Window<Quorvane> {
   void TrackPreview(const MSG& msg);
   void LetShellMessagesThrough();
   void ShowPreview(HWND list, int item);
+  void PreviewLinesChanged(HWND list);
   void Dropped(const DropLookup& lookup);
   std::wstring Text(ControlId id) const;
   bool Checked(ControlId id) const;

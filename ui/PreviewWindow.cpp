@@ -36,9 +36,11 @@ bool PreviewWindow::Make(HWND owner) {
 
 void PreviewWindow::ShowFor(HWND owner, HWND list, int item, const std::wstring& path, HFONT font,
                             std::function<std::wstring(const std::wstring&)> where) {
+  if (list == list_ && item == item_ && path == path_) return;
   if (!Make(owner)) return;  // no preview, and nothing else lost
   list_ = list;
   item_ = item;
+  path_ = path;
   font_ = font;
   dpi_ = DpiOf(owner);
   reader_.Read(path, MulDiv(kBox, static_cast<int>(dpi_), 96), [this](PreviewImage& image) { Arrived(image); },
@@ -46,6 +48,7 @@ void PreviewWindow::ShowFor(HWND owner, HWND list, int item, const std::wstring&
 }
 
 void PreviewWindow::Hide() {
+  list_ = nullptr;
   reader_.Cancel();
   if (hwnd_ != nullptr) ShowWindow(hwnd_, SW_HIDE);
 }

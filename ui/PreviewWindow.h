@@ -25,10 +25,13 @@ class PreviewWindow final : public Window<PreviewWindow> {
 
   // Reads `path` in the background and shows it beside line `item` of `list` when read; a
   // later ShowFor or Hide supersedes it. `font` (not owned) writes the line. `where`, when
-  // given, tells in the background where the file is opened (PreviewReader::Read).
+  // given, tells in the background where the file is opened (PreviewReader::Read). The same
+  // picture beside the same line is not read again.
   void ShowFor(HWND owner, HWND list, int item, const std::wstring& path, HFONT font,
                std::function<std::wstring(const std::wstring&)> where = {});
   void Hide();
+  // The list the preview is shown or being read for; null when hidden.
+  HWND List() const { return list_; }
 
  private:
   friend class Window<PreviewWindow>;
@@ -41,6 +44,7 @@ class PreviewWindow final : public Window<PreviewWindow> {
   PreviewImage image_;
   HWND list_ = nullptr;
   int item_ = 0;
+  std::wstring path_;
   HFONT font_ = nullptr;
   UINT dpi_ = 96;
 };

@@ -26,8 +26,10 @@ bool Session::Open(int showCommand, std::wstring& error) {
 
 int Session::Run() {
   MSG msg{};
-  BOOL got;
-  while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
+  for (;;) {
+    RunIdleWork();  // while nothing waits: input and painting always go first
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) break;
     if (got == -1) return 1;
     if (PreTranslateMessage(msg)) continue;
     TranslateMessage(&msg);

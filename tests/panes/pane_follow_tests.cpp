@@ -28,13 +28,13 @@ bool MakeFolder(const std::wstring& path) {
   return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-LRESULT Top(HWND list) { return SendMessageW(list, LB_GETTOPINDEX, 0, 0); }
-
-std::wstring Selected(HWND list) {
-  const int i = Selection(list);
+std::wstring Line(HWND list, LRESULT i) {
   const std::vector<std::wstring> texts = Texts(list);
   return i >= 0 && static_cast<size_t>(i) < texts.size() ? texts[static_cast<size_t>(i)] : L"";
 }
+
+std::wstring OnTop(HWND list) { return Line(list, SendMessageW(list, LB_GETTOPINDEX, 0, 0)); }
+std::wstring Selected(HWND list) { return Line(list, Selection(list)); }
 
 }  // namespace
 
@@ -48,9 +48,8 @@ TEST(follow, files_and_folders_changed_outside_show_without_moving_the_view_or_t
   REQUIRE(w.file1.Names().size() == size_t{40});
   SendMessageW(files, LB_SETTOPINDEX, 10, 0);
   w.Choose(files, 20);
-  const LRESULT top = Top(files);
-  const std::wstring chosen = Selected(files), picked = w.state.SkinFile;
-  REQUIRE(top > 0 && chosen == L"pic30.bmp" && picked == tree + L"\\pic30.bmp");
+  const std::wstring onTop = OnTop(files), chosen = Selected(files), picked = w.state.SkinFile;
+  REQUIRE(onTop == L"pic20.bmp" && chosen == L"pic30.bmp" && picked == tree + L"\\pic30.bmp");
 
   // Made, deleted and renamed before the view and after it, by someone else.
   check::WriteFile(tree + L"\\aaa made.bmp", "BM");
@@ -65,7 +64,7 @@ TEST(follow, files_and_folders_changed_outside_show_without_moving_the_view_or_t
   CHECK(!Shows(files, L"not a picture.txt"));
   CHECK_EQ(Texts(files), w.file1.Names());
   CHECK_EQ(w.file1.Names().size(), size_t{40});
-  CHECK_EQ(Top(files), top);
+  CHECK_EQ(OnTop(files), onTop);
   CHECK_EQ(Selected(files), chosen);
   CHECK_EQ(w.file1.FileName(), chosen);
   CHECK_EQ(w.state.SkinFile, picked);
@@ -76,7 +75,7 @@ TEST(follow, files_and_folders_changed_outside_show_without_moving_the_view_or_t
   REQUIRE(RemoveDirectoryW((tree + L"\\new folder").c_str()));
   REQUIRE(check::PumpUntil([&] { return !Shows(files, chosen) && !Shows(dir, L"new folder"); }));
   CHECK_EQ(Selection(files), -1);
-  CHECK_EQ(Top(files), top);
+  CHECK_EQ(OnTop(files), onTop);
   CHECK_EQ(w.state.SkinFile, picked);
   CHECK_EQ(w.dir1.Path(), tree);
   check::RemoveTree(tree);

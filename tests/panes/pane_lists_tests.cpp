@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "app/FolderListing.h"
+#include "services/Handles.h"
 #include "tests/panes/pane_window.h"
 #include "tests/support/check.h"
+#include "ui/Controls.h"
 
 using namespace quorvane;
 using namespace panes_test;
@@ -230,6 +232,33 @@ TEST(folderlist, a_deleted_folder_opens_its_nearest_existing_ancestor) {
   CHECK(w.file1.ListingError() != static_cast<DWORD>(ERROR_SUCCESS));
 }
 
+TEST(folderlist, a_deep_folder_scrolls_sideways_until_its_name_shows) {
+  const std::wstring tree = check::ScratchFolder(L"deeper");
+  std::wstring deep = tree;
+  for (const wchar_t* name : {L"a", L"b", L"c", L"d", L"e", L"f", L"g", L"deep"})
+    MakeFolder(deep += L"\\" + std::wstring(name));
+  PaneWindow w;
+  HWND list = w.dir1List.Handle();
+  REQUIRE(w.dir1.SetPath(deep));
+  SendMessageW(list, LB_SETTOPINDEX, w.dir1.CurrentIndex(), 0);  // its line whole in sight
+  // The highlighted line as the list draws it: some of it in the highlighted text's colour.
+  RECT client{}, line{};
+  GetClientRect(list, &client);
+  REQUIRE(SendMessageW(list, LB_GETITEMRECT, w.dir1.CurrentIndex(), reinterpret_cast<LPARAM>(&line)) != LB_ERR);
+  const ScopedGetDc screen(list);
+  const UniqueMemoryDc dc(CreateCompatibleDC(screen.get()));
+  const UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), client.right, client.bottom));
+  REQUIRE(dc && bitmap);
+  const ScopedSelect drawn(dc.get(), bitmap.get());
+  SendMessageW(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT | PRF_ERASEBKGND);
+  SetWindowOrgEx(dc.get(), 0, 0, nullptr);  // the list leaves it at its sideways position
+  int ink = 0;
+  for (int y = line.top; y < line.bottom; ++y)
+    for (int x = 0; x < client.right; ++x) ink += GetPixel(dc.get(), x, y) == GetSysColor(COLOR_HIGHLIGHTTEXT);
+  CHECK(ink > 0);
+  check::RemoveTree(tree);
+}
+
 TEST(folderlist, a_new_font_resizes_the_lines) {
   const std::wstring tree = check::ScratchFolder(L"font");
   PaneWindow w;
@@ -362,6 +391,25 @@ TEST(filelist, a_large_folder_fills_sorted) {
   check::RemoveTree(tree);
 }
 
+TEST(filelist, names_going_in_or_out_above_the_view_leave_its_top_line_in_place) {
+  const std::wstring tree = check::ScratchFolder(L"topline");
+  for (int i = 10; i < 50; ++i) MakeFile(tree + L"\\pic" + std::to_wstring(i) + L".bmp");
+  PaneWindow w;
+  HWND files = w.file1List.Handle();
+  REQUIRE(w.dir1.SetPath(tree));
+  SendMessageW(files, LB_SETTOPINDEX, 10, 0);
+  REQUIRE(Texts(files).at(10) == L"pic20.bmp");
+  // Names made before it and right before it, one before it gone, and the line on top itself
+  // gone: the line after it takes its place.
+  for (const wchar_t* name : {L"a.bmp", L"pic19x.bmp"}) MakeFile(tree + L"\\" + name);
+  for (const wchar_t* name : {L"pic11.bmp", L"pic20.bmp"}) REQUIRE(DeleteFileW((tree + L"\\" + name).c_str()));
+  w.file1.Refresh();
+  Settle();
+  const LRESULT top = SendMessageW(files, LB_GETTOPINDEX, 0, 0);
+  CHECK_EQ(Texts(files).at(static_cast<size_t>(top)), std::wstring(L"pic21.bmp"));
+  check::RemoveTree(tree);
+}
+
 namespace {
 
 LRESULT ScrollableWidth(HWND list) { return SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0); }
@@ -370,6 +418,8 @@ LONG ClientWidth(HWND list) {
   GetClientRect(list, &client);
   return client.right;
 }
+// Whether a list shows its vertical (WS_VSCROLL) or horizontal (WS_HSCROLL) scroll bar.
+bool Shows(HWND list, LONG_PTR bar) { return (GetWindowLongPtrW(list, GWL_STYLE) & bar) != 0; }
 
 }  // namespace
 
@@ -405,6 +455,42 @@ TEST(filelist, a_long_name_scrolls_sideways_and_short_ones_need_no_scroll_bar) {
   w.file1List.SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
   w.dir1List.SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
   DeleteObject(big);
+  check::RemoveTree(tree);
+}
+
+TEST(filelist, a_name_that_fits_only_without_the_vertical_scroll_bar_scrolls_sideways_beside_it) {
+  const std::wstring tree = check::ScratchFolder(L"band");
+  PaneWindow w;
+  HWND files = w.file1List.Handle();
+  REQUIRE(w.dir1.SetPath(tree));
+  REQUIRE(!Shows(files, WS_VSCROLL));
+  // A name as wide as the list less part of a scroll bar, with the list's margin of one average
+  // character.
+  const LONG width = ClientWidth(files), bar = GetSystemMetrics(SM_CXVSCROLL);
+  std::wstring name;
+  {
+    const ui::TextMeter meter(files, nullptr);
+    while (meter.Width(name + L"i.bmp") + meter.Metrics().tmAveCharWidth <= width - bar / 2) name += L'i';
+    name += L"i.bmp";
+    REQUIRE(meter.Width(name) + meter.Metrics().tmAveCharWidth <= width);
+  }
+  MakeFile(tree + L"\\" + name);
+  auto readAgain = [&](size_t count) {
+    w.file1.Refresh();
+    REQUIRE(check::PumpUntil([&] { return !w.file1.Filling() && w.file1.Names().size() == count; }));
+  };
+  readAgain(1);
+  CHECK(!Shows(files, WS_HSCROLL));
+  // Enough names for a vertical scroll bar: its end can be scrolled into sight beside it; the
+  // names gone again, the bar is not needed either.
+  for (int i = 0; i < 30; ++i) MakeFile(tree + L"\\" + std::to_wstring(i) + L".bmp");
+  readAgain(31);
+  REQUIRE(Shows(files, WS_VSCROLL));
+  CHECK(ScrollableWidth(files) > ClientWidth(files));
+  CHECK(Shows(files, WS_HSCROLL));
+  for (int i = 0; i < 30; ++i) DeleteFileW((tree + L"\\" + std::to_wstring(i) + L".bmp").c_str());
+  readAgain(1);
+  CHECK(!Shows(files, WS_HSCROLL));
   check::RemoveTree(tree);
 }
 

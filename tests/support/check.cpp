@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "services/ResultWindow.h"
+
 namespace check {
 namespace {
 
@@ -76,6 +78,7 @@ void DispatchWaiting() {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
+  quorvane::RunIdleWork();  // as the program's loop does once nothing waits
 }
 }  // namespace
 
