@@ -20,43 +20,6 @@ namespace {
 
 const std::wstring kFolder = check::ProgramFolder();
 
-struct Found {
-  DWORD pid;
-  const wchar_t* className;
-  HWND window = nullptr;
-};
-
-HWND FindTopWindow(DWORD pid, const wchar_t* className) {
-  Found found{pid, className};
-  EnumWindows(
-      [](HWND window, LPARAM param) {
-        auto* f = reinterpret_cast<Found*>(param);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        wchar_t name[64] = {};
-        GetClassNameW(window, name, 64);
-        if (pid != f->pid || std::wstring(name) != f->className || !IsWindowVisible(window)) return TRUE;
-        f->window = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found.window;
-}
-
-HWND FindControl(HWND top, int id) {
-  std::pair<int, HWND> found{id, nullptr};
-  EnumChildWindows(
-      top,
-      [](HWND child, LPARAM param) {
-        auto* f = reinterpret_cast<std::pair<int, HWND>*>(param);
-        if (GetDlgCtrlID(child) != f->first) return TRUE;
-        f->second = child;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found.second;
-}
-
 // One running Quorvane.exe, started from a folder that is not its own.
 class Program {
  public:
@@ -68,7 +31,7 @@ class Program {
     REQUIRE(CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                            elsewhere.c_str(), &si, &pi_));
     CloseHandle(pi_.hThread);
-    REQUIRE(check::PumpUntil([this] { return (main_ = FindTopWindow(pi_.dwProcessId, L"QuorvaneMain")) != nullptr; }));
+    REQUIRE(check::PumpUntil([this] { return (main_ = check::TopWindow(L"QuorvaneMain", id())) != nullptr; }));
   }
   ~Program() {
     if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi_.hProcess, 99);
@@ -76,9 +39,9 @@ class Program {
   }
   HWND main() const { return main_; }
   DWORD id() const { return pi_.dwProcessId; }
-  HWND about() const { return FindTopWindow(pi_.dwProcessId, L"QuorvaneAbout"); }
-  HWND messageBox() const { return FindTopWindow(pi_.dwProcessId, L"#32770"); }
-  HWND control(int id) const { return FindControl(main_, id); }
+  HWND about() const { return check::TopWindow(L"QuorvaneAbout", pi_.dwProcessId); }
+  HWND messageBox() const { return check::TopWindow(L"#32770", pi_.dwProcessId); }
+  HWND control(int id) const { return check::Control(main_, id); }
   bool running() const { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
   // Waits for the process to end; its exit code, or -1 when it did not end in time.
   long ended(DWORD ms = 15000) const {
@@ -91,9 +54,10 @@ class Program {
   void answer(const std::wstring& text, const std::wstring& title, int button) {
     HWND box = nullptr;
     REQUIRE(check::PumpUntil([&] { return (box = messageBox()) != nullptr; }));
-    CHECK_EQ(check::TextOf(GetDlgItem(box, 0xFFFF)), text);
-    CHECK_EQ(check::TextOf(box), title);
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+    const check::SeenBox seen = check::Seen(box);
+    CHECK_EQ(seen.text, text);
+    CHECK_EQ(seen.title, title);
+    check::Answer(box, button);
     REQUIRE(check::PumpUntil([&] { return !IsWindow(box); }));
   }
 
@@ -102,26 +66,24 @@ class Program {
   HWND main_ = nullptr;
 };
 
-void Press(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
-
 }  // namespace
 
 TEST(process, the_about_window_keeps_the_program_running_until_it_closes) {
   Program quorvane;
-  Press(quorvane.control(kCommand2));
+  check::Click(quorvane.control(kCommand2));
   REQUIRE(check::PumpUntil([&] { return quorvane.about() != nullptr; }));
   PostMessageW(quorvane.main(), WM_CLOSE, 0, 0);
   REQUIRE(check::PumpUntil([&] { return !IsWindow(quorvane.main()); }));
   check::Pump(300);
   CHECK(quorvane.running());
   REQUIRE(quorvane.about() != nullptr);
-  Press(FindControl(quorvane.about(), kAboutCommand1));
+  check::Click(check::Control(quorvane.about(), kAboutCommand1));
   CHECK_EQ(quorvane.ended(), 0L);
 }
 
 TEST(process, exit_asks_and_ends_the_program_only_on_yes) {
   Program quorvane;
-  Press(quorvane.control(kCommand3));
+  check::Click(quorvane.control(kCommand3));
   quorvane.answer(L"Are you sure you wish to exit?", L"Confirm Exit", IDNO);
   check::Pump(300);
   CHECK(quorvane.running());
@@ -129,7 +91,7 @@ TEST(process, exit_asks_and_ends_the_program_only_on_yes) {
   // The Volumes page is made when it is first shown: switch to it, as a player would.
   SendMessageW(quorvane.control(kSSTab1), TCM_SETCURFOCUS, 1, 0);
   REQUIRE(check::PumpUntil([&] { return quorvane.control(kCommand6) != nullptr; }));
-  Press(quorvane.control(kCommand6));
+  check::Click(quorvane.control(kCommand6));
   quorvane.answer(L"Are you sure you wish to exit?", L"Confirm Exit", IDYES);
   CHECK_EQ(quorvane.ended(), 0L);
 }
@@ -143,14 +105,14 @@ TEST(process, tools_start_in_the_program_folder_and_outlive_the_program) {
   Program quorvane;
   SetEnvironmentVariableW(L"MAKESKIN_FAULT", nullptr);
 
-  Press(quorvane.control(kOption1));
-  Press(quorvane.control(kOption4));
+  check::Click(quorvane.control(kOption1));
+  check::Click(quorvane.control(kOption4));
   HWND files = quorvane.control(kFile1);
   const int red = check::IndexOf(files, L"red.bmp");
   REQUIRE(red >= 0);
   check::Choose(files, red);
-  SendMessageW(quorvane.control(kText1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"red"));
-  Press(quorvane.control(kCommand1));
+  check::Type(quorvane.control(kText1), L"red");
+  check::Click(quorvane.control(kCommand1));
   check::Pump(500);
   PostMessageW(quorvane.main(), WM_CLOSE, 0, 0);
   CHECK_EQ(quorvane.ended(), 0L);
@@ -266,13 +228,13 @@ TEST(planted, no_dll_in_the_program_folder_runs_through_a_whole_request) {
   // The shell's word that the taskbar button is made, which Wine's desktop here, without a
   // taskbar, never sends: the tools' progress is then shown on it, through COM.
   PostMessageW(quorvane.main(), RegisterWindowMessageW(L"TaskbarButtonCreated"), 0, 0);
-  Press(quorvane.control(kOption1));
-  Press(quorvane.control(kOption4));
+  check::Click(quorvane.control(kOption1));
+  check::Click(quorvane.control(kOption4));
   HWND files = quorvane.control(kFile1);
   REQUIRE(check::PumpUntil([&] { return check::IndexOf(files, L"red.bmp") >= 0; }));
   check::Choose(files, check::IndexOf(files, L"red.bmp"));
-  SendMessageW(quorvane.control(kText1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"red"));
-  Press(quorvane.control(kCommand1));
+  check::Type(quorvane.control(kText1), L"red");
+  check::Click(quorvane.control(kCommand1));
   // Yes: both tools run.
   quorvane.answer(L"Add red.larmor.bmp to red.vol?", L"Success", IDYES);
   REQUIRE(check::PumpUntil([&] { return !check::ReadStandinLog(game + L"vt.log").empty(); }));

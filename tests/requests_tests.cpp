@@ -10,19 +10,10 @@
 #include "volumes/VolumeRequest.h"
 
 using namespace quorvane;
-using check::Prompt;
-using check::SplitCommandLine;
-using check::Warning;
+using namespace check;
 using Args = std::vector<std::wstring>;
 
 namespace {
-
-const std::wstring kNoPalette = L"You must select a palette in order to complete this operation..!";
-const std::wstring kNoArmor = L"You must select an armor in order to complete this operation..!";
-const std::wstring kNoSkin = L"You must select a skin in order to complete this operation..!";
-const std::wstring kNoPrefix = L"You must enter a prefix in order to complete this operation..!";
-const std::wstring kNoVolumeFile = L"You must select a volume file in order to complete this operation..!";
-const std::wstring kNoSkinFile = L"You must select a skin file in order to complete this operation..!";
 
 struct Options : SkinsView {
   std::array<bool, 9> selected{};
@@ -255,8 +246,6 @@ TEST(skins, pressing_continue_twice_runs_twice_and_asks_twice) {
 }
 
 TEST(skins, prefixes_reach_the_tools_whole_or_are_refused) {
-  const std::wstring bad = L"You must enter a prefix without \\ / : * ? \" < > | or control characters in "
-                           L"order to complete this operation..!";
   // Characters a file name cannot hold: refused by their own check, after the others.
   for (const wchar_t* prefix : {L"a\\b", L"a/b", L"C:", L"*", L"wh?", L"say \"hi\"", L"<x>", L"a|b", L"tab\there",
                                 L"line\nbreak", L"\x7f"}) {
@@ -264,7 +253,7 @@ TEST(skins, prefixes_reach_the_tools_whole_or_are_refused) {
     f.ChooseAll(prefix);
     f.state.SkinFile.clear();
     f.request.Command1_Click();
-    CHECK_EQ(f.prompts.shown, (std::vector<Prompt>{Warning(kNoSkin), Warning(bad)}));
+    CHECK_EQ(f.prompts.shown, (std::vector<Prompt>{Warning(kNoSkin), Warning(kBadPrefix)}));
     CHECK(f.launcher.runs.empty());
   }
   // Anything else is a prefix, blanks and dots included, and arrives as one argument.
@@ -293,14 +282,12 @@ const wchar_t* const kDevicePrefixes[] = {L"CON", L"nul", L"Com1", L"aux.x", L"L
                                           L"lpt0", L"com\u00b9", L"LPT\u00b3", L"NUL...", L"CONIN$"};
 
 TEST(skins, device_names_and_overlong_prefixes_are_refused) {
-  const std::wstring device = L"You must enter a prefix that is not a device name (CON, PRN, AUX, NUL, COM1 to "
-                              L"COM9, LPT1 to LPT9) in order to complete this operation..!";
   for (const wchar_t* prefix : kDevicePrefixes) {
     SkinsFixture f;
     f.ChooseAll(prefix);
     f.state.SkinFile.clear();
     f.request.Command1_Click();
-    CHECK_EQ(f.prompts.shown, (std::vector<Prompt>{Warning(kNoSkin), Warning(device)}));
+    CHECK_EQ(f.prompts.shown, (std::vector<Prompt>{Warning(kNoSkin), Warning(kDevicePrefix)}));
     CHECK_EQ(f.state.Answer, 1);
     CHECK(f.launcher.runs.empty());
   }
@@ -318,8 +305,7 @@ TEST(skins, device_names_and_overlong_prefixes_are_refused) {
   tooLong.ChooseAll(std::wstring(244, L'x'));
   tooLong.request.Command1_Click();
   CHECK_EQ(tooLong.prompts.shown,
-           (std::vector<Prompt>{Warning(L"You must enter a prefix of at most 243 characters in order to complete "
-                                        L"this operation..!")}));
+           (std::vector<Prompt>{Warning(LongPrefix(243))}));
   CHECK(tooLong.launcher.runs.empty());
 }
 
@@ -424,36 +410,31 @@ TEST(volumes, new_and_existing_volumes_get_their_command_lines) {
 }
 
 TEST(volumes, prefixes_are_checked_only_for_a_new_volume) {
-  const std::wstring bad = L"You must enter a prefix without \\ / : * ? \" < > | or control characters in "
-                           L"order to complete this operation..!";
   VolumesFixture f;
   f.state.VolumeSkinFile = L"C:\\Pics\\blue.bmp";
   f.state.VolumeFile = L"C:\\Game\\team.vol";
   f.page.text = L"a:b";
   f.request.Command4_Click();
-  CHECK_EQ(f.prompts.shown, (std::vector<Prompt>{Warning(bad)}));
+  CHECK_EQ(f.prompts.shown, (std::vector<Prompt>{Warning(kBadPrefix)}));
   CHECK(f.launcher.runs.empty());
 
   f.page.Select(true);
   f.request.Command4_Click();
   CHECK_EQ(f.launcher.runs.size(), 1u);
 
-  const std::wstring device = L"You must enter a prefix that is not a device name (CON, PRN, AUX, NUL, COM1 to "
-                              L"COM9, LPT1 to LPT9) in order to complete this operation..!";
   f.page.Select(false);
   for (const wchar_t* prefix : kDevicePrefixes) {
     f.prompts.shown.clear();
     f.page.text = prefix;
     f.request.Command4_Click();
-    CHECK_EQ(f.prompts.shown, (std::vector<Prompt>{Warning(device)}));
+    CHECK_EQ(f.prompts.shown, (std::vector<Prompt>{Warning(kDevicePrefix)}));
     CHECK_EQ(f.state.VolumesOk, kFalse);
   }
   // "P.vol" must fit the file system's 255 characters.
   f.prompts.shown.clear();
   f.page.text = std::wstring(252, L'x');
   f.request.Command4_Click();
-  CHECK_EQ(f.prompts.shown, (std::vector<Prompt>{Warning(L"You must enter a prefix of at most 251 characters in "
-                                                         L"order to complete this operation..!")}));
+  CHECK_EQ(f.prompts.shown, (std::vector<Prompt>{Warning(LongPrefix(251))}));
   CHECK_EQ(f.launcher.runs.size(), 1u);
 
   // One blank is a prefix; the volume name keeps it, as one argument.

@@ -202,7 +202,7 @@ TEST(window, opens_in_its_initial_state) {
   }
 
   // The three panes show the program folder, nothing chosen and nothing recorded.
-  for (ControlId id : {kFile1, kFile2, kFile3}) CHECK_EQ(SendMessageW(w[id], LB_GETCURSEL, 0, 0), LB_ERR);
+  for (ControlId id : {kFile1, kFile2, kFile3}) CHECK_EQ(check::Selection(w[id]), LB_ERR);
   CHECK_EQ(check::Items(w[kFile1]), (Args{L"red.bmp"}));
   CHECK_EQ(check::Items(w[kFile2]), (Args{L"red.bmp"}));
   CHECK_EQ(check::Items(w[kFile3]), (Args{L"team.vol"}));
@@ -249,7 +249,7 @@ TEST(window, pages_keep_their_state_across_tab_switches) {
   CHECK(IsWindowVisible(w[kCommand1]) && !IsWindowVisible(w[kCommand4]));
   CHECK_EQ(check::TextOf(w[kText1]), L"red team");
   CHECK(w.checked(kOption1) && w.checked(kOption6));
-  CHECK_EQ(SendMessageW(w[kFile1], LB_GETCURSEL, 0, 0), check::IndexOf(w[kFile1], L"red.bmp"));
+  CHECK_EQ(check::Selection(w[kFile1]), check::IndexOf(w[kFile1], L"red.bmp"));
   w.showPage(1);
   CHECK_EQ(check::TextOf(w[kText2]), L"blue");
   CHECK(w.checked(kOption10) && !IsWindowEnabled(w[kText2]));
@@ -323,8 +323,7 @@ TEST(window, the_tab_key_visits_the_controls_in_order) {
     std::vector<HWND> visited;
     SetFocus(w[kSSTab1]);
     for (int i = 0; i < 20; ++i) {
-      check::Key(GetFocus(), VK_TAB);
-      check::Pump(10);
+      check::Key(GetFocus(), VK_TAB, 10);
       if (GetFocus() == w[kSSTab1]) break;
       visited.push_back(GetFocus());
     }
@@ -346,8 +345,7 @@ TEST(window, the_tab_key_visits_the_controls_in_order) {
   // The arrow keys move within a group and select as they go.
   w.showPage(0);
   SetFocus(w[kOption1]);
-  check::Key(w[kOption1], VK_DOWN);
-  check::Pump(20);
+  check::Key(w[kOption1], VK_DOWN, 20);
   CHECK_EQ(GetFocus(), w[kOption2]);
   CHECK(w.checked(kOption2) && w.checked(kOption7));
 }
@@ -407,14 +405,12 @@ TEST(window, enter_presses_continue_only_on_the_skins_page) {
   check::MessageBoxAnswerer boxes;
   SetFocus(w[kText1]);
   check::Key(w[kText1], VK_RETURN);
-  check::Pump(50);
   CHECK_EQ(boxes.seen.size(), 4u);  // the Skins request ran: four warnings
 
   boxes.seen.clear();
   w.showPage(1);
   SetFocus(w[kText2]);
   check::Key(w[kText2], VK_RETURN);
-  check::Pump(50);
   CHECK(boxes.seen.empty());
 }
 
@@ -424,7 +420,6 @@ TEST(window, the_focus_comes_back_to_the_control_that_had_it) {
   // After the four warnings of Continue, pressed with Enter in the prefix box, or clicked.
   SetFocus(w[kText1]);
   check::Key(w[kText1], VK_RETURN);
-  check::Pump(50);
   CHECK_EQ(boxes.seen.size(), 4u);
   CHECK_EQ(GetFocus(), w[kText1]);
   check::Click(w[kCommand1]);
@@ -465,12 +460,9 @@ TEST(flow, missing_choices_are_warned_about_in_real_message_boxes) {
   OpenWindow w;
   check::MessageBoxAnswerer boxes;
   check::Click(w[kCommand1]);
-  auto warning = [](const wchar_t* text) { return SeenBox{text, L"Oops..!", MB_OK | MB_ICONEXCLAMATION}; };
-  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{
-                           warning(L"You must select a palette in order to complete this operation..!"),
-                           warning(L"You must select an armor in order to complete this operation..!"),
-                           warning(L"You must select a skin in order to complete this operation..!"),
-                           warning(L"You must enter a prefix in order to complete this operation..!")}));
+  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{check::Warning(check::kNoPalette), check::Warning(check::kNoArmor),
+                                              check::Warning(check::kNoSkin),
+                                              check::Warning(check::kNoPrefix)}));
   CHECK_EQ(w.state().Answer, 1);
   CHECK_EQ(w.state().SkinsOk, kFalse);
   CHECK(!check::FileExists(kFolder + L"makeskin.log"));
@@ -603,15 +595,15 @@ TEST(flow, folders_are_opened_and_files_picked_through_the_panes) {
   OpenWindow w;
 
   // Down into scratch\pics: its pictures show, nothing is recorded yet.
-  check::Open(w[kDir1], check::IndexOf(w[kDir1], L"scratch"));
-  check::Open(w[kDir1], check::IndexOf(w[kDir1], L"pics"));
+  w.open(kDir1, L"scratch");
+  w.open(kDir1, L"pics");
   CHECK_EQ(check::Items(w[kFile1]), (Args{L"Blue.BMP"}));
   CHECK(w.state().SkinFile.empty());
   check::Choose(w[kFile1], 0);
   CHECK_EQ(w.state().SkinFile, pics + L"\\Blue.BMP");
 
   // Moving on keeps the pick; the other panes are untouched.
-  check::Open(w[kDir1], check::IndexOf(w[kDir1], L"inner"));
+  w.open(kDir1, L"inner");
   CHECK(check::Items(w[kFile1]).empty());
   CHECK_EQ(w.state().SkinFile, pics + L"\\Blue.BMP");
   CHECK(w.state().VolumeSkinFile.empty() && w.state().VolumeFile.empty());
@@ -631,7 +623,7 @@ TEST(flow, the_lists_of_the_page_shown_follow_the_disk) {
   w.waitForTools();
   // The skin that Continue made shows in the Skins page's list by itself...
   REQUIRE(check::PumpUntil([&] { return check::IndexOf(w[kFile1], L"team.larmor.bmp") >= 0; }));
-  CHECK_EQ(SendMessageW(w[kFile1], LB_GETCURSEL, 0, 0), check::IndexOf(w[kFile1], L"red.bmp"));
+  CHECK_EQ(check::Selection(w[kFile1]), check::IndexOf(w[kFile1], L"red.bmp"));
   // ...not in the hidden page's lists, which nothing watches, until that page shows again.
   check::Pump(600);
   CHECK_EQ(check::IndexOf(w[kFile2], L"team.larmor.bmp"), -1);
@@ -643,7 +635,7 @@ TEST(flow, the_lists_of_the_page_shown_follow_the_disk) {
   // Updates choose and record nothing.
   CHECK_EQ(w.state().SkinFile, kFolder + L"red.bmp");
   CHECK(w.state().VolumeSkinFile.empty() && w.state().VolumeFile.empty());
-  CHECK_EQ(SendMessageW(w[kFile2], LB_GETCURSEL, 0, 0), LB_ERR);
+  CHECK_EQ(check::Selection(w[kFile2]), LB_ERR);
   CleanGameFolder();
 }
 
@@ -665,30 +657,11 @@ TEST(flow, shown_without_the_foreground_the_lists_hold_no_folder_until_it_comes)
   WaitForSingleObject(other.get(), INFINITE);
 }
 
-namespace {
-
-std::vector<HWND> AboutWindows() {
-  std::vector<HWND> found;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM list) {
-        wchar_t name[32] = {};
-        GetClassNameW(window, name, 32);
-        if (std::wstring(name) == L"QuorvaneAbout" && IsWindowVisible(window))
-          reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
-}  // namespace
-
 TEST(about, both_buttons_show_one_window_that_reloads_after_close) {
   OpenWindow w;
   check::Click(w[kCommand2]);
   REQUIRE(check::AboutShown() != nullptr);
-  const std::vector<HWND> first = AboutWindows();
+  const std::vector<HWND> first = check::TopWindows(L"QuorvaneAbout");
   REQUIRE(first.size() == 1);
   CHECK_EQ(check::TextOf(first[0]), L"About");
   CHECK(GetWindow(first[0], GW_OWNER) == nullptr);
@@ -704,27 +677,26 @@ TEST(about, both_buttons_show_one_window_that_reloads_after_close) {
   CHECK_EQ(w.state().Prefix, L"still typing");
   w.showPage(1);
   check::Click(w[kCommand5]);
-  CHECK_EQ(AboutWindows(), first);
+  CHECK_EQ(check::TopWindows(L"QuorvaneAbout"), first);
 
   // "Close" unloads it; the next request loads it afresh, focus on "Close" again.
   check::Click(check::AboutControl(kAboutCommand1));
   CHECK(check::AboutShown() == nullptr);
-  CHECK(AboutWindows().empty());
+  CHECK(check::TopWindows(L"QuorvaneAbout").empty());
   check::Click(w[kCommand5]);
   REQUIRE(check::AboutShown() != nullptr);
-  CHECK_EQ(AboutWindows().size(), 1u);
+  CHECK_EQ(check::TopWindows(L"QuorvaneAbout").size(), 1u);
   CHECK_EQ(GetFocus(), check::AboutControl(kAboutCommand1));
   CHECK_EQ(check::TextOf(check::AboutControl(kAboutLabel4)), alpha);
   // Enter presses "Close", its default button.
   check::Key(check::AboutControl(kAboutCommand1), VK_RETURN);
-  check::Pump(50);
   CHECK(check::AboutShown() == nullptr);
 }
 
 TEST(about, controls_sit_where_they_must) {
   OpenWindow w;
   check::Click(w[kCommand2]);
-  HWND window = AboutWindows().at(0);
+  HWND window = check::TopWindows(L"QuorvaneAbout").at(0);
   const LONG style = GetWindowLongW(window, GWL_STYLE);
   CHECK((style & WS_SYSMENU) && !(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME)));
   CHECK(GetClassLongPtrW(window, GCLP_HICON) != 0 && GetClassLongPtrW(window, GCLP_HICONSM) != 0);
@@ -888,8 +860,7 @@ TEST(flow, volumes_are_packed_by_the_real_tool) {
   // "Existing Volume" with nothing picked yet: the volume-file warning, then nothing else.
   check::Click(w[kOption10]);
   check::Click(w[kCommand4]);
-  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{{L"You must select a volume file in order to complete this operation..!",
-                                              L"Oops..!", MB_OK | MB_ICONEXCLAMATION}}));
+  CHECK_EQ(boxes.seen, (std::vector<SeenBox>{check::Warning(check::kNoVolumeFile)}));
   CHECK_EQ(w.state().VolumesOk, kFalse);
   check::Choose(w[kFile3], check::IndexOf(w[kFile3], L"team.vol"));
   check::Click(w[kCommand4]);
@@ -922,8 +893,7 @@ TEST(window, the_volumes_page_made_on_first_use_starts_as_if_made_with_the_windo
   keys[VK_CONTROL] |= 0x80;
   SetKeyboardState(keys);
   SetFocus(w[kSSTab1]);
-  check::Key(w[kSSTab1], VK_TAB);
-  check::Pump(20);
+  check::Key(w[kSSTab1], VK_TAB, 20);
   keys[VK_CONTROL] &= 0x7F;
   SetKeyboardState(keys);
   CHECK_EQ(TabCtrl_GetCurSel(w[kSSTab1]), 1);
@@ -1099,8 +1069,8 @@ namespace {
 
 // The preview window, when it shows; and what it says.
 std::wstring ShownPreview() {
-  const HWND preview = FindWindowW(L"QuorvanePreview", nullptr);
-  return preview != nullptr && IsWindowVisible(preview) ? check::TextOf(preview) : L"";
+  const HWND preview = check::TopWindow(L"QuorvanePreview");
+  return preview != nullptr ? check::TextOf(preview) : L"";
 }
 
 }  // namespace
@@ -1128,7 +1098,7 @@ TEST(preview, pictures_show_beside_their_list_and_broken_files_say_so) {
   for (const wchar_t* broken : {L"empty.bmp", L"huge.bmp", L"notes.bmp", L"short.bmp"})
     CHECK_EQ(choose(broken), std::wstring(broken) + L": cannot be shown");
   // Beside the list, without taking the focus or the activation.
-  const HWND preview = FindWindowW(L"QuorvanePreview", nullptr);
+  const HWND preview = check::TopWindow(L"QuorvanePreview");
   RECT shown{}, beside{};
   GetWindowRect(preview, &shown);
   GetWindowRect(list, &beside);
@@ -1193,8 +1163,8 @@ TEST(drops, pictures_volumes_and_folders_are_picked_as_a_click_would) {
   REQUIRE(check::PumpUntil([&] { return (GetWindowLongW(w.window.hwnd(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0; }));
 
   auto chosen = [](HWND list) {
-    check::PumpUntil([list] { return SendMessageW(list, LB_GETCURSEL, 0, 0) >= 0; }, 5000);
-    const LRESULT at = SendMessageW(list, LB_GETCURSEL, 0, 0);
+    check::PumpUntil([list] { return check::Selection(list) >= 0; }, 5000);
+    const LRESULT at = check::Selection(list);
     return at < 0 ? std::wstring() : check::Items(list)[static_cast<size_t>(at)];
   };
   // A picture on the Skins page: its folder, its line, and the pick a click records.

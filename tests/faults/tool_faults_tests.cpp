@@ -48,8 +48,8 @@ void CheckNothingLost(OpenWindow& w, const std::wstring& skinsPrefix, const std:
   CHECK_EQ(check::TextOf(w[kText2]), volumesPrefix);
   CHECK_EQ(w.state().SkinFile, GameFolder() + L"red.bmp");
   CHECK_EQ(w.state().VolumeSkinFile, GameFolder() + L"blue.bmp");
-  CHECK_EQ(SendMessageW(w[kFile1], LB_GETCURSEL, 0, 0), check::IndexOf(w[kFile1], L"red.bmp"));
-  CHECK_EQ(SendMessageW(w[kFile2], LB_GETCURSEL, 0, 0), check::IndexOf(w[kFile2], L"blue.bmp"));
+  CHECK_EQ(check::Selection(w[kFile1]), check::IndexOf(w[kFile1], L"red.bmp"));
+  CHECK_EQ(check::Selection(w[kFile2]), check::IndexOf(w[kFile2], L"blue.bmp"));
 }
 
 }  // namespace

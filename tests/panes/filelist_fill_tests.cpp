@@ -69,13 +69,13 @@ TEST(fill, a_folder_read_late_fills_in_the_background_sorted_and_whole) {
   const std::vector<std::wstring> part = w.file1.Names();
   CHECK(part.size() <= expected.size());
   CHECK(std::equal(part.begin(), part.end(), expected.begin()));
-  CHECK_EQ(Texts(list), part);
+  CHECK_EQ(check::Items(list), part);
 
   REQUIRE(HandleUntil([&] { return !w.file1.Filling(); }));
   CHECK_EQ(w.file1.Names(), expected);
-  CHECK_EQ(Texts(list), expected);
+  CHECK_EQ(check::Items(list), expected);
   CHECK_EQ(w.file1.ListingError(), static_cast<DWORD>(ERROR_SUCCESS));
-  CHECK_EQ(Selection(list), -1);
+  CHECK_EQ(check::Selection(list), -1);
 }
 
 TEST(fill, a_click_while_it_fills_records_the_name_clicked) {
@@ -85,15 +85,15 @@ TEST(fill, a_click_while_it_fills_records_the_name_clicked) {
   HWND list = w.file1List.Handle();
   w.file1.SetPath(tree);
   // A click before any name is in picks nothing.
-  w.Choose(list, 0);
+  check::Choose(list, 0);
   CHECK(w.state.SkinFile.empty());
 
   REQUIRE(HandleUntil([&] { return w.file1.Names().size() > 10; }));
-  w.Choose(list, 10);
+  check::Choose(list, 10);
   CHECK_EQ(w.state.SkinFile, tree + L"\\" + expected[10]);
   // The names that go in later leave the pick and the highlight where they were.
   REQUIRE(HandleUntil([&] { return !w.file1.Filling(); }));
-  CHECK_EQ(Selection(list), 10);
+  CHECK_EQ(check::Selection(list), 10);
   CHECK_EQ(w.file1.FileName(), expected[10]);
   CHECK_EQ(w.state.SkinFile, tree + L"\\" + expected[10]);
 }
@@ -122,7 +122,7 @@ TEST(fill, a_newer_folder_drops_the_fill_of_the_older) {
   check::Pump(300);
   CHECK_EQ(w.file1.Path(), small);
   CHECK_EQ(w.file1.Names(), few);
-  CHECK_EQ(Texts(list), few);
+  CHECK_EQ(check::Items(list), few);
 }
 
 TEST(fill, the_list_or_its_window_may_go_while_it_fills) {

@@ -22,19 +22,19 @@ bool Has(const std::vector<std::wstring>& names, const std::wstring& name) {
   return false;
 }
 
-bool Shows(HWND list, const std::wstring& name) { return Has(Texts(list), name); }
+bool Shows(HWND list, const std::wstring& name) { return Has(check::Items(list), name); }
 
 bool MakeFolder(const std::wstring& path) {
   return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 std::wstring Line(HWND list, LRESULT i) {
-  const std::vector<std::wstring> texts = Texts(list);
+  const std::vector<std::wstring> texts = check::Items(list);
   return i >= 0 && static_cast<size_t>(i) < texts.size() ? texts[static_cast<size_t>(i)] : L"";
 }
 
 std::wstring OnTop(HWND list) { return Line(list, SendMessageW(list, LB_GETTOPINDEX, 0, 0)); }
-std::wstring Selected(HWND list) { return Line(list, Selection(list)); }
+std::wstring Selected(HWND list) { return Line(list, check::Selection(list)); }
 
 }  // namespace
 
@@ -47,7 +47,7 @@ TEST(follow, files_and_folders_changed_outside_show_without_moving_the_view_or_t
   w.dir1.Follow(true);
   REQUIRE(w.file1.Names().size() == size_t{40});
   SendMessageW(files, LB_SETTOPINDEX, 10, 0);
-  w.Choose(files, 20);
+  check::Choose(files, 20);
   const std::wstring onTop = OnTop(files), chosen = Selected(files), picked = w.state.SkinFile;
   REQUIRE(onTop == L"pic20.bmp" && chosen == L"pic30.bmp" && picked == tree + L"\\pic30.bmp");
 
@@ -62,7 +62,7 @@ TEST(follow, files_and_folders_changed_outside_show_without_moving_the_view_or_t
            Shows(files, L"zzz renamed.bmp") && Shows(dir, L"new folder");
   }));
   CHECK(!Shows(files, L"not a picture.txt"));
-  CHECK_EQ(Texts(files), w.file1.Names());
+  CHECK_EQ(check::Items(files), w.file1.Names());
   CHECK_EQ(w.file1.Names().size(), size_t{40});
   CHECK_EQ(OnTop(files), onTop);
   CHECK_EQ(Selected(files), chosen);
@@ -74,7 +74,7 @@ TEST(follow, files_and_folders_changed_outside_show_without_moving_the_view_or_t
   REQUIRE(DeleteFileW((tree + L"\\" + chosen).c_str()));
   REQUIRE(RemoveDirectoryW((tree + L"\\new folder").c_str()));
   REQUIRE(check::PumpUntil([&] { return !Shows(files, chosen) && !Shows(dir, L"new folder"); }));
-  CHECK_EQ(Selection(files), -1);
+  CHECK_EQ(check::Selection(files), -1);
   CHECK_EQ(OnTop(files), onTop);
   CHECK_EQ(w.state.SkinFile, picked);
   CHECK_EQ(w.dir1.Path(), tree);
@@ -91,7 +91,7 @@ TEST(follow, a_folder_above_renamed_while_not_followed_moves_the_pane_as_it_foll
   PaneWindow w;
   REQUIRE(w.dir1.SetPath(b));
   w.dir1.Follow(true);
-  w.Choose(w.file1List.Handle(), 0);
+  check::Choose(w.file1List.Handle(), 0);
   const std::wstring picked = w.state.SkinFile;
   REQUIRE(picked == b + L"\\in b.bmp");
   const int changes = w.dir1Changes;
@@ -112,7 +112,7 @@ TEST(follow, an_unwatched_pane_reads_its_folder_again_only_when_watched_again) {
   PaneWindow w;
   REQUIRE(w.dir1.SetPath(tree));
   w.dir1.Follow(true);
-  Settle();  // its read on starting, done before anything changes
+  check::Settle();  // its read on starting, done before anything changes
   w.dir1.Follow(false);
   check::WriteFile(tree + L"\\while away.bmp", "BM");
   REQUIRE(CreateDirectoryW((tree + L"\\away").c_str(), nullptr));
@@ -137,7 +137,7 @@ TEST(follow, the_shown_folder_just_below_a_drive_root_renamed_moves_the_pane_to_
   PaneWindow w;
   REQUIRE(w.dir1.SetPath(games));
   w.dir1.Follow(true);
-  Settle();
+  check::Settle();
   // Renamed while followed: its watch shares the right to delete (and so to rename) it, and
   // the root's watch sees it go.
   REQUIRE(MoveFileW(games.c_str(), renamed.c_str()));
@@ -152,9 +152,9 @@ TEST(follow, a_subfolder_made_while_its_folder_is_read_shows) {
   PaneWindow w;
   REQUIRE(w.dir1.SetPath(tree));
   w.dir1.Follow(true);
-  Settle();
+  check::Settle();
   w.settle = false;
-  w.DoubleClick(w.dir1List.Handle(), static_cast<int>(w.dir1.Entries().size() - 1));  // "inner"
+  check::Open(w.dir1List.Handle(), static_cast<int>(w.dir1.Entries().size() - 1), false);  // "inner"
   // Read, its lines waiting to be taken in, when the subfolder is made.
   const ULONGLONG end = GetTickCount64() + 5000;
   while (!ResultsWaiting() && GetTickCount64() < end) Sleep(1);
@@ -169,7 +169,7 @@ TEST(follow, a_burst_that_overflows_the_watch_leaves_it_watching) {
   PaneWindow w;
   REQUIRE(w.dir1.SetPath(tree));
   w.dir1.Follow(true);
-  Settle();
+  check::Settle();
   // Several hundred long names at once: far more than the watch's buffer holds, which the
   // system tells as a change with no names in it.
   constexpr int kMany = 400;
@@ -177,7 +177,7 @@ TEST(follow, a_burst_that_overflows_the_watch_leaves_it_watching) {
     check::WriteFile(tree + L"\\" + std::wstring(120, L'n') + std::to_wstring(1000 + i) + L".bmp", "");
   REQUIRE(check::PumpUntil([&] { return w.file1.Names().size() == size_t{kMany}; }));
   check::Pump(500);  // the burst's last change told and read, so that the next one needs the watch again
-  Settle();
+  check::Settle();
   check::WriteFile(tree + L"\\one more.bmp", "");
   CHECK(check::PumpUntil([&] { return Shows(w.file1List.Handle(), L"one more.bmp"); }, 5000));
   check::RemoveTree(tree);

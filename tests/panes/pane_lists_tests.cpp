@@ -89,8 +89,8 @@ TEST(folderlist, shows_the_chain_then_the_subfolders_sorted_one_level_deeper) {
   // The control holds plain names (no padding): what type-ahead and screen readers read.
   std::vector<std::wstring> texts;
   for (const std::wstring& line : expected) texts.push_back(line.substr(line.find(L':') + 1));
-  CHECK_EQ(Texts(list), texts);
-  CHECK_EQ(Selection(list), IndexOf(w.dir1, L"Pics"));
+  CHECK_EQ(check::Items(list), texts);
+  CHECK_EQ(check::Selection(list), IndexOf(w.dir1, L"Pics"));
   CHECK_EQ(w.dir1Changes, 1);
   CHECK_EQ(w.file1.Path(), pics);  // the file list followed
   CHECK_EQ(w.file1.Names(), std::vector<std::wstring>{L"not a folder.bmp"});
@@ -104,18 +104,19 @@ TEST(folderlist, opens_down_and_up_and_never_above_the_root) {
   HWND list = w.dir1List.Handle();
   REQUIRE(w.dir1.SetPath(tree + L"\\A"));
 
-  w.DoubleClick(list, IndexOf(w.dir1, L"B"));
+  check::Open(list, IndexOf(w.dir1, L"B"));
   CHECK_EQ(w.dir1.Path(), tree + L"\\A\\B");
   CHECK_EQ(Lines(w.dir1), ExpectedLines(tree + L"\\A\\B", {L"C"}));
   CHECK_EQ(w.file1.Path(), tree + L"\\A\\B");
 
   SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(IndexOf(w.dir1, L"C")), 0);
-  w.PressEnter(list);
+  check::Key(list, VK_RETURN, 0);
+  check::Settle();
   CHECK_EQ(w.dir1.Path(), tree + L"\\A\\B\\C");
   CHECK_EQ(w.okPresses, 0);  // Enter opened the folder instead of pressing "Continue"
 
   // Up the chain: one of the folders above.
-  w.DoubleClick(list, IndexOf(w.dir1, L"A"));
+  check::Open(list, IndexOf(w.dir1, L"A"));
   CHECK_EQ(w.dir1.Path(), tree + L"\\A");
   CHECK_EQ(Lines(w.dir1), ExpectedLines(tree + L"\\A", {L"B", L"B2"}));
   CHECK_EQ(w.dir1Changes, 4);
@@ -123,10 +124,10 @@ TEST(folderlist, opens_down_and_up_and_never_above_the_root) {
   // The root's line is the first and nothing is above it, however often it is opened.
   const std::wstring root = RootOf(tree);
   for (int i = 0; i < 2; ++i) {
-    w.DoubleClick(list, 0);
+    check::Open(list, 0);
     CHECK_EQ(w.dir1.Path(), root);
-    CHECK_EQ(std::wstring(Texts(list).at(0)), root);
-    CHECK_EQ(Selection(list), 0);
+    CHECK_EQ(std::wstring(check::Items(list).at(0)), root);
+    CHECK_EQ(check::Selection(list), 0);
     for (const FolderEntry& entry : w.dir1.Entries()) CHECK(entry.level <= 1);
   }
   CHECK_EQ(w.file1.Path(), root);
@@ -160,17 +161,17 @@ TEST(folderlist, keys_and_mouse_move_the_highlight_and_open_as_a_user_expects) {
   PaneWindow w;
   HWND list = w.dir1List.Handle();
   REQUIRE(w.dir1.SetPath(tree));
-  const int current = Selection(list);
+  const int current = check::Selection(list);
   const int changes = w.dir1Changes;
 
   // Arrow keys, type-ahead and a single click only move the highlight.
   SendMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
-  CHECK_EQ(Selection(list), current + 1);
+  CHECK_EQ(check::Selection(list), current + 1);
   SendMessageW(list, WM_KEYDOWN, VK_UP, 0);
   SendMessageW(list, WM_KEYDOWN, VK_UP, 0);
-  CHECK_EQ(Selection(list), current - 1);
+  CHECK_EQ(check::Selection(list), current - 1);
   SendMessageW(list, WM_CHAR, L'c', 0);  // finds the line by its name
-  CHECK_EQ(Selection(list), IndexOf(w.dir1, L"cherry"));
+  CHECK_EQ(check::Selection(list), IndexOf(w.dir1, L"cherry"));
   const int banana = IndexOf(w.dir1, L"Banana");
   SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(banana), 0);
   RECT box{};
@@ -178,7 +179,7 @@ TEST(folderlist, keys_and_mouse_move_the_highlight_and_open_as_a_user_expects) {
   const LPARAM at = MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2);
   SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
   SendMessageW(list, WM_LBUTTONUP, 0, at);
-  CHECK_EQ(Selection(list), banana);
+  CHECK_EQ(check::Selection(list), banana);
   CHECK_EQ(w.dir1.Path(), tree);
   CHECK_EQ(w.dir1Changes, changes);
 
@@ -190,11 +191,13 @@ TEST(folderlist, keys_and_mouse_move_the_highlight_and_open_as_a_user_expects) {
 
   // Enter opens the highlighted line, through the dialog manager as in the main window...
   SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(IndexOf(w.dir1, tree.substr(tree.find_last_of(L'\\') + 1))), 0);
-  w.PressEnter(list);
+  check::Key(list, VK_RETURN, 0);
+  check::Settle();
   CHECK_EQ(w.dir1.Path(), tree);
   CHECK_EQ(w.okPresses, 0);
   // ...while in the file list it still belongs to the default button.
-  w.PressEnter(w.file1List.Handle());
+  check::Key(w.file1List.Handle(), VK_RETURN, 0);
+  check::Settle();
   CHECK_EQ(w.okPresses, 1);
 }
 
@@ -206,7 +209,7 @@ TEST(folderlist, a_deleted_folder_opens_its_nearest_existing_ancestor) {
   REQUIRE(w.dir1.SetPath(tree + L"\\A\\B"));
 
   check::RemoveTree(tree + L"\\A\\B\\C");
-  w.DoubleClick(list, IndexOf(w.dir1, L"C"));
+  check::Open(list, IndexOf(w.dir1, L"C"));
   CHECK_EQ(w.dir1.Path(), tree + L"\\A\\B");
   CHECK_EQ(Lines(w.dir1), ExpectedLines(tree + L"\\A\\B", {}));
 
@@ -214,7 +217,8 @@ TEST(folderlist, a_deleted_folder_opens_its_nearest_existing_ancestor) {
   // on the nearest folder still there.
   check::RemoveTree(tree + L"\\A");
   SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(IndexOf(w.dir1, L"B")), 0);
-  w.PressEnter(list);
+  check::Key(list, VK_RETURN, 0);
+  check::Settle();
   CHECK_EQ(w.dir1.Path(), tree);
   CHECK_EQ(Lines(w.dir1), ExpectedLines(tree, {}));
   CHECK_EQ(w.file1.Path(), tree);
@@ -226,9 +230,9 @@ TEST(folderlist, a_deleted_folder_opens_its_nearest_existing_ancestor) {
 
   // The file list told to show a folder that vanished stays empty and usable.
   w.file1.SetPath(tree + L"\\gone");
-  Settle();
+  check::Settle();
   CHECK(w.file1.Names().empty());
-  CHECK_EQ(Texts(w.file1List.Handle()).size(), size_t{0});
+  CHECK_EQ(check::Items(w.file1List.Handle()).size(), size_t{0});
   CHECK(w.file1.ListingError() != static_cast<DWORD>(ERROR_SUCCESS));
 }
 
@@ -302,8 +306,8 @@ TEST(filelist, lists_what_the_pattern_admits_on_the_long_name_without_regard_to_
   if (!system) expected.push_back(L"system.bmp");
   if (!hidden || !system) std::printf("  note: this file system does not keep hidden/system attributes\n");
   CHECK_EQ(names, expected);
-  CHECK_EQ(Texts(w.file1List.Handle()), w.file1.Names());
-  CHECK_EQ(Selection(w.file1List.Handle()), -1);  // nothing chosen for the user
+  CHECK_EQ(check::Items(w.file1List.Handle()), w.file1.Names());
+  CHECK_EQ(check::Selection(w.file1List.Handle()), -1);  // nothing chosen for the user
   CHECK_EQ(w.file1.FileName(), std::wstring());
   CHECK_EQ(w.file1.ListingError(), static_cast<DWORD>(ERROR_SUCCESS));
 
@@ -323,34 +327,34 @@ TEST(filelist, a_click_records_into_its_own_pane_and_outlives_folder_changes) {
   PaneWindow w;
   HWND files = w.file1List.Handle();
   REQUIRE(w.dir1.SetPath(tree + L"\\skins"));
-  w.Choose(files, IndexOf(w.file1, L"red.bmp"));
+  check::Choose(files, IndexOf(w.file1, L"red.bmp"));
   CHECK_EQ(w.state.SkinFile, tree + L"\\skins\\red.bmp");
   CHECK(w.state.VolumeSkinFile.empty());
   CHECK(w.state.VolumeFile.empty());
 
   // Another folder: the list changes, nothing is chosen, and the pick stays.
-  w.DoubleClick(w.dir1List.Handle(), IndexOf(w.dir1, tree.substr(tree.find_last_of(L'\\') + 1)));
+  check::Open(w.dir1List.Handle(), IndexOf(w.dir1, tree.substr(tree.find_last_of(L'\\') + 1)));
   CHECK(w.file1.Names().empty());
   CHECK_EQ(w.state.SkinFile, tree + L"\\skins\\red.bmp");
-  w.DoubleClick(w.dir1List.Handle(), IndexOf(w.dir1, L"other"));
+  check::Open(w.dir1List.Handle(), IndexOf(w.dir1, L"other"));
   CHECK_EQ(w.file1.Names(), std::vector<std::wstring>{L"green.bmp"});
-  CHECK_EQ(Selection(files), -1);
+  CHECK_EQ(check::Selection(files), -1);
   CHECK_EQ(w.state.SkinFile, tree + L"\\skins\\red.bmp");
 
   // A second pick replaces the first; choosing with the keyboard is a pick too.
-  w.Choose(files, 0);
+  check::Choose(files, 0);
   CHECK_EQ(w.state.SkinFile, tree + L"\\other\\green.bmp");
   REQUIRE(w.dir1.SetPath(tree + L"\\skins"));
-  w.Choose(files, 0);
+  check::Choose(files, 0);
   CHECK_EQ(w.state.SkinFile, tree + L"\\skins\\blue.bmp");
   SendMessageW(files, WM_KEYDOWN, VK_DOWN, 0);
   CHECK_EQ(w.state.SkinFile, tree + L"\\skins\\red.bmp");
 
   // The Volumes page's two panes record into their own variables.
   REQUIRE(w.dir2.SetPath(tree + L"\\other"));
-  w.Choose(w.file2List.Handle(), 0);
+  check::Choose(w.file2List.Handle(), 0);
   REQUIRE(w.dir3.SetPath(tree + L"\\vols"));
-  w.Choose(w.file3List.Handle(), IndexOf(w.file3, L"b.vol"));
+  check::Choose(w.file3List.Handle(), IndexOf(w.file3, L"b.vol"));
   CHECK_EQ(w.state.VolumeSkinFile, tree + L"\\other\\green.bmp");
   CHECK_EQ(w.state.VolumeFile, tree + L"\\vols\\b.vol");
   CHECK_EQ(w.state.SkinFile, tree + L"\\skins\\red.bmp");
@@ -358,9 +362,9 @@ TEST(filelist, a_click_records_into_its_own_pane_and_outlives_folder_changes) {
   // A picked file deleted later is no fault: the pick stays, and the still-listed name can be
   // picked again until the folder is read anew.
   REQUIRE(DeleteFileW((tree + L"\\vols\\b.vol").c_str()));
-  w.Choose(w.file3List.Handle(), IndexOf(w.file3, L"b.vol"));
+  check::Choose(w.file3List.Handle(), IndexOf(w.file3, L"b.vol"));
   CHECK_EQ(w.state.VolumeFile, tree + L"\\vols\\b.vol");
-  w.DoubleClick(w.dir3List.Handle(), static_cast<int>(w.dir3.CurrentIndex()));
+  check::Open(w.dir3List.Handle(), static_cast<int>(w.dir3.CurrentIndex()));
   CHECK_EQ(w.file3.Names(), std::vector<std::wstring>{L"a.vol"});
   CHECK_EQ(w.state.VolumeFile, tree + L"\\vols\\b.vol");
 }
@@ -386,7 +390,7 @@ TEST(filelist, a_large_folder_fills_sorted) {
   CHECK_EQ(names.front(), std::wstring(L"Skin00001.bmp"));
   CHECK_EQ(names[1], std::wstring(L"skin00002.BMP"));
   CHECK_EQ(names.back(), std::wstring(L"skin02000.BMP"));
-  w.Choose(w.file1List.Handle(), kFiles - 1);
+  check::Choose(w.file1List.Handle(), kFiles - 1);
   CHECK_EQ(w.state.SkinFile, tree + L"\\skin02000.BMP");
   check::RemoveTree(tree);
 }
@@ -398,15 +402,15 @@ TEST(filelist, names_going_in_or_out_above_the_view_leave_its_top_line_in_place)
   HWND files = w.file1List.Handle();
   REQUIRE(w.dir1.SetPath(tree));
   SendMessageW(files, LB_SETTOPINDEX, 10, 0);
-  REQUIRE(Texts(files).at(10) == L"pic20.bmp");
+  REQUIRE(check::Items(files).at(10) == L"pic20.bmp");
   // Names made before it and right before it, one before it gone, and the line on top itself
   // gone: the line after it takes its place.
   for (const wchar_t* name : {L"a.bmp", L"pic19x.bmp"}) MakeFile(tree + L"\\" + name);
   for (const wchar_t* name : {L"pic11.bmp", L"pic20.bmp"}) REQUIRE(DeleteFileW((tree + L"\\" + name).c_str()));
   w.file1.Refresh();
-  Settle();
+  check::Settle();
   const LRESULT top = SendMessageW(files, LB_GETTOPINDEX, 0, 0);
-  CHECK_EQ(Texts(files).at(static_cast<size_t>(top)), std::wstring(L"pic21.bmp"));
+  CHECK_EQ(check::Items(files).at(static_cast<size_t>(top)), std::wstring(L"pic21.bmp"));
   check::RemoveTree(tree);
 }
 
@@ -511,7 +515,7 @@ TEST(faults, names_in_any_script_are_shown_and_recorded_exactly) {
   PaneWindow w;
   HWND list = w.dir1List.Handle();
   REQUIRE(w.dir1.SetPath(tree));
-  const std::vector<std::wstring> texts = Texts(list);
+  const std::vector<std::wstring> texts = check::Items(list);
   const std::vector<std::wstring> shown(texts.begin() + static_cast<std::ptrdiff_t>(w.dir1.CurrentIndex()) + 1, texts.end());
   std::vector<std::wstring> sortedFolders = folders;
   std::sort(sortedFolders.begin(), sortedFolders.end());
@@ -522,14 +526,15 @@ TEST(faults, names_in_any_script_are_shown_and_recorded_exactly) {
   UpdateWindow(w.hwnd);  // drawing such names must not fault either
 
   SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(IndexOf(w.dir1, L"\u65e5\u672c\u8a9e")), 0);
-  w.PressEnter(list);
+  check::Key(list, VK_RETURN, 0);
+  check::Settle();
   CHECK_EQ(w.dir1.Path(), japanese);
   std::vector<std::wstring> listed = w.file1.Names();
   std::sort(listed.begin(), listed.end());
   std::vector<std::wstring> made = files;
   std::sort(made.begin(), made.end());
   CHECK_EQ(listed, made);
-  w.Choose(w.file1List.Handle(), IndexOf(w.file1, L"\U0001F600.BMP"));
+  check::Choose(w.file1List.Handle(), IndexOf(w.file1, L"\U0001F600.BMP"));
   CHECK_EQ(w.state.SkinFile, japanese + L"\\\U0001F600.BMP");
   CHECK(check::FileExists(w.state.SkinFile));
 }
@@ -551,7 +556,7 @@ TEST(faults, long_names_and_paths_past_260_characters_work_in_the_normal_form) {
   // A 255-character name in a short path.
   REQUIRE(w.dir1.SetPath(tree));
   CHECK_EQ(w.file1.Names(), std::vector<std::wstring>{name255});
-  w.Choose(w.file1List.Handle(), 0);
+  check::Choose(w.file1List.Handle(), 0);
   CHECK_EQ(w.state.SkinFile, tree + L"\\" + name255);
 
   // A folder deeper than the old path limit: shown, opened and recorded without "\\?\".
@@ -560,15 +565,15 @@ TEST(faults, long_names_and_paths_past_260_characters_work_in_the_normal_form) {
   CHECK_EQ(Lines(w.dir1), ExpectedLines(deep, {L"sub"}));
   CHECK_EQ(w.file1.Path(), deep);
   CHECK_EQ(w.file1.Names(), (std::vector<std::wstring>{name255, L"pic.bmp"}));
-  CHECK_EQ(std::wstring(Texts(w.file1List.Handle()).at(0)), name255);
-  w.Choose(w.file1List.Handle(), 0);
+  CHECK_EQ(std::wstring(check::Items(w.file1List.Handle()).at(0)), name255);
+  check::Choose(w.file1List.Handle(), 0);
   CHECK_EQ(w.state.SkinFile, deep + L"\\" + name255);
   CHECK(w.state.SkinFile.size() > 500);
   UpdateWindow(w.hwnd);
 
-  w.DoubleClick(list, IndexOf(w.dir1, L"sub"));
+  check::Open(list, IndexOf(w.dir1, L"sub"));
   CHECK_EQ(w.dir1.Path(), deep + L"\\sub");
-  w.DoubleClick(list, IndexOf(w.dir1, e));
+  check::Open(list, IndexOf(w.dir1, e));
   CHECK_EQ(w.dir1.Path(), tree + L"\\" + d + L"\\" + e);
   CHECK_EQ(Lines(w.dir1), ExpectedLines(tree + L"\\" + d + L"\\" + e, {f}));
   check::RemoveTree(tree);
@@ -593,10 +598,10 @@ TEST(faults, an_unreadable_folder_shows_what_it_can) {
     CHECK_EQ(w.dir1.ListingError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     CHECK(w.file1.Names().empty());
     CHECK_EQ(w.file1.ListingError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    w.Choose(w.file1List.Handle(), 0);
+    check::Choose(w.file1List.Handle(), 0);
     CHECK(w.state.SkinFile.empty());
     // Still usable: up to the parent.
-    w.DoubleClick(list, IndexOf(w.dir1, tree.substr(tree.find_last_of(L'\\') + 1)));
+    check::Open(list, IndexOf(w.dir1, tree.substr(tree.find_last_of(L'\\') + 1)));
     CHECK_EQ(w.dir1.Path(), tree);
   }
 }

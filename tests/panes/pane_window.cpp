@@ -62,7 +62,7 @@ PaneWindow::PaneWindow() {
     // Wired as the main window wires its panes.
     pane.dir.onChange = [this, &dir = pane.dir, &files = pane.files] {
       FolderChanged(dir, files);
-      if (settle) Settle();
+      if (settle) check::Settle();
     };
     pane.files.onClick = [&files = pane.files, &recorded = pane.recorded] { FileClicked(files, recorded); };
     pane.dir.onContentChange = [&files = pane.files] { files.Refresh(); };
@@ -81,33 +81,29 @@ PaneWindow::PaneWindow() {
     ++dir1Changes;
     wired();
   };
-  okButton = CreateWindowExW(0, L"BUTTON", L"Continue", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                             10, 360, 100, 28, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)),
-                             GetModuleHandleW(nullptr), nullptr);
+  if (!CreateWindowExW(0, L"BUTTON", L"Continue", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 10,
+                       360, 100, 28, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)),
+                       GetModuleHandleW(nullptr), nullptr))
+    throw std::runtime_error("cannot create the default button");
+  check::SetMessageFilter([this](MSG& msg) { return IsDialogMessageW(hwnd, &msg) != FALSE; });
   check::Pump(0);
 }
 
 PaneWindow::~PaneWindow() {
+  check::SetMessageFilter(nullptr);
   if (hwnd != nullptr) DestroyWindow(hwnd);
   check::Pump(0);
 }
 
+// The lists by their ids: kDir1, kFile1, kDir2... in turn.
 ui::FolderList* PaneWindow::FolderFor(int id) {
-  switch (id) {
-    case kDir1: return &dir1List;
-    case kDir2: return &dir2List;
-    case kDir3: return &dir3List;
-    default: return nullptr;
-  }
+  ui::FolderList* lists[] = {&dir1List, &dir2List, &dir3List};
+  return id >= kDir1 && id <= kFile3 && (id - kDir1) % 2 == 0 ? lists[(id - kDir1) / 2] : nullptr;
 }
 
 ui::FileList* PaneWindow::FilesFor(int id) {
-  switch (id) {
-    case kFile1: return &file1List;
-    case kFile2: return &file2List;
-    case kFile3: return &file3List;
-    default: return nullptr;
-  }
+  ui::FileList* lists[] = {&file1List, &file2List, &file3List};
+  return id >= kDir1 && id <= kFile3 && (id - kDir1) % 2 == 1 ? lists[(id - kDir1) / 2] : nullptr;
 }
 
 LRESULT CALLBACK PaneWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -132,7 +128,7 @@ LRESULT PaneWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lPar
       }
       if (auto* dir = FolderFor(id)) {
         dir->OnCommand(code);
-        if (settle) Settle();
+        if (settle) check::Settle();
       }
       if (auto* files = FilesFor(id)) files->OnCommand(code);
       return 0;
@@ -158,51 +154,6 @@ LRESULT PaneWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   }
   return DefWindowProcW(window, message, wParam, lParam);
 }
-
-void PaneWindow::Choose(HWND list, int index) {
-  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE),
-               reinterpret_cast<LPARAM>(list));
-}
-
-void PaneWindow::DoubleClick(HWND list, int index) {
-  Choose(list, index);
-  SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_DBLCLK),
-               reinterpret_cast<LPARAM>(list));
-}
-
-void PaneWindow::PressEnter(HWND list) {
-  // The way the main window's loop sees a key: IsDialogMessage first.
-  MSG msg{};
-  msg.hwnd = list;
-  msg.message = WM_KEYDOWN;
-  msg.wParam = VK_RETURN;
-  msg.lParam = 1;
-  msg.time = GetTickCount();
-  if (!IsDialogMessageW(hwnd, &msg)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-  check::Pump(0);
-  if (settle) Settle();
-}
-
-void Settle() { check::PumpUntil([] { return BackgroundSettled(); }); }
-
-std::vector<std::wstring> Texts(HWND list) {
-  std::vector<std::wstring> texts;
-  const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-  for (LRESULT i = 0; i < count; ++i) {
-    const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-    std::wstring text(static_cast<size_t>(length < 0 ? 0 : length) + 1, L'\0');
-    const LRESULT got = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(got < 0 ? 0 : static_cast<size_t>(got));
-    texts.push_back(text);
-  }
-  return texts;
-}
-
-int Selection(HWND list) { return static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)); }
 
 std::vector<std::wstring> Lines(const FolderPane& dir) {
   std::vector<std::wstring> lines;

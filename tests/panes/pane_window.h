@@ -1,5 +1,7 @@
 // A plain top-level window holding the three panes as the main window holds them, wired
-// the same way as the main window, with a default button so that Enter has somewhere else to go.
+// the same way as the main window, with a default button so that Enter has somewhere else to
+// go; its keys go through the dialog manager first, as the main window's do. The tests drive
+// it with the one driver (tests/support/ui_driver.h).
 #pragma once
 
 #include <windows.h>
@@ -10,6 +12,7 @@
 #include "app/FilePane.h"
 #include "app/FolderPane.h"
 #include "app/QuorvaneCode.h"
+#include "tests/support/ui_driver.h"
 #include "ui/FileList.h"
 #include "ui/FolderList.h"
 
@@ -17,14 +20,12 @@ namespace panes_test {
 
 enum : int { kDir1 = 101, kFile1, kDir2, kFile2, kDir3, kFile3 };
 
-void Settle();
-
 // A folder pane whose SetPath waits, while `settle` is on, as the user would for both lists.
 struct SettledFolderPane : quorvane::FolderPane {
   explicit SettledFolderPane(const bool& settle) : settle(settle) {}
   bool SetPath(const std::wstring& folder) {
     const bool set = FolderPane::SetPath(folder);
-    if (set && settle) Settle();
+    if (set && settle) check::Settle();
     return set;
   }
   const bool& settle;
@@ -38,7 +39,6 @@ class PaneWindow {
   PaneWindow& operator=(const PaneWindow&) = delete;
 
   HWND hwnd = nullptr;
-  HWND okButton = nullptr;
   quorvane::QuorvaneCode state;
   // The panes' models, and the controls that show them, as the main window has them.
   SettledFolderPane dir1{settle}, dir2{settle}, dir3{settle};
@@ -51,12 +51,6 @@ class PaneWindow {
   int okPresses = 0;    // the default button was pressed
   int dir1Changes = 0;  // onChange calls of dir1
 
-  // What the user does, as the list itself would report it to the window.
-  void Choose(HWND list, int index);       // select + LBN_SELCHANGE
-  void DoubleClick(HWND list, int index);  // select + LBN_DBLCLK
-  void PressEnter(HWND list);              // Enter through the dialog manager
-
- public:
   static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
  private:
   LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -64,12 +58,6 @@ class PaneWindow {
   quorvane::ui::FileList* FilesFor(int id);
 };
 
-// Handles this thread's messages until no list is reading or filling.
-void Settle();
-
-// Every line's text, as LB_GETTEXT gives it (what type-ahead and screen readers see).
-std::vector<std::wstring> Texts(HWND list);
-int Selection(HWND list);
 // The folder list's lines as "level:text".
 std::vector<std::wstring> Lines(const quorvane::FolderPane& dir);
 

@@ -429,13 +429,6 @@ bool FolderModel::Matches(const std::vector<std::wstring>& lines, std::string& w
   return true;
 }
 
-int ExactIndex(HWND list, const std::wstring& text, int first) {
-  const std::vector<std::wstring> lines = check::Items(list);
-  for (size_t i = static_cast<size_t>(first); i < lines.size(); ++i)
-    if (lines[i] == text) return static_cast<int>(i);
-  return -1;
-}
-
 void OpenFolderLine(UserSession& session, ControlId list, FolderModel& model, size_t index) {
   const HWND control = session[list];
   const std::vector<std::wstring> before = check::Items(control);
@@ -447,8 +440,7 @@ void OpenFolderLine(UserSession& session, ControlId list, FolderModel& model, si
     session.Fail(__FILE__, __LINE__,
                  session.origin + ": after opening line " + std::to_string(index) + " " +
                      check::Show(index < before.size() ? before[index] : L"?") + ", " + why);
-  const LRESULT selected = SendMessageW(control, LB_GETCURSEL, 0, 0);
-  if (selected != static_cast<LRESULT>(model.CurrentIndex()))
+  if (check::Selection(control) != static_cast<int>(model.CurrentIndex()))
     session.Fail(__FILE__, __LINE__, session.origin + ": the current folder's line is not the selected one");
 }
 
@@ -459,7 +451,7 @@ bool NavigateTo(UserSession& session, ControlId list, FolderModel& model, const 
     if (target.rfind(below, 0) == 0) {
       const std::wstring rest = target.substr(below.size());
       const std::wstring name = rest.substr(0, rest.find(L'\\'));
-      const int line = ExactIndex(session[list], name, static_cast<int>(model.CurrentIndex()) + 1);
+      const int line = check::IndexOf(session[list], name, static_cast<int>(model.CurrentIndex()) + 1);
       if (line < 0) {
         session.Fail(__FILE__, __LINE__,
                      session.origin + ": no line " + check::Show(name) + " below " + check::Show(here));

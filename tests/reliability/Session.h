@@ -184,9 +184,6 @@ void OpenFolderLine(UserSession& session, quorvane::ui::ControlId list, FolderMo
 // failure recorded) when a line on the way is not there.
 bool NavigateTo(UserSession& session, quorvane::ui::ControlId list, FolderModel& model,
                 const std::wstring& target);
-// The index of the line whose text is exactly `text` (list boxes only search without regard to
-// case), from line `first` on; -1 when there is none.
-int ExactIndex(HWND list, const std::wstring& text, int first = 0);
 
 // Prints a tally as one line, for the test's report.
 void PrintTally(const char* what, const Tally& tally);

@@ -74,7 +74,7 @@ TEST(hostile, prefixes_typed_into_the_skins_box) {
   s.AnswerSuccessWith([] { return IDYES; });  // every skin made goes on to its volume
   FolderModel dir1(kFolder);
   REQUIRE(NavigateTo(s, kDir1, dir1, pics));
-  check::Choose(s[kFile1], ExactIndex(s[kFile1], L"red.bmp"));
+  check::Choose(s[kFile1], check::IndexOf(s[kFile1], L"red.bmp"));
   const std::wstring skin = JoinPath(pics, L"red.bmp");
   REQUIRE(s.state().SkinFile == skin);
 
@@ -113,7 +113,7 @@ TEST(hostile, prefixes_typed_into_the_volumes_box) {
   FolderModel dir2(kFolder);
   s.ShowPage(1);
   REQUIRE(NavigateTo(s, kDir2, dir2, pics));
-  check::Choose(s[kFile2], ExactIndex(s[kFile2], L"red.bmp"));
+  check::Choose(s[kFile2], check::IndexOf(s[kFile2], L"red.bmp"));
   const std::wstring skin = JoinPath(pics, L"red.bmp");
   REQUIRE(s.state().VolumeSkinFile == skin);
 
@@ -208,7 +208,7 @@ TEST(hostile, names_of_pictures_volumes_and_folders) {
                   std::wstring QuorvaneCode::*field) {
     // A folder read that takes long fills the list a little later, from the window's timer.
     int line = -1;
-    check::PumpUntil([&] { return (line = ExactIndex(s[list], name)) >= 0; }, 5000);
+    check::PumpUntil([&] { return (line = check::IndexOf(s[list], name)) >= 0; }, 5000);
     if (line < 0) {
       s.Fail(__FILE__, __LINE__,
              s.origin + ": " + check::Show(name) + " is not listed in " + check::Show(folder) + ": " +

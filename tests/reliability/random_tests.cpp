@@ -229,7 +229,7 @@ struct Runner {
       // Above the tree: back down towards it.
       const std::wstring rest = tree.root.substr(dir.Path().size() + (dir.Path().back() == L'\\' ? 0 : 1));
       const int next =
-          ExactIndex(s[kDirs[pane]], rest.substr(0, rest.find(L'\\')), static_cast<int>(current) + 1);
+          check::IndexOf(s[kDirs[pane]], rest.substr(0, rest.find(L'\\')), static_cast<int>(current) + 1);
       if (next < 0) {
         Fail("the way back to the scratch tree is not listed");
         return "open nothing";

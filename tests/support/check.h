@@ -69,8 +69,13 @@ void Pump(DWORD ms = 0);
 // A folder of its own for one test, under the test program's folder, emptied on creation.
 std::wstring ScratchFolder(const std::wstring& name);
 std::wstring ProgramFolder();  // ends in a backslash
-void WriteFile(const std::wstring& path, std::string_view bytes);
-bool FileExists(const std::wstring& path);
+// Files and folders at any path length, their names kept as they stand: true when the folder
+// is there afterwards, when the file was written whole, when something is at the path.
+bool MakeFolder(const std::wstring& path);
+bool MakeFile(const std::wstring& path, std::string_view bytes = "BM");
+void WriteFile(const std::wstring& path, std::string_view bytes);  // MakeFile, or the case stops
+bool Exists(const std::wstring& path);
+bool FileExists(const std::wstring& path);  // a file, not a folder
 // A file's bytes, at any path length; "(cannot read PATH)" when it cannot be read.
 std::string ReadAll(const std::wstring& path);
 // The "\\?\" form of a full path, which file functions take at any length and as it stands

@@ -9,18 +9,12 @@
 #include "services/Prompt.h"
 #include "services/ToolLauncher.h"
 #include "tests/support/check.h"
+#include "tests/support/ui_driver.h"
 
 namespace check {
 
-struct Prompt {
-  std::wstring text, title;
-  UINT style;
-  bool operator==(const Prompt&) const = default;
-};
-inline std::ostream& operator<<(std::ostream& out, const Prompt& p) {
-  return out << "{" << Show(p.text) << ", " << Show(p.title) << ", " << p.style << "}";
-}
-inline Prompt Warning(const std::wstring& text) { return {text, L"Oops..!", 48}; }
+// A prompt as the user would see it in its message box.
+using Prompt = SeenBox;
 
 class ScriptedPrompts : public quorvane::Prompts {
  public:

@@ -31,26 +31,13 @@ OpenWindow::OpenWindow() : window(Opened(session)) {
 
 OpenWindow::~OpenWindow() { SetMessageFilter(nullptr); }
 
-namespace {
-struct Search {
-  int id;
-  HWND found;
-};
-BOOL CALLBACK FindById(HWND child, LPARAM param) {
-  auto* search = reinterpret_cast<Search*>(param);
-  if (GetDlgCtrlID(child) != search->id) return TRUE;
-  search->found = child;
-  return FALSE;
+HWND OpenWindow::operator[](ControlId id) const {
+  // Found once, then taken from the cache for as long as it is still that control of this
+  // window: a search through every child costs a test of many actions dearly under Wine.
+  HWND& known = controls_[id];
+  if (known == nullptr || !IsChild(hwnd(), known) || GetDlgCtrlID(known) != id) known = Control(hwnd(), id);
+  return known;
 }
-HWND Descendant(HWND window, int id) {
-  if (window == nullptr) return nullptr;
-  Search search{id, nullptr};
-  EnumChildWindows(window, &FindById, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-}  // namespace
-
-HWND OpenWindow::operator[](ControlId id) const { return Descendant(hwnd(), id); }
 
 bool OpenWindow::checked(ControlId id) const {
   return SendMessageW((*this)[id], BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -95,36 +82,15 @@ bool OpenWindow::responsive() const {
   return hwnd() != nullptr && SendMessageTimeoutW(hwnd(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0;
 }
 
-HWND AboutShown() {
-  HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM param) {
-        wchar_t name[32] = {};
-        GetClassNameW(window, name, 32);
-        if (std::wstring(name) != L"QuorvaneAbout") return TRUE;
-        *reinterpret_cast<HWND*>(param) = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
-}
+HWND AboutShown() { return TopWindow(L"QuorvaneAbout"); }
 
-HWND AboutControl(ControlId id) { return Descendant(AboutShown(), id); }
+HWND AboutControl(ControlId id) { return Control(AboutShown(), id); }
 
 Args LinesOnceFilled(HWND list, const Args& expected, DWORD timeoutMs) {
   Args lines;
   PumpUntil([&] { return (lines = Items(list)) == expected; }, timeoutMs);
   return lines;
 }
-
-SeenBox Warning(const std::wstring& text) { return {text, L"Oops..!", MB_OK | MB_ICONEXCLAMATION}; }
-
-SeenBox Question(const std::wstring& prefix) {
-  return {L"Add " + prefix + L".larmor.bmp to " + prefix + L".vol?", L"Success", MB_YESNO | MB_ICONINFORMATION};
-}
-
-SeenBox ExitQuestion() { return {L"Are you sure you wish to exit?", L"Confirm Exit", MB_YESNO | MB_ICONQUESTION}; }
 
 bool QuitPosted() {
   MSG msg;
@@ -193,22 +159,5 @@ std::wstring SystemText(DWORD code) {
   if (!text.empty() && text.back() == L'.') text.pop_back();
   return text;
 }
-
-bool MakeFolder(const std::wstring& path) {
-  return CreateDirectoryW(LongForm(path).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
-}
-
-bool MakeFile(const std::wstring& path, std::string_view bytes) {
-  const HANDLE file =
-      CreateFileW(LongForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok =
-      ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
-  CloseHandle(file);
-  return ok;
-}
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(LongForm(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace check

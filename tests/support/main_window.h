@@ -6,8 +6,8 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "tests/support/check.h"
@@ -55,6 +55,9 @@ class OpenWindow {
                  const std::wstring& prefix);
   // The window is there and answers a message within five seconds.
   bool responsive() const;
+
+ private:
+  mutable std::map<int, HWND> controls_;
 };
 
 // The About window this thread shows, or nullptr; and one of its controls.
@@ -64,13 +67,6 @@ HWND AboutControl(quorvane::ui::ControlId id);
 // A list's lines once they are `expected`, else as they stand when the time is up: a file
 // list may go on filling after its folder has changed, as long as the window stays usable.
 Args LinesOnceFilled(HWND list, const Args& expected, DWORD timeoutMs = 10000);
-
-// A warning as the user sees it: the text, "Oops..!", OK and the exclamation mark.
-SeenBox Warning(const std::wstring& text);
-// The question after a skin made with the larmor armor: "Add <prefix>.larmor.bmp to <prefix>.vol?"
-SeenBox Question(const std::wstring& prefix);
-// "Are you sure you wish to exit?"
-SeenBox ExitQuestion();
 
 // Whether the program has been told to end (a WM_QUIT waits in this thread's queue).
 bool QuitPosted();
@@ -114,14 +110,6 @@ int EndStandins(UINT exitCode);
 // The system's sentence for an error code as a user reads it in a warning: without the
 // trailing full stop and line break.
 std::wstring SystemText(DWORD code);
-
-// ---- Files and folders of any name and depth (every call takes the "\\?\" form) ----
-
-// True when the folder is there afterwards.
-bool MakeFolder(const std::wstring& path);
-// True when the file was written whole.
-bool MakeFile(const std::wstring& path, std::string_view bytes = "BM");
-bool Exists(const std::wstring& path);
 
 // Pictures named in Latin, Greek, Cyrillic and Chinese, in the order the lists show them; a
 // volume named in Greek and Chinese, and a folder in Cyrillic.

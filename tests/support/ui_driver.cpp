@@ -32,9 +32,58 @@ UINT IconStyle(HWND box) {
 
 }  // namespace
 
+SeenBox Seen(HWND box) {
+  const bool yesNo = GetDlgItem(box, IDYES) != nullptr && GetDlgItem(box, IDNO) != nullptr;
+  const UINT buttons = yesNo ? MB_YESNO : (GetDlgItem(box, IDCANCEL) != nullptr ? MB_OKCANCEL : MB_OK);
+  return {TextOf(GetDlgItem(box, kMessageBoxText)), TextOf(box), buttons | IconStyle(box)};
+}
+
+void Answer(HWND box, int button) {
+  if (!PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button))))
+    Fail(__FILE__, __LINE__, "cannot answer: the message box is gone");
+}
+
+std::vector<HWND> TopWindows(const wchar_t* className, DWORD processId) {
+  std::vector<HWND> found;
+  for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, className, nullptr)) != nullptr;) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == processId && IsWindowVisible(window)) found.push_back(window);
+  }
+  return found;
+}
+
+HWND TopWindow(const wchar_t* className, DWORD processId) {
+  const std::vector<HWND> found = TopWindows(className, processId);
+  return found.empty() ? nullptr : found.front();
+}
+
+HWND Control(HWND window, int id) {
+  std::pair<int, HWND> search{id, nullptr};
+  if (window != nullptr)
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM param) {
+          auto* s = reinterpret_cast<std::pair<int, HWND>*>(param);
+          if (GetDlgCtrlID(child) != s->first) return TRUE;
+          s->second = child;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+  return search.second;
+}
+
 std::ostream& operator<<(std::ostream& out, const SeenBox& box) {
   return out << "{" << Show(box.text) << ", " << Show(box.title) << ", " << box.style << "}";
 }
+
+SeenBox Warning(const std::wstring& text) { return {text, L"Oops..!", MB_OK | MB_ICONEXCLAMATION}; }
+
+SeenBox Question(const std::wstring& prefix) {
+  return {L"Add " + prefix + L".larmor.bmp to " + prefix + L".vol?", L"Success", MB_YESNO | MB_ICONINFORMATION};
+}
+
+SeenBox ExitQuestion() { return {L"Are you sure you wish to exit?", L"Confirm Exit", MB_YESNO | MB_ICONQUESTION}; }
 
 MessageBoxAnswerer::MessageBoxAnswerer() {
   g_answerer = this;
@@ -55,28 +104,27 @@ namespace {
 
 constexpr const wchar_t* kOriginalProcedure = L"QuorvaneTestOriginalProcedure";
 
-void Answer(HWND box) {
-  const bool yesNo = GetDlgItem(box, IDYES) != nullptr && GetDlgItem(box, IDNO) != nullptr;
-  const UINT buttons = yesNo ? MB_YESNO : (GetDlgItem(box, IDCANCEL) != nullptr ? MB_OKCANCEL : MB_OK);
-  g_answerer->seen.push_back({TextOf(GetDlgItem(box, kMessageBoxText)), TextOf(box), buttons | IconStyle(box)});
+void AnswerScripted(HWND box) {
+  g_answerer->seen.push_back(Seen(box));
+  const UINT buttons = g_answerer->seen.back().style & MB_TYPEMASK;
   int answer = IDOK;
   if (buttons != MB_OK) {
     if (g_answerer->answers.empty()) {
       Fail(__FILE__, __LINE__, "unexpected question: " + Show(g_answerer->seen.back().text));
-      answer = yesNo ? IDNO : IDCANCEL;
+      answer = buttons == MB_YESNO ? IDNO : IDCANCEL;
     } else {
       answer = g_answerer->answers.front();
       g_answerer->answers.pop_front();
     }
   }
-  PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, answer)));
+  Answer(box, answer);
 }
 
 LRESULT CALLBACK DialogWatch(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   const auto original = reinterpret_cast<WNDPROC>(GetPropW(dialog, kOriginalProcedure));
   const LRESULT result = CallWindowProcW(original, dialog, message, wParam, lParam);
   if (message == WM_INITDIALOG && g_answerer != nullptr && GetDlgItem(dialog, kMessageBoxText) != nullptr)
-    Answer(dialog);
+    AnswerScripted(dialog);
   if (message == WM_NCDESTROY) RemovePropW(dialog, kOriginalProcedure);
   return result;
 }
@@ -95,7 +143,12 @@ LRESULT CALLBACK MessageBoxAnswerer::Hook(int code, WPARAM wParam, LPARAM lParam
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-void Click(HWND button) { SendMessageW(button, BM_CLICK, 0, 0); }
+// Handled before this returns when the button is this thread's; another thread's handles it
+// in turn with what else this thread sends it, without this one waiting: the click may open
+// a message box that waits for this thread to answer it.
+void Click(HWND button) {
+  if (!SendNotifyMessageW(button, BM_CLICK, 0, 0)) Fail(__FILE__, __LINE__, "cannot click: no such button");
+}
 
 void Type(HWND edit, const std::wstring& text) { SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())); }
 
@@ -110,16 +163,21 @@ void Choose(HWND list, int index) {
   Notify(list, LBN_SELCHANGE);
 }
 
-void Open(HWND list, int index) {
-  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+void Open(HWND list, int index, bool settle) {
+  Choose(list, index);
   Notify(list, LBN_DBLCLK);
-  // The folder is read in the background: the user sees it once it is in.
+  if (settle) Settle();
+}
+
+void Settle() {
+  Pump();
   PumpUntil([] { return quorvane::BackgroundSettled(); });
 }
 
-void Key(HWND target, UINT key) {
+void Key(HWND target, UINT key, DWORD ms) {
   PostMessageW(target, WM_KEYDOWN, key, 1);
   PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+  Pump(ms);
 }
 
 void Drop(HWND window, const std::vector<std::wstring>& paths) {
@@ -135,23 +193,35 @@ void Drop(HWND window, const std::vector<std::wstring>& paths) {
   for (const std::wstring& path : paths) at = std::copy(path.begin(), path.end(), at) + 1;
   GlobalUnlock(memory);
   SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
-  // The drop is looked at in the background: the user sees what it did once that is in.
-  PumpUntil([] { return quorvane::BackgroundSettled(); });
+  Settle();
 }
 
-int IndexOf(HWND list, const std::wstring& text) {
-  const LRESULT i = SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
-  return i == LB_ERR ? -1 : static_cast<int>(i);
+std::wstring Item(HWND list, int index) {
+  const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  std::wstring item(static_cast<size_t>(length < 0 ? 0 : length) + 1, L'\0');
+  const LRESULT got = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(item.data()));
+  item.resize(got < 0 ? 0 : static_cast<size_t>(got));
+  return item;
 }
+
+int IndexOf(HWND list, const std::wstring& text, int first) {
+  // The search starts after `from` and wraps around to it: a line at or before `from` means
+  // there is no other.
+  for (LRESULT from = first - 1;;) {
+    const LRESULT i =
+        SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(from), reinterpret_cast<LPARAM>(text.c_str()));
+    if (i == LB_ERR || i <= from) return -1;
+    if (Item(list, static_cast<int>(i)) == text) return static_cast<int>(i);
+    from = i;
+  }
+}
+
+int Selection(HWND list) { return static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)); }
 
 std::vector<std::wstring> Items(HWND list) {
   std::vector<std::wstring> items;
   const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-  for (int i = 0; i < count; ++i) {
-    std::wstring item(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)) + 1, L'\0');
-    item.resize(static_cast<size_t>(SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item.data()))));
-    items.push_back(item);
-  }
+  for (int i = 0; i < count; ++i) items.push_back(Item(list, i));
   return items;
 }
 
