@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -163,6 +164,13 @@ unsigned Setting(const char* name, unsigned otherwise) {
   return text != nullptr && *text != '\0' ? static_cast<unsigned>(std::strtoul(text, nullptr, 10)) : otherwise;
 }
 
+// What the header check makes of a file's first bytes, the file being `fileBytes` long (as
+// long as the bytes unless given).
+std::optional<BitmapFacts> Facts(const std::string& head, std::uint64_t fileBytes = 0) {
+  return CheckBitmap({reinterpret_cast<const std::uint8_t*>(head.data()), head.size()},
+                     fileBytes ? fileBytes : head.size());
+}
+
 }  // namespace
 
 TEST(preview, every_kind_of_picture_is_shown_from_exactly_the_buffers_gdi_is_given) {
@@ -193,10 +201,32 @@ TEST(preview, every_kind_of_picture_is_shown_from_exactly_the_buffers_gdi_is_giv
   CHECK_EQ(memory.damaged, size_t{0});
 }
 
+TEST(preview, pictures_are_checked_before_anything_decodes_them) {
+  const std::string good = check::Bitmap24(256, 128);
+  const auto read = Facts(good);
+  REQUIRE(read.has_value());
+  CHECK_EQ(DescribePicture(*read), std::wstring(L"256 \u00d7 128, 24-bit, 96 KB"));  // 98,358 bytes
+  const auto topDown = Facts(check::Bitmap24(4, 2, 0, -2));
+  REQUIRE(topDown.has_value());
+  CHECK_EQ(DescribePicture(*topDown), std::wstring(L"4 \u00d7 2, 24-bit, 0 KB"));
+  const auto rounded = Facts(check::Bitmap24(16, 16));  // 822 bytes: 0.8 KB, rounded up
+  REQUIRE(rounded.has_value());
+  CHECK_EQ(DescribePicture(*rounded), std::wstring(L"16 \u00d7 16, 24-bit, 1 KB"));
+
+  std::string farOffset = good;
+  farOffset[13] = '\x7f';  // the pixels said to start past the end
+  for (const std::string& hostile : {std::string(), good.substr(0, good.size() - 1), good.substr(0, 30),
+                                     check::Bitmap24(4, 4, 100000, 100000), std::string("not a picture at all"),
+                                     farOffset})
+    CHECK(!Facts(hostile).has_value());
+  // Within the file, the decoded size decides: 48 MB is shown, 72 MB is not.
+  const std::string head = check::Bitmap24(1, 1, 4000, 4000).substr(0, 54);
+  CHECK(Facts(head, 54 + 4000ull * 12000).has_value());
+  CHECK(!Facts(check::Bitmap24(1, 1, 4000, 6000).substr(0, 54), 54 + 4000ull * 18000).has_value());
+}
+
+
 TEST(preview, what_is_read_and_what_is_decoded_are_each_capped_by_their_real_size) {
-  auto facts = [](const std::string& head, std::uint64_t fileBytes) {
-    return CheckBitmap({reinterpret_cast<const std::uint8_t*>(head.data()), head.size()}, fileBytes);
-  };
   auto headOf = [](const check::BitmapSpec& spec) {
     std::string head = check::Bitmap(spec);
     head.resize(static_cast<std::uint8_t>(head[10]) | static_cast<std::uint8_t>(head[11]) << 8);
@@ -206,23 +236,23 @@ TEST(preview, what_is_read_and_what_is_decoded_are_each_capped_by_their_real_siz
   // that holds one byte a row is cut short.
   std::string narrow = headOf({1, 1, 8, BI_RGB, 40, 1});
   Put32(narrow, 22, 1000);
-  CHECK(facts(narrow, narrow.size() + 4000).has_value());
-  CHECK(!facts(narrow, narrow.size() + 1000).has_value());
+  CHECK(Facts(narrow, narrow.size() + 4000).has_value());
+  CHECK(!Facts(narrow, narrow.size() + 1000).has_value());
   // A compressed stream is read whole: 64 MiB of it is read, a byte more is refused, though
   // GDI would make only 4 MiB of a 1024 × 1024 picture.
   std::string stream = headOf({9, 4, 8, BI_RLE8, 40});
   Put32(stream, 18, 1024);
   Put32(stream, 22, 1024);
   Put32(stream, 34, 0);  // as long as the file
-  CHECK(facts(stream, stream.size() + (64u << 20)).has_value());
-  CHECK(!facts(stream, stream.size() + (64u << 20) + 1).has_value());
+  CHECK(Facts(stream, stream.size() + (64u << 20)).has_value());
+  CHECK(!Facts(stream, stream.size() + (64u << 20) + 1).has_value());
   // A few bytes of compressed pixels may stand for a picture GDI expands to full size at 4
   // bytes a pixel: 4096 × 4096 is 64 MiB, 8192 × 8192 (256 MiB) is refused.
   for (const auto& [side, shown] : {std::pair{4096u, true}, std::pair{8192u, false}}) {
     std::string small = check::Bitmap({9, 4, 4, BI_RLE4, 40});
     Put32(small, 18, side);
     Put32(small, 22, side);
-    CHECK_EQ(facts(small, small.size()).has_value(), shown);
+    CHECK_EQ(Facts(small, small.size()).has_value(), shown);
   }
   // Several previews asked for in a row are decoded one after the other: a newer one waits
   // until the older has let go of its memory. The first holds its pixels until the second
@@ -301,7 +331,7 @@ TEST(fuzz, no_crafted_picture_crashes_stalls_or_overspends_the_preview) {
     const ULONGLONG took = GetTickCount64() - start;
     longest = std::max(longest, took);
     ++outcomes[image.outcome];
-    const bool passes = CheckBitmap({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, bytes.size()).has_value();
+    const bool passes = Facts(bytes).has_value();
     refused += passes ? 0 : 1;
     if (took > 5000 || (!passes && (image.outcome == PreviewImage::Outcome::kShown || memory.taken != takenBefore)) ||
         memory.damaged != 0 || memory.live != 0)
