@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwctype>
 
 #include "app/QuorvaneCode.h"
 #include "tests/support/check.h"
@@ -17,16 +18,39 @@ namespace {
 constexpr const wchar_t* kArmors[] = {L"larmor.bmp", L"lfemale.bmp", L"marmor.bmp", L"mfemale.bmp",
                                       L"harmor.bmp"};
 
-// The requests' own warnings, as the user reads them.
-constexpr const wchar_t* kNoPalette = L"You must select a palette in order to complete this operation..!";
-constexpr const wchar_t* kNoArmor = L"You must select an armor in order to complete this operation..!";
-constexpr const wchar_t* kNoSkin = L"You must select a skin in order to complete this operation..!";
-constexpr const wchar_t* kNoPrefix = L"You must enter a prefix in order to complete this operation..!";
-constexpr const wchar_t* kNoVolume = L"You must select a volume file in order to complete this operation..!";
-constexpr const wchar_t* kBadPrefix =
-    L"You must enter a prefix without \\ / : * ? \" < > | or control characters in order to complete this "
-    L"operation..!";
-constexpr const wchar_t* kNoSkinFile = L"You must select a skin file in order to complete this operation..!";
+// The prefix check, written from the rules and not from the program's code: the test's oracle.
+// Whether it must refuse a prefix: a character that Windows refuses in file names or a
+// control character.
+bool PrefixBreaksRule(const std::wstring& prefix) {
+  for (wchar_t c : prefix) {
+    if (c < 0x20 || (c >= 0x7f && c <= 0x9f)) return true;  // C0, DEL and C1 controls
+    if (std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos) return true;
+  }
+  return false;
+}
+
+// Whether a file name made from the prefix names a device: Windows takes CON, PRN, AUX, NUL,
+// COM0 to COM9 and LPT0 to LPT9 (and COM and LPT with a superscript 1, 2 or 3), and the
+// console's CONIN$ and CONOUT$, in any case, also before an extension, with trailing blanks
+// and dots dropped.
+bool NamesDevice(const std::wstring& prefix) {
+  std::wstring base = prefix.substr(0, prefix.find(L'.'));
+  while (!base.empty() && (base.back() == L' ' || base.back() == L'.')) base.pop_back();
+  for (wchar_t& c : base) c = static_cast<wchar_t>(std::towupper(c));
+  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
+    if (base == device) return true;
+  return base.size() == 4 && (base.rfind(L"COM", 0) == 0 || base.rfind(L"LPT", 0) == 0) &&
+         std::wstring_view(L"0123456789\u00b9\u00b2\u00b3").find(base[3]) != std::wstring_view::npos;
+}
+
+// The warning the prefix check owes a prefix on either page, when a file name made from it
+// may hold at most `longest` of its characters; none for a prefix it must pass.
+std::wstring PrefixWarning(const std::wstring& prefix, size_t longest) {
+  if (prefix.empty()) return check::kNoPrefix;
+  if (PrefixBreaksRule(prefix)) return check::kBadPrefix;
+  if (NamesDevice(prefix)) return check::kDevicePrefix;
+  return prefix.size() > longest ? check::LongPrefix(longest) : L"";
+}
 
 std::string ShowArgs(const Args& args) { return check::Show(args); }
 
@@ -38,14 +62,6 @@ size_t CountNotIn(const Args& actual, const Args& expected) {
 }
 
 }  // namespace
-
-bool PrefixBreaksRule(const std::wstring& prefix) {
-  for (wchar_t c : prefix) {
-    if (c < 0x20 || (c >= 0x7f && c <= 0x9f)) return true;  // C0, DEL and C1 controls
-    if (std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos) return true;
-  }
-  return false;
-}
 
 void PrintTally(const char* what, const Tally& t) {
   std::printf(
@@ -186,19 +202,13 @@ bool UserSession::ClickContinue(ControlId button, const char* what, const std::v
 bool UserSession::ContinueSkins(const SkinsInputs& in) {
   Pump();
   std::vector<check::SeenBox> want;
-  auto warn = [&](const wchar_t* text) { want.push_back(check::Warning(text)); };
-  if (in.palette == 0) warn(kNoPalette);
-  if (in.armor == 0) warn(kNoArmor);
-  if (in.skinFile.empty()) warn(kNoSkin);
-  if (in.prefix.empty())
-    warn(kNoPrefix);
-  else if (PrefixBreaksRule(in.prefix))
-    warn(kBadPrefix);
-  else if (PrefixNamesDevice(in.prefix))
-    warn(kDevicePrefixWarning);
-  else if (const size_t longest = 255 - (in.armor == 0 ? 4 : 1 + wcslen(kArmors[in.armor - 1]));
-           in.prefix.size() > longest)
-    warn(LongPrefixWarning(longest).c_str());
+  auto warn = [&](const std::wstring& text) { want.push_back(check::Warning(text)); };
+  if (in.palette == 0) warn(check::kNoPalette);
+  if (in.armor == 0) warn(check::kNoArmor);
+  if (in.skinFile.empty()) warn(check::kNoSkin);
+  // The skin's name is the prefix, a dot and the armor's file name ("?.bmp" without one).
+  const size_t rest = in.armor == 0 ? 4 : 1 + wcslen(kArmors[in.armor - 1]);
+  if (const std::wstring w = PrefixWarning(in.prefix, 255 - rest); !w.empty()) warn(w);
 
   if (!ClickContinue(kCommand1, "the Skins page's Continue", want)) return false;
 
@@ -216,20 +226,13 @@ bool UserSession::ContinueSkins(const SkinsInputs& in) {
 bool UserSession::ContinueVolumes(const VolumesInputs& in) {
   Pump();
   std::vector<check::SeenBox> want;
-  auto warn = [&](const wchar_t* text) { want.push_back(check::Warning(text)); };
+  auto warn = [&](const std::wstring& text) { want.push_back(check::Warning(text)); };
   if (in.newVolume) {
-    if (in.prefix.empty())
-      warn(kNoPrefix);
-    else if (PrefixBreaksRule(in.prefix))
-      warn(kBadPrefix);
-    else if (PrefixNamesDevice(in.prefix))
-      warn(kDevicePrefixWarning);
-    else if (in.prefix.size() > 251)
-      warn(LongPrefixWarning(251).c_str());
+    if (const std::wstring w = PrefixWarning(in.prefix, 255 - 4); !w.empty()) warn(w);  // "<prefix>.vol"
   } else if (in.volumeFile.empty()) {
-    warn(kNoVolume);
+    warn(check::kNoVolumeFile);
   }
-  if (in.skinFile.empty()) warn(kNoSkinFile);
+  if (in.skinFile.empty()) warn(check::kNoSkinFile);
 
   if (!ClickContinue(kCommand4, "the Volumes page's Continue", want)) return false;
   Expect(kVolumeTool, {appDir_ + L"vt.exe", L"-sp",

@@ -26,10 +26,6 @@ namespace reliability {
 
 using check::Args;
 
-// Whether the prefix check must refuse a prefix: a character that Windows refuses in file
-// names or a control character. Written from the rule, not from the program's code.
-bool PrefixBreaksRule(const std::wstring& prefix);
-
 using check::LongForm;
 using check::MakeFile;
 using check::MakeFolder;
