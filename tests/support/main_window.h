@@ -60,7 +60,7 @@ class OpenWindow {
   mutable std::map<int, HWND> controls_;
 };
 
-// The About window this thread shows, or nullptr; and one of its controls.
+// The About window this process shows, or nullptr; and one of its controls.
 HWND AboutShown();
 HWND AboutControl(quorvane::ui::ControlId id);
 
