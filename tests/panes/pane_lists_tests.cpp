@@ -109,7 +109,7 @@ TEST(folderlist, opens_down_and_up_and_never_above_the_root) {
   CHECK_EQ(Lines(w.dir1), ExpectedLines(tree + L"\\A\\B", {L"C"}));
   CHECK_EQ(w.file1.Path(), tree + L"\\A\\B");
 
-  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(IndexOf(w.dir1, L"C")), 0);
+  check::Choose(list, IndexOf(w.dir1, L"C"));
   check::Key(list, VK_RETURN, 0);
   check::Settle();
   CHECK_EQ(w.dir1.Path(), tree + L"\\A\\B\\C");
@@ -165,10 +165,10 @@ TEST(folderlist, keys_and_mouse_move_the_highlight_and_open_as_a_user_expects) {
   const int changes = w.dir1Changes;
 
   // Arrow keys, type-ahead and a single click only move the highlight.
-  SendMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
+  check::Key(list, VK_DOWN, 0);
   CHECK_EQ(check::Selection(list), current + 1);
-  SendMessageW(list, WM_KEYDOWN, VK_UP, 0);
-  SendMessageW(list, WM_KEYDOWN, VK_UP, 0);
+  check::Key(list, VK_UP, 0);
+  check::Key(list, VK_UP, 0);
   CHECK_EQ(check::Selection(list), current - 1);
   SendMessageW(list, WM_CHAR, L'c', 0);  // finds the line by its name
   CHECK_EQ(check::Selection(list), IndexOf(w.dir1, L"cherry"));
@@ -190,7 +190,7 @@ TEST(folderlist, keys_and_mouse_move_the_highlight_and_open_as_a_user_expects) {
   CHECK_EQ(w.file1.Path(), tree + L"\\Banana");
 
   // Enter opens the highlighted line, through the dialog manager as in the main window...
-  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(IndexOf(w.dir1, tree.substr(tree.find_last_of(L'\\') + 1))), 0);
+  check::Choose(list, IndexOf(w.dir1, tree.substr(tree.find_last_of(L'\\') + 1)));
   check::Key(list, VK_RETURN, 0);
   check::Settle();
   CHECK_EQ(w.dir1.Path(), tree);
@@ -216,7 +216,7 @@ TEST(folderlist, a_deleted_folder_opens_its_nearest_existing_ancestor) {
   // The current folder and its parent vanish while shown: opening any of their lines lands
   // on the nearest folder still there.
   check::RemoveTree(tree + L"\\A");
-  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(IndexOf(w.dir1, L"B")), 0);
+  check::Choose(list, IndexOf(w.dir1, L"B"));
   check::Key(list, VK_RETURN, 0);
   check::Settle();
   CHECK_EQ(w.dir1.Path(), tree);
@@ -347,7 +347,7 @@ TEST(filelist, a_click_records_into_its_own_pane_and_outlives_folder_changes) {
   REQUIRE(w.dir1.SetPath(tree + L"\\skins"));
   check::Choose(files, 0);
   CHECK_EQ(w.state.SkinFile, tree + L"\\skins\\blue.bmp");
-  SendMessageW(files, WM_KEYDOWN, VK_DOWN, 0);
+  check::Key(files, VK_DOWN, 0);
   CHECK_EQ(w.state.SkinFile, tree + L"\\skins\\red.bmp");
 
   // The Volumes page's two panes record into their own variables.
@@ -525,7 +525,7 @@ TEST(faults, names_in_any_script_are_shown_and_recorded_exactly) {
   CHECK(std::is_sorted(shown.begin(), shown.end(), NameLess));
   UpdateWindow(w.hwnd);  // drawing such names must not fault either
 
-  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(IndexOf(w.dir1, L"\u65e5\u672c\u8a9e")), 0);
+  check::Choose(list, IndexOf(w.dir1, L"\u65e5\u672c\u8a9e"));
   check::Key(list, VK_RETURN, 0);
   check::Settle();
   CHECK_EQ(w.dir1.Path(), japanese);
