@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "services/Prompt.h"
+
 namespace quorvane {
 
 std::wstring ExecutableFolder() {
@@ -39,6 +41,18 @@ bool ResolveAppDir(QuorvaneCode& state) {
 std::wstring AppDirFromFolder(std::wstring folder) {
   if (folder.empty() || folder.back() != L'\\') folder += L'\\';
   return folder;
+}
+
+void Warn(Prompts& prompts, QuorvaneCode& state, const std::wstring& text) {
+  state.Answer = static_cast<std::int16_t>(prompts.ShowPrompt(text, kOops, kWarning));
+}
+
+std::wstring PrefixWarning(std::wstring_view prefix, std::wstring_view rest) {
+  if (prefix.empty()) return kNoPrefixWarning;
+  if (!PrefixFitsFileName(prefix)) return kBadPrefixWarning;
+  if (PrefixNamesDevice(prefix)) return kDevicePrefixWarning;
+  if (prefix.size() > LongestPrefix(rest)) return LongPrefixWarning(LongestPrefix(rest));
+  return {};
 }
 
 }  // namespace quorvane

@@ -9,6 +9,8 @@
 
 namespace quorvane {
 
+class Prompts;
+
 // Flags hold -1 for true and 0 for false, and are only ever compared with -1.
 using Flag = std::int16_t;
 inline constexpr Flag kTrue = -1;
@@ -41,6 +43,11 @@ std::wstring ExecutableFolder();
 // AppDir from a folder path: the path itself when it ends in "\", else the path and "\".
 std::wstring AppDirFromFolder(std::wstring folder);
 
+// Every failed check's warning, titled "Oops..!"; the answer is recorded in Answer.
+void Warn(Prompts& prompts, QuorvaneCode& state, const std::wstring& text);
+
+inline constexpr const wchar_t* kNoPrefixWarning = L"You must enter a prefix in order to complete this operation..!";
+
 // The warning for a prefix that PrefixFitsFileName refuses, the same on both pages.
 inline constexpr const wchar_t* kBadPrefixWarning =
     L"You must enter a prefix without \\ / : * ? \" < > | or control characters in order to "
@@ -56,5 +63,9 @@ inline std::wstring LongPrefixWarning(size_t longest) {
   return L"You must enter a prefix of at most " + std::to_wstring(longest) +
          L" characters in order to complete this operation..!";
 }
+
+// What the player is told first about a prefix that cannot start a file name going on with
+// `rest` (".larmor.bmp", ".vol"), the same on both pages; empty when it can.
+std::wstring PrefixWarning(std::wstring_view prefix, std::wstring_view rest);
 
 }  // namespace quorvane

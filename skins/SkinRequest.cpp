@@ -22,7 +22,6 @@ constexpr std::array<const wchar_t*, 5> kArmors{L"larmor.bmp", L"lfemale.bmp", L
 constexpr const wchar_t* kNoPalette = L"You must select a palette in order to complete this operation..!";
 constexpr const wchar_t* kNoArmor = L"You must select an armor in order to complete this operation..!";
 constexpr const wchar_t* kNoSkin = L"You must select a skin in order to complete this operation..!";
-constexpr const wchar_t* kNoPrefix = L"You must enter a prefix in order to complete this operation..!";
 
 std::wstring PaletteName(const std::wstring& paletteArg) {
   for (const Choice& p : kPalettes)
@@ -33,10 +32,6 @@ std::wstring PaletteName(const std::wstring& paletteArg) {
 }  // namespace
 
 void SkinRequest::Text1_Change(const std::wstring& text) { state_.Prefix = text; }
-
-void SkinRequest::Warn(const std::wstring& text) {
-  state_.Answer = static_cast<std::int16_t>(prompts_.ShowPrompt(text, kOops, kWarning));
-}
 
 void SkinRequest::Command1_Click() {
   state_.SkinsOk = kTrue;
@@ -49,7 +44,7 @@ void SkinRequest::Command1_Click() {
     }
   }
   if (!palette) {
-    Warn(kNoPalette);
+    Warn(prompts_, state_, kNoPalette);
     state_.SkinsOk = kFalse;
   }
 
@@ -61,27 +56,18 @@ void SkinRequest::Command1_Click() {
     }
   }
   if (!armor) {
-    Warn(kNoArmor);
+    Warn(prompts_, state_, kNoArmor);
     state_.SkinsOk = kFalse;
   }
 
   if (state_.SkinFile.empty()) {
-    Warn(kNoSkin);
+    Warn(prompts_, state_, kNoSkin);
     state_.SkinsOk = kFalse;
   }
 
-  if (state_.Prefix.empty()) {
-    Warn(kNoPrefix);
-    state_.SkinsOk = kFalse;
-  } else if (!PrefixFitsFileName(state_.Prefix)) {
-    Warn(kBadPrefixWarning);
-    state_.SkinsOk = kFalse;
-  } else if (PrefixNamesDevice(state_.Prefix)) {
-    Warn(kDevicePrefixWarning);
-    state_.SkinsOk = kFalse;
-  } else if (const size_t longest = LongestPrefix(armor ? L"." + state_.ArmorFile : L".vol");
-             state_.Prefix.size() > longest) {
-    Warn(LongPrefixWarning(longest));
+  if (const std::wstring warning = PrefixWarning(state_.Prefix, armor ? L"." + state_.ArmorFile : L".vol");
+      !warning.empty()) {
+    Warn(prompts_, state_, warning);
     state_.SkinsOk = kFalse;
   }
 
@@ -96,7 +82,7 @@ void SkinRequest::Command1_Click() {
 
 void SkinRequest::SkinMakerDone(const SkinJob& job, const ToolRun& run, const ToolResult& result) {
   if (result.status != ToolResult::kExited) {
-    Warn(DescribeLaunchFailure(run, result));
+    Warn(prompts_, state_, DescribeLaunchFailure(run, result));
     return;
   }
   if (result.exitCode != 0 || !result.outputWritten) {
@@ -105,7 +91,7 @@ void SkinRequest::SkinMakerDone(const SkinJob& job, const ToolRun& run, const To
     const std::wstring gone = FileGone(FindProgramFolder(state_.AppDir), job.source)
                                   ? L". The picked picture " + job.source + L" is no longer there"
                                   : L"";
-    Warn(L"The skin " + job.output + L" was not made: makeskin.exe ended " +
+    Warn(prompts_, state_, L"The skin " + job.output + L" was not made: makeskin.exe ended " +
          (result.exitCode != 0 ? L"with code " + DescribeExitCode(result.exitCode) : L"without writing it") +
          gone + L"..!");
     return;
@@ -128,7 +114,8 @@ void SkinRequest::AddSkinToVolume(const SkinJob& job) {
   const ToolRun run = VolumeToolRun(state_.AppDir, state_.AppDir + job.prefix + L".vol", skinName);
   state_.CommandLine = run.commandLine;
   launcher_.StartTool(run, [this, run, skinName](const ToolResult& result) {
-    if (std::wstring warning = VolumeToolWarning(run, result, skinName); !warning.empty()) Warn(warning);
+    if (std::wstring warning = VolumeToolWarning(run, result, skinName); !warning.empty())
+      Warn(prompts_, state_, warning);
   });
 }
 

@@ -648,7 +648,7 @@ bool Quorvane::Form_Load() {
 
 void Quorvane::Warn(const std::wstring& text) {
   EventScope scope(session_);
-  state_.Answer = static_cast<std::int16_t>(session_.prompts().ShowPrompt(text, kOops, kWarning));
+  quorvane::Warn(session_.prompts(), state_, text);
 }
 
 void Quorvane::FolderUnreadable(const std::wstring& folder, DWORD reason) {
