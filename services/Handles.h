@@ -137,4 +137,20 @@ class ComPtr {
   T* object_ = nullptr;
 };
 
+// The window of an object that keeps its handle in `window`, cleared by the object once the
+// window is gone: destroyed with the object. Declared last among the object's members, it
+// destroys the window first, while what the window's last messages use is still there.
+class WindowOwner {
+ public:
+  explicit WindowOwner(HWND& window) : window_(window) {}
+  ~WindowOwner() {
+    if (window_ != nullptr) DestroyWindow(window_);
+  }
+  WindowOwner(const WindowOwner&) = delete;
+  WindowOwner& operator=(const WindowOwner&) = delete;
+
+ private:
+  HWND& window_;
+};
+
 }  // namespace quorvane

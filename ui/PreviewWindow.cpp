@@ -22,10 +22,6 @@ std::wstring Caption(const PreviewImage& image) {
 
 }  // namespace
 
-PreviewWindow::~PreviewWindow() {
-  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
-}
-
 bool PreviewWindow::Make(HWND owner) {
   if (hwnd_ != nullptr) return true;
   std::wstring error;

@@ -4,6 +4,12 @@
 
 #include <windows.h>
 
+#include <array>
+#include <string>
+
+#include "services/WinError.h"
+#include "ui/Controls.h"
+#include "ui/Layout.h"
 
 namespace quorvane::ui {
 
@@ -44,6 +50,82 @@ class Window {
   }
 
   HWND hwnd_ = nullptr;
+};
+
+// What both windows made from a layout table do alike: they open centred at the system's DPI
+// and follow the DPI of the monitor they are on (DpiFollower), laying their controls out again
+// (T::Layout); the pointer shows the tools at work over them; the dialog keys move the focus
+// among their controls; and their controls, First to Last, are found by identifier.
+template <typename T, ControlId First, ControlId Last>
+class TableWindow : public Window<T> {
+ public:
+  // The dialog keys of a message for this window or one of its controls: true when used.
+  bool PreTranslateMessage(MSG& msg) { return Owns(msg) && IsDialogMessageW(this->hwnd_, &msg) != FALSE; }
+
+ protected:
+  TableWindow(WindowHost& host, const TwipsRect& client) : host_(host), dpiFollower_(client) {}
+
+  // Registers the window's class and makes it, hidden, at `place`, sized for its DPI; false
+  // with a sentence for the user in `error` (`failure` and the reason) when it cannot.
+  bool Open(const wchar_t* className, int icon, const wchar_t* title, DWORD style, DWORD exStyle, const RECT& place,
+            const wchar_t* failure, std::wstring& error) {
+    if (!RegisterWindowClass(className, &Window<T>::Procedure, error, icon)) return false;
+    if (!CreateWindowExW(exStyle, className, title, style, place.left, place.top, place.right - place.left,
+                         place.bottom - place.top, nullptr, nullptr, GetModuleHandleW(nullptr), static_cast<T*>(this))) {
+      error = LastErrorText(failure);
+      return false;
+    }
+    host_.WindowOpened();
+    dpi_ = DpiOf(this->hwnd_);
+    return true;
+  }
+
+  // Takes the fonts for `dpi`; false, all kept as it was, when they cannot be made (the reason
+  // is in GetLastError).
+  bool UseDpi(UINT dpi) {
+    FontSet* fonts = FontSet::For(dpi);
+    if (fonts == nullptr) return false;
+    fonts_ = fonts;
+    dpi_ = dpi;
+    return true;
+  }
+
+  bool Owns(const MSG& msg) const {
+    return this->hwnd_ != nullptr && (msg.hwnd == this->hwnd_ || IsChild(this->hwnd_, msg.hwnd));
+  }
+  HWND Control(ControlId id) const {
+    const int index = id - First;
+    return index >= 0 && index < static_cast<int>(controls_.size()) ? controls_[static_cast<size_t>(index)] : nullptr;
+  }
+  void SetControl(ControlId id, HWND control) { controls_[static_cast<size_t>(id - First)] = control; }
+
+  // The messages both windows answer alike, and the system's answer to all others.
+  LRESULT HandleShared(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+      case WM_SETCURSOR: return host_.SetWorkingCursor(wParam, lParam) ? TRUE : Default(message, wParam, lParam);
+      case kGetDpiScaledSize: return OnGetDpiScaledSize(static_cast<UINT>(wParam), *reinterpret_cast<SIZE*>(lParam));
+      case WM_DPICHANGED: return OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      default: return Default(message, wParam, lParam);
+    }
+  }
+
+  WindowHost& host_;
+  UINT dpi_ = 96;
+  FontSet* fonts_ = nullptr;
+  std::array<HWND, Last - First + 1> controls_{};
+
+ private:
+  LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(this->hwnd_, message, wParam, lParam);
+  }
+  LRESULT OnGetDpiScaledSize(UINT dpi, SIZE& size) { return dpiFollower_.OnGetDpiScaledSize(this->hwnd_, dpi, size); }
+  LRESULT OnDpiChanged(UINT dpi, const RECT& suggested) {
+    static_cast<T*>(this)->Layout(dpi);
+    dpiFollower_.OnDpiChanged(this->hwnd_, dpi_, suggested);
+    return 0;
+  }
+
+  DpiFollower dpiFollower_;
 };
 
 }  // namespace quorvane::ui
