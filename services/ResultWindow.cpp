@@ -4,6 +4,7 @@
 #include <deque>
 
 #include "services/WinError.h"
+#include "services/WindowClass.h"
 
 namespace quorvane {
 namespace {
@@ -118,17 +119,9 @@ void Enqueue(std::unique_ptr<PostedResult> result) {
 
 bool MakeResultWindow(std::wstring& error) {
   if (g_window.load() != nullptr) return true;
-  const HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = &Procedure;
-  windowClass.hInstance = instance;
-  windowClass.lpszClassName = kClassName;
-  if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-    error = LastErrorText(L"Quorvane cannot set up its background work");
-    return false;
-  }
-  HWND window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+  HWND window = nullptr;
+  if (RegisterWindowClass(kClassName, &Procedure))
+    window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (window == nullptr) {
     error = LastErrorText(L"Quorvane cannot set up its background work");
     return false;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "services/WinError.h"
+#include "services/WindowClass.h"
 #include "ui/Controls.h"
 #include "ui/Layout.h"
 
@@ -69,7 +70,10 @@ class TableWindow : public Window<T> {
   // with a sentence for the user in `error` (`failure` and the reason) when it cannot.
   bool Open(const wchar_t* className, int icon, const wchar_t* title, DWORD style, DWORD exStyle, const RECT& place,
             const wchar_t* failure, std::wstring& error) {
-    if (!RegisterWindowClass(className, &Window<T>::Procedure, error, icon)) return false;
+    if (!RegisterWindowClass(className, &Window<T>::Procedure, icon)) {
+      error = LastErrorText(L"Quorvane cannot register its window class");
+      return false;
+    }
     if (!CreateWindowExW(exStyle, className, title, style, place.left, place.top, place.right - place.left,
                          place.bottom - place.top, nullptr, nullptr, GetModuleHandleW(nullptr), static_cast<T*>(this))) {
       error = LastErrorText(failure);
