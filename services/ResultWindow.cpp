@@ -121,7 +121,8 @@ bool MakeResultWindow(std::wstring& error) {
   if (g_window.load() != nullptr) return true;
   HWND window = nullptr;
   if (RegisterWindowClass(kClassName, &Procedure))
-    window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
+    window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
+                             nullptr);
   if (window == nullptr) {
     error = LastErrorText(L"Quorvane cannot set up its background work");
     return false;

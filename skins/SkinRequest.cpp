@@ -23,6 +23,14 @@ constexpr const wchar_t* kNoPalette = L"You must select a palette in order to co
 constexpr const wchar_t* kNoArmor = L"You must select an armor in order to complete this operation..!";
 constexpr const wchar_t* kNoSkin = L"You must select a skin in order to complete this operation..!";
 
+// Which of `count` options from OptionN `first` on is selected first: its place among them, or
+// -1 when none is.
+int FirstSelected(const SkinsView& view, int first, size_t count) {
+  for (int i = 0; i < static_cast<int>(count); ++i)
+    if (view.OptionSelected(first + i)) return i;
+  return -1;
+}
+
 std::wstring PaletteName(const std::wstring& paletteArg) {
   for (const Choice& p : kPalettes)
     if (paletteArg == p.text) return p.name;
@@ -36,41 +44,24 @@ void SkinRequest::Text1_Change(const std::wstring& text) { state_.Prefix = text;
 void SkinRequest::Command1_Click() {
   state_.SkinsOk = kTrue;
 
-  bool palette = false;
-  for (int i = 0; i < 3 && !palette; ++i) {
-    if (view_.OptionSelected(1 + i)) {
-      state_.PaletteArg = kPalettes[i].text;
-      palette = true;
-    }
-  }
-  if (!palette) {
-    Warn(prompts_, state_, kNoPalette);
-    state_.SkinsOk = kFalse;
-  }
-
-  bool armor = false;
-  for (int i = 0; i < 5 && !armor; ++i) {
-    if (view_.OptionSelected(4 + i)) {
-      state_.ArmorFile = kArmors[i];
-      armor = true;
-    }
-  }
-  if (!armor) {
-    Warn(prompts_, state_, kNoArmor);
-    state_.SkinsOk = kFalse;
-  }
-
-  if (state_.SkinFile.empty()) {
-    Warn(prompts_, state_, kNoSkin);
-    state_.SkinsOk = kFalse;
-  }
-
-  if (const std::wstring warning = PrefixWarning(state_.Prefix, armor ? L"." + state_.ArmorFile : L".vol");
-      !warning.empty()) {
+  // Every check that fails warns, in this order, and the skin maker is not started.
+  const auto refuse = [this](const std::wstring& warning) {
+    if (warning.empty()) return;
     Warn(prompts_, state_, warning);
     state_.SkinsOk = kFalse;
-  }
-
+  };
+  const int palette = FirstSelected(view_, 1, kPalettes.size());
+  if (palette >= 0)
+    state_.PaletteArg = kPalettes[static_cast<size_t>(palette)].text;
+  else
+    refuse(kNoPalette);
+  const int armor = FirstSelected(view_, 4, kArmors.size());
+  if (armor >= 0)
+    state_.ArmorFile = kArmors[static_cast<size_t>(armor)];
+  else
+    refuse(kNoArmor);
+  if (state_.SkinFile.empty()) refuse(kNoSkin);
+  refuse(PrefixWarning(state_.Prefix, armor >= 0 ? L"." + state_.ArmorFile : L".vol"));
   if (state_.SkinsOk != kTrue) return;
 
   SkinJob job{state_.Prefix, state_.ArmorFile, state_.AppDir + state_.Prefix + L"." + state_.ArmorFile,

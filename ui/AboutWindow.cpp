@@ -69,8 +69,6 @@ LRESULT AboutWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND: return OnCommand(wParam);
     case DM_GETDEFID: return MAKELRESULT(kAboutCommand1, DC_HASDEFID);
-    case WM_ACTIVATE: return OnActivate(wParam);
-    case WM_SETFOCUS: return OnActivate(WA_ACTIVE);
     case WM_DESTROY: return OnDestroy();
     default: return HandleShared(message, wParam, lParam);
   }
@@ -78,12 +76,6 @@ LRESULT AboutWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT AboutWindow::OnCommand(WPARAM wParam) {
   if (LOWORD(wParam) == kAboutCommand1 && HIWORD(wParam) == BN_CLICKED) Command1_Click();
-  return 0;
-}
-
-// "Close", the one control that takes the focus, has it whenever the window is active.
-LRESULT AboutWindow::OnActivate(WPARAM wParam) {
-  if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam)) SetFocus(Control(kAboutCommand1));
   return 0;
 }
 

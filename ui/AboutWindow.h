@@ -33,7 +33,8 @@ class AboutWindow final : public TableWindow<AboutWindow, kAboutFrame1, kAboutCo
   bool Load(std::wstring& error);
   void Layout(UINT dpi);
   LRESULT OnCommand(WPARAM wParam);
-  LRESULT OnActivate(WPARAM wParam);
+  // "Close", the one control that takes the focus, has it whenever the window is active.
+  HWND FocusHome() const { return Control(kAboutCommand1); }
   LRESULT OnDestroy();
   void Command1_Click();
 

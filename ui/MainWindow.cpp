@@ -46,6 +46,12 @@ HFONT TabFont(FontSet& fonts) {
 constexpr UINT_PTR kCheckFolderTimer = 1;
 constexpr UINT kCheckFolderMs = 500;
 
+// The line of a list box at a point of its client area; -1 where there is none.
+int LineAt(HWND list, LPARAM point) {
+  const auto at = static_cast<DWORD>(SendMessageW(list, LB_ITEMFROMPOINT, 0, point));
+  return HIWORD(at) ? -1 : LOWORD(at);
+}
+
 bool IsPushButton(HWND window) {
   wchar_t name[16] = {};
   if (window == nullptr || GetClassNameW(window, name, 16) == 0 || lstrcmpiW(name, L"Button") != 0) return false;
@@ -174,10 +180,7 @@ bool Quorvane::CreateControls(std::wstring& error) {
       return false;
     }
   }
-  // The pages cover the strip's body, below its tabs.
-  body_ = RECT{0, 0, strip.right - strip.left, strip.bottom - strip.top};
-  TabCtrl_AdjustRect(tab_, FALSE, &body_);
-  OffsetRect(&body_, strip.left, strip.top);
+  MeasureBody();
 
   // Only the Skins page now: the Volumes page waits until it is first needed (VolumesPage).
   return MakePage(0, error);
@@ -196,9 +199,7 @@ bool Quorvane::MakePage(size_t i, std::wstring& error) {
   SetWindowPos(page, i == 0 ? HWND_TOP : pages_[0], body_.left, body_.top, body_.right - body_.left,
                body_.bottom - body_.top, SWP_NOACTIVATE);
   pages_[i] = page;
-  // The tables place controls relative to the whole strip; the page starts at its body.
-  const RECT strip = Pixels(kTabStrip, dpi_);
-  const POINT origin{strip.left - body_.left, strip.top - body_.top};
+  const POINT origin = MeasureBody();
   for (const ControlDef& def : kPages[i]()) {
     DWORD style = 0, exStyle = 0;
     if (def.kind == Kind::kFolderList) {
@@ -272,10 +273,7 @@ bool Quorvane::Layout(UINT dpi) {
   const RECT strip = Pixels(kTabStrip, dpi);
   SetWindowPos(tab_, nullptr, strip.left, strip.top, strip.right - strip.left, strip.bottom - strip.top,
                SWP_NOZORDER | SWP_NOACTIVATE);
-  body_ = RECT{0, 0, strip.right - strip.left, strip.bottom - strip.top};
-  TabCtrl_AdjustRect(tab_, FALSE, &body_);
-  OffsetRect(&body_, strip.left, strip.top);
-  const POINT origin{strip.left - body_.left, strip.top - body_.top};
+  const POINT origin = MeasureBody();
   for (size_t i = 0; i < pages_.size(); ++i) {
     if (pages_[i] == nullptr) continue;
     SetWindowPos(pages_[i], nullptr, body_.left, body_.top, body_.right - body_.left, body_.bottom - body_.top,
@@ -288,6 +286,16 @@ bool Quorvane::Layout(UINT dpi) {
   }
   InvalidateRect(hwnd_, nullptr, TRUE);
   return true;
+}
+
+// The pages cover the strip's body, below its tabs. The tables place controls relative to the
+// whole strip: where its corner lies seen from a page.
+POINT Quorvane::MeasureBody() {
+  const RECT strip = Pixels(kTabStrip, dpi_);
+  body_ = RECT{0, 0, strip.right - strip.left, strip.bottom - strip.top};
+  TabCtrl_AdjustRect(tab_, FALSE, &body_);
+  OffsetRect(&body_, strip.left, strip.top);
+  return POINT{strip.left - body_.left, strip.top - body_.top};
 }
 
 std::wstring Quorvane::Text(ControlId id) const {
@@ -311,20 +319,6 @@ void Quorvane::ShowPage(int page) {
   FollowTheDisk();
   // The focus never stays on a control that has just been hidden.
   if (focus != nullptr && IsChild(hwnd_, focus) && !IsWindowVisible(focus)) SetFocus(tab_);
-}
-
-void Quorvane::KeepFocus() {
-  const HWND focus = GetFocus();
-  if (focus != nullptr && IsChild(hwnd_, focus)) focus_ = focus;
-}
-
-void Quorvane::RestoreFocus() {
-  // A control on the page now hidden, or one disabled meanwhile, cannot have it: the tab
-  // strip takes it, as after a page switch.
-  HWND target = focus_;
-  if (target == nullptr || !IsChild(hwnd_, target) || !IsWindowVisible(target) || !IsWindowEnabled(target))
-    target = tab_;
-  SetFocus(target);
 }
 
 int Quorvane::ShownPage() const { return tab_ != nullptr ? TabCtrl_GetCurSel(tab_) : 0; }
@@ -390,10 +384,8 @@ LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DRAWITEM: return OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
     case DM_GETDEFID: return OnGetDefId();
     case WM_ENTERIDLE: return OnEnterIdle();
-    case WM_ACTIVATE: return OnActivate(wParam);
     case WM_TIMER: return OnTimer(wParam);
     case WM_ACTIVATEAPP: return OnActivateApp(wParam != FALSE);
-    case WM_SETFOCUS: return OnSetFocus();
     case WM_DROPFILES: return OnDropFiles(reinterpret_cast<HDROP>(wParam));
     case WM_DESTROY: return OnDestroy();
     default: return HandleShared(message, wParam, lParam);
@@ -442,16 +434,6 @@ LRESULT Quorvane::OnEnterIdle() {
   return 0;
 }
 
-// As the dialog manager does: the focused control is kept while another window (a message
-// box, another program) is active, and gets the focus back after.
-LRESULT Quorvane::OnActivate(WPARAM wParam) {
-  if (LOWORD(wParam) == WA_INACTIVE)
-    KeepFocus();
-  else if (!HIWORD(wParam))
-    RestoreFocus();
-  return 0;
-}
-
 LRESULT Quorvane::OnTimer(WPARAM timer) {
   if (timer == kCheckFolderTimer) {
     KillTimer(hwnd_, kCheckFolderTimer);
@@ -467,12 +449,6 @@ LRESULT Quorvane::OnActivateApp(bool active) {
   active_ = active;
   if (!active_) preview_.Hide();
   FollowTheDisk();
-  return 0;
-}
-
-// The window itself takes no keys: its control does.
-LRESULT Quorvane::OnSetFocus() {
-  RestoreFocus();
   return 0;
 }
 
@@ -528,8 +504,7 @@ void Quorvane::TrackPreview(const MSG& msg) {
   if (!pictures) return;
   switch (msg.message) {
     case WM_MOUSEMOVE: {
-      const auto at = static_cast<DWORD>(SendMessageW(msg.hwnd, LB_ITEMFROMPOINT, 0, msg.lParam));
-      const int item = HIWORD(at) ? -1 : LOWORD(at);
+      const int item = LineAt(msg.hwnd, msg.lParam);
       if (msg.hwnd == hoverList_ && item == hoverItem_) return;
       if (hoverList_ != nullptr) preview_.Hide();
       hoverList_ = msg.hwnd;
@@ -541,8 +516,7 @@ void Quorvane::TrackPreview(const MSG& msg) {
     case WM_MOUSEHOVER: {
       if (msg.hwnd != hoverList_) return;
       // The line under the pointer now: the lines may have moved since it came to rest.
-      const auto at = static_cast<DWORD>(SendMessageW(msg.hwnd, LB_ITEMFROMPOINT, 0, msg.lParam));
-      hoverItem_ = HIWORD(at) ? -1 : LOWORD(at);
+      hoverItem_ = LineAt(msg.hwnd, msg.lParam);
       if (hoverItem_ >= 0) ShowPreview(msg.hwnd, hoverItem_);
       return;
     }
@@ -579,10 +553,7 @@ void Quorvane::PreviewLinesChanged(HWND list) {
   int item = -1;
   if (list == hoverList_) {
     POINT at{};
-    if (GetCursorPos(&at) && ScreenToClient(list, &at)) {
-      const auto found = static_cast<DWORD>(SendMessageW(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(at.x, at.y)));
-      if (!HIWORD(found)) item = LOWORD(found);
-    }
+    if (GetCursorPos(&at) && ScreenToClient(list, &at)) item = LineAt(list, MAKELPARAM(at.x, at.y));
     hoverItem_ = item;
   } else {
     item = static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0));

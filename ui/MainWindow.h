@@ -86,10 +86,8 @@ class Quorvane final : public TableWindow<Quorvane, kSSTab1, kCommand6> {
   LRESULT OnDrawItem(const DRAWITEMSTRUCT& item);
   LRESULT OnGetDefId();
   LRESULT OnEnterIdle();
-  LRESULT OnActivate(WPARAM wParam);
   LRESULT OnTimer(WPARAM timer);
   LRESULT OnActivateApp(bool active);
-  LRESULT OnSetFocus();
   LRESULT OnDropFiles(HDROP drop);
   LRESULT OnDestroy();
 
@@ -110,6 +108,7 @@ class Quorvane final : public TableWindow<Quorvane, kSSTab1, kCommand6> {
   bool AttachPanes(size_t page);
   bool VolumesPage();  // makes the Volumes page when it is not yet made; false (told) when it cannot be
   bool Layout(UINT dpi);
+  POINT MeasureBody();
   void ShowPage(int page);
   int ShownPage() const;
   // Which panes follow the disk: those of the page shown, while Quorvane is the active
@@ -121,8 +120,9 @@ class Quorvane final : public TableWindow<Quorvane, kSSTab1, kCommand6> {
   void FolderUnreadable(const std::wstring& folder, DWORD reason);
   void ControlEvent(int id, int code);  // a control's WM_COMMAND, to its procedure
   void KeepTabStopOnSelection(ControlId option);
-  void KeepFocus();
-  void RestoreFocus();
+  // A control on the page now hidden, or one disabled meanwhile, cannot have the focus back:
+  // the tab strip takes it, as after a page switch.
+  HWND FocusHome() const { return tab_; }
   void TrackPreview(const MSG& msg);
   void LetShellMessagesThrough();
   void ShowPreview(HWND list, int item);
@@ -156,7 +156,6 @@ class Quorvane final : public TableWindow<Quorvane, kSSTab1, kCommand6> {
   QuorvaneCode& state_;
   RECT body_{};  // the pages' place: the tab strip's body, in the window's client area
   HWND tab_ = nullptr;
-  HWND focus_ = nullptr;  // the control that had the focus when the window was last active
   bool active_ = true;    // Quorvane is the active application (as it is, shown at start)
   std::array<HWND, 2> pages_{};
   ProgramFolderReader reader_;  // the disk, with the program folder's twin: the panes read through it

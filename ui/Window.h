@@ -56,7 +56,8 @@ class Window {
 // What both windows made from a layout table do alike: they open centred at the system's DPI
 // and follow the DPI of the monitor they are on (DpiFollower), laying their controls out again
 // (T::Layout); the pointer shows the tools at work over them; the dialog keys move the focus
-// among their controls; and their controls, First to Last, are found by identifier.
+// among their controls, and the focus comes back to the control that had it; and their
+// controls, First to Last, are found by identifier.
 template <typename T, ControlId First, ControlId Last>
 class TableWindow : public Window<T> {
  public:
@@ -106,6 +107,8 @@ class TableWindow : public Window<T> {
   // The messages both windows answer alike, and the system's answer to all others.
   LRESULT HandleShared(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+      case WM_ACTIVATE: return OnActivate(wParam);
+      case WM_SETFOCUS: return OnSetFocus();
       case WM_SETCURSOR: return host_.SetWorkingCursor(wParam, lParam) ? TRUE : Default(message, wParam, lParam);
       case kGetDpiScaledSize: return OnGetDpiScaledSize(static_cast<UINT>(wParam), *reinterpret_cast<SIZE*>(lParam));
       case WM_DPICHANGED: return OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
@@ -122,6 +125,21 @@ class TableWindow : public Window<T> {
   LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(this->hwnd_, message, wParam, lParam);
   }
+  // As the dialog manager does: the focused control is kept while another window (a message
+  // box, another program) is active, and gets the focus back after; where it cannot, T's home.
+  LRESULT OnActivate(WPARAM wParam) {
+    const HWND focus = GetFocus();
+    if (LOWORD(wParam) == WA_INACTIVE && focus != nullptr && IsChild(this->hwnd_, focus)) focus_ = focus;
+    if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam)) OnSetFocus();
+    return 0;
+  }
+  // The window itself takes no keys: its control does.
+  LRESULT OnSetFocus() {
+    const HWND kept = focus_;
+    const bool usable = kept != nullptr && IsChild(this->hwnd_, kept) && IsWindowVisible(kept) && IsWindowEnabled(kept);
+    SetFocus(usable ? kept : static_cast<const T*>(this)->FocusHome());
+    return 0;
+  }
   LRESULT OnGetDpiScaledSize(UINT dpi, SIZE& size) { return dpiFollower_.OnGetDpiScaledSize(this->hwnd_, dpi, size); }
   LRESULT OnDpiChanged(UINT dpi, const RECT& suggested) {
     static_cast<T*>(this)->Layout(dpi);
@@ -130,6 +148,7 @@ class TableWindow : public Window<T> {
   }
 
   DpiFollower dpiFollower_;
+  HWND focus_ = nullptr;  // the control that had the focus when the window was last active
 };
 
 }  // namespace quorvane::ui

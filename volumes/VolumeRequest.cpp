@@ -27,18 +27,15 @@ void VolumeRequest::Command4_Click() {
   const bool newVolume = view_.NewVolumeSelected();
   const bool existingVolume = view_.ExistingVolumeSelected();
 
-  if (const std::wstring warning = newVolume ? PrefixWarning(prefix, L".vol") : L""; !warning.empty()) {
+  // Every check that fails warns, in this order, and the volume tool is not started.
+  const auto refuse = [this](const std::wstring& warning) {
+    if (warning.empty()) return;
     Warn(prompts_, state_, warning);
     state_.VolumesOk = kFalse;
-  }
-  if (existingVolume && state_.VolumeFile.empty()) {
-    Warn(prompts_, state_, kNoVolume);
-    state_.VolumesOk = kFalse;
-  }
-  if (state_.VolumeSkinFile.empty()) {
-    Warn(prompts_, state_, kNoSkin);
-    state_.VolumesOk = kFalse;
-  }
+  };
+  if (newVolume) refuse(PrefixWarning(prefix, L".vol"));
+  if (existingVolume && state_.VolumeFile.empty()) refuse(kNoVolume);
+  if (state_.VolumeSkinFile.empty()) refuse(kNoSkin);
   if (state_.VolumesOk != kTrue) return;
 
   std::wstring volume;
