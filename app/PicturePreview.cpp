@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <mutex>
 #include <vector>
 
 #include "paths/PathRules.h"
@@ -162,7 +163,7 @@ PreviewImage Decode(std::uint64_t fileBytes, const ReadFn& read, int box, const 
 
 // One picture decoded at a time in the process: a newer preview waits for the older to end
 // (it stops at its next step once it is stale), so that their memory never adds up.
-SRWLOCK g_decoding = SRWLOCK_INIT;
+SlimLock g_decoding;
 
 }  // namespace
 
@@ -308,17 +309,14 @@ PreviewImage ReadPreview(const std::wstring& path, int box, const PreviewSystem&
 void PreviewReader::Read(const std::wstring& path, int box, std::function<void(PreviewImage&)> done,
                          std::function<std::wstring(const std::wstring&)> where) {
   auto work = [path, box, system = system_, where = std::move(where)](const Stale& stale) {
-    AcquireSRWLockExclusive(&g_decoding);
-    PreviewImage image = stale() ? PreviewImage{} : ReadPreview(where ? where(path) : path, box, system, stale);
-    ReleaseSRWLockExclusive(&g_decoding);
-    image.path = path;
-    return image;
+    const std::scoped_lock decoding(g_decoding);
+    return stale() ? PreviewImage{} : ReadPreview(where ? where(path) : path, box, system, stale);
   };
-  if (reads_.Start(work, done)) return;
-  // No worker to be had: the preview says the file cannot be shown rather than stall the window.
-  PreviewImage image;
-  image.path = path;
-  done(image);
+  // Skipped, the preview says the file cannot be shown.
+  reads_.Preview(work, [path, done = std::move(done)](PreviewImage& image) {
+    image.path = path;
+    done(image);
+  });
 }
 
 }  // namespace quorvane

@@ -147,7 +147,7 @@ void Quorvane::Form_DragDrop(HDROP drop) {
       return LookAt(full, skinsPage, panes_[0].files.Pattern(), panes_[2].files.Pattern(), reader_);
     };
     auto apply = [this](DropLookup& lookup) { Dropped(lookup); };
-    drops_.StartOrRunHere(work, apply);
+    drops_.Start(work, apply);
   }
 }
 

@@ -168,7 +168,7 @@ void Quorvane::CheckProgramFolder() {
     session_.FolderProtected(reader_.Folder());
     Warn(ProtectedFolderWarning(reader_.Folder(), error));
   };
-  probe_.StartOrRunHere(work, apply);
+  probe_.Start(work, apply);
 }
 
 bool Quorvane::CreateControls(std::wstring& error) {
