@@ -101,20 +101,20 @@ DropLookup LookAt(std::wstring full, bool skinsPage, const std::wstring& picture
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     found.warning = UnableToOpen(full, GetLastError());
   } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    const std::optional<DiskEntry> entry = LookUp(readable);
-    if (!entry) {
-      found.warning = UnableToOpen(full, GetLastError());
+    const DiskEntry entry = LookUp(readable);
+    if (entry.error != ERROR_SUCCESS) {
+      found.warning = UnableToOpen(full, entry.error);
     } else {
-      full = JoinPath(ParentFolder(full), entry->name);
-      if (PatternAdmits(pictures, entry->name))
+      full = JoinPath(ParentFolder(full), entry.name);
+      if (PatternAdmits(pictures, entry.name))
         found.kind = DropLookup::kPicture;
-      else if (!PatternAdmits(volumes, entry->name))
+      else if (!PatternAdmits(volumes, entry.name))
         found.warning = L"You must drop a .bmp picture, a .vol volume or a folder in order to complete this operation..!";
       else if (skinsPage)
         found.warning = L"You must drop a volume on the Volumes page in order to complete this operation..!";
       else
         found.kind = DropLookup::kVolume;
-      if (found.warning.empty() && (entry->attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+      if (found.warning.empty() && (entry.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
         found.warning = std::wstring(L"You must drop a ") + (found.kind == DropLookup::kPicture ? L"picture" : L"volume") +
                         L" that is neither hidden nor a system file in order to complete this operation..!";
     }
