@@ -1,19 +1,16 @@
-// How Quorvane works away from what the player is doing. Each way has its own job:
-// - A job (JobLane, below): anything that reads the disk and ends (a folder read, a preview, a
-//   drop looked at, the look at the program folder). It runs on the thread pool's workers, and
-//   its result is applied on the interface thread, through the results window, only while no
-//   newer job of the same lane has started since ("latest job wins").
-// - The folder watcher's thread (app/FolderWatch): watches wait on the disk for as long as a
-//   folder is shown, which would hold a worker each; one thread waits on one completion port
-//   for all of them, and times their bursts.
-// - A thread-pool wait per running tool (services/ToolLauncher): a tool may run for minutes;
-//   the wait holds no thread, and its callback only posts.
-// - Work waiting for an idle moment (RunWhenIdle, services/ResultWindow): what must be done on
-//   the interface thread itself, since it touches a control (the slices of a long list), after
-//   whatever input and painting wait.
-// - A window timer: what must wait a moment on the interface thread (the look at the program
-//   folder once the window is up); no thread, and the lowest of messages.
-// Whatever a worker or a wait hands back reaches the interface thread through PostResult only.
+// How Quorvane works away from what the player is doing, each way for its own kind of work:
+// - A job (JobLane, below) reads the disk and ends: a folder read, a preview, a drop looked at,
+//   the look at the program folder. It runs on a thread-pool worker, and its result is applied
+//   on the interface thread only while no newer job of its lane has started ("latest job wins").
+// - The folder watcher's own thread (app/FolderWatch) waits on one completion port for every
+//   watch, which lasts as long as its folder is shown, and times their bursts: a worker each
+//   would be held for as long.
+// - A thread-pool wait per running tool (services/ToolLauncher), for minutes maybe, holds no
+//   thread; its callback only posts.
+// - Work for an idle moment (RunWhenIdle) must run on the interface thread, since it touches a
+//   control (a long list's slices), after the input and painting that wait; a window timer, for
+//   what waits a moment there (the look at the program folder once the window is up).
+// Whatever a worker or a wait hands back reaches the interface thread through PostResult.
 #pragma once
 
 #include <windows.h>

@@ -14,12 +14,10 @@ class Lifetime {
   class Token {
    public:
     Token() = default;  // of no owner: always alive
-    // From any thread.
-    bool Alive() const { return alive_ == nullptr || alive_->load(); }
+    explicit Token(std::shared_ptr<const std::atomic<bool>> alive) : alive_(std::move(alive)) {}
+    bool Alive() const { return alive_ == nullptr || alive_->load(); }  // from any thread
 
    private:
-    friend class Lifetime;
-    explicit Token(std::shared_ptr<const std::atomic<bool>> alive) : alive_(std::move(alive)) {}
     std::shared_ptr<const std::atomic<bool>> alive_;
   };
 

@@ -193,18 +193,9 @@ struct ProcessLauncher::Impl {
     return false;
   }
 
-  // Calls done with the result; false when done has destroyed the launcher.
-  bool Report(const ToolDone& done, const ToolResult& result) {
-    if (!done) return true;
-    const Lifetime::Token launcher = lifetime.token();
-    done(result);
-    return launcher.Alive();
-  }
-
-  // Starts one run now. When it cannot be followed to its end, done has been called and the
-  // result is false (and so is keepGoing when done destroyed the launcher).
-  bool Launch(Waiting job, bool& keepGoing) {
-    keepGoing = true;
+  // Starts one run now. When it cannot be followed to its end, done has been called (and may
+  // have destroyed the launcher) and the result is false.
+  bool Launch(Waiting job) {
     auto r = std::make_unique<Running>();
     r->run = std::move(job.run);
     r->done = std::move(job.done);
@@ -229,7 +220,7 @@ struct ProcessLauncher::Impl {
                                 r->run.workingFolder.empty() ? nullptr : r->run.workingFolder.c_str(), startup,
                                 process);
     if (result.error != ERROR_SUCCESS) {
-      keepGoing = Report(r->done, result);
+      if (r->done) r->done(result);
       return false;
     }
     UniqueHandle thread(process.hThread);  // not needed: only the process is watched
@@ -243,7 +234,7 @@ struct ProcessLauncher::Impl {
       result.status = ToolResult::kLostTrack;
       result.error = GetLastError();
       // The tool goes on by itself; Quorvane only lets go of it.
-      keepGoing = Report(r->done, result);
+      if (r->done) r->done(result);
       return false;
     }
     r->wait.reset(wait);
@@ -253,7 +244,8 @@ struct ProcessLauncher::Impl {
 
   // Starts the oldest waiting runs on this output until one is running.
   void StartNext(const std::wstring& outputPath) {
-    for (;;) {
+    const Lifetime::Token launcher = lifetime.token();  // a done function may destroy it
+    while (launcher.Alive()) {
       for (const auto& [id, r] : running)
         if (!r->outputPath.empty() && SamePath(r->outputPath, outputPath)) return;
       auto next = std::find_if(waiting.begin(), waiting.end(),
@@ -261,8 +253,7 @@ struct ProcessLauncher::Impl {
       if (next == waiting.end()) return;
       Waiting job = std::move(*next);
       waiting.erase(next);
-      bool keepGoing = true;
-      if (Launch(std::move(job), keepGoing) || !keepGoing) return;
+      if (Launch(std::move(job))) return;
     }
   }
 };
@@ -280,8 +271,7 @@ void ProcessLauncher::StartTool(const ToolRun& run, ToolDone done) {
     impl_->waiting.push_back(std::move(job));
     return;
   }
-  bool keepGoing = true;
-  impl_->Launch(std::move(job), keepGoing);
+  impl_->Launch(std::move(job));
 }
 
 void ProcessLauncher::OnToolExited(WPARAM id) {
@@ -315,8 +305,9 @@ void ProcessLauncher::OnToolExited(WPARAM id) {
   const std::wstring outputPath = r->outputPath;
   const ToolDone done = std::move(r->done);
   r.reset();
-  if (!impl_->Report(done, result)) return;
-  if (!outputPath.empty()) impl_->StartNext(outputPath);
+  const Lifetime::Token launcher = impl_->lifetime.token();  // done may destroy it
+  if (done) done(result);
+  if (launcher.Alive() && !outputPath.empty()) impl_->StartNext(outputPath);
 }
 
 void ProcessLauncher::SetVirtualStore(const std::wstring& folder, const std::wstring& twin) {
