@@ -183,7 +183,7 @@ void FolderPane::Read(Wanted wanted) {
     }
     if (readAgain_) Refresh();
   };
-  reads_.StartOrRunHere(work, apply);
+  reads_.Start(work, apply);
 }
 
 void FolderPane::Opened(FolderChain& chain, const Wanted& wanted) {

@@ -68,6 +68,12 @@ struct MemoryDcTraits {
   static HDC Invalid() { return nullptr; }
   static void Close(HDC h) { DeleteDC(h); }
 };
+// A wait registered on an object, unregistered when it ends: INVALID_HANDLE_VALUE waits for a
+// callback that is running to return, since the wait's context goes with its owner.
+struct WaitTraits {
+  static HANDLE Invalid() { return nullptr; }
+  static void Close(HANDLE wait) { UnregisterWaitEx(wait, INVALID_HANDLE_VALUE); }
+};
 
 using UniqueHandle = Owned<HANDLE, KernelHandleTraits>;  // processes, threads, events, ports
 using UniqueFile = Owned<HANDLE, FileHandleTraits>;      // CreateFileW: files and folders
@@ -77,6 +83,17 @@ using UniqueIcon = Owned<HICON, IconTraits>;
 using UniqueBitmap = Owned<HBITMAP, BitmapTraits>;
 using UniqueBrush = Owned<HBRUSH, BrushTraits>;
 using UniqueMemoryDc = Owned<HDC, MemoryDcTraits>;       // CreateCompatibleDC
+using UniqueWait = Owned<HANDLE, WaitTraits>;            // RegisterWaitForSingleObject
+
+// A slim reader/writer lock, taken exclusively: what std::scoped_lock holds.
+class SlimLock {
+ public:
+  void lock() { AcquireSRWLockExclusive(&lock_); }
+  void unlock() { ReleaseSRWLockExclusive(&lock_); }
+
+ private:
+  SRWLOCK lock_ = SRWLOCK_INIT;
+};
 
 // A window's device context, from GetDC, released with it.
 class ScopedGetDc {

@@ -103,16 +103,16 @@ DropLookup LookAt(std::wstring full, size_t page, const ProgramFolderReader& dis
     found.warning = UnableToOpen(full, GetLastError());
   } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     found.folder = false;
-    const std::optional<DiskEntry> entry = LookUp(readable);
-    if (!entry) {
-      found.warning = UnableToOpen(full, GetLastError());
+    const DiskEntry entry = LookUp(readable);
+    if (entry.error != ERROR_SUCCESS) {
+      found.warning = UnableToOpen(full, entry.error);
     } else {
-      full = JoinPath(ParentFolder(full), entry->name);
+      full = JoinPath(ParentFolder(full), entry.name);
       // The first pane of the page that lists such files; a file that only the other page lists
       // is a volume (pictures are listed on both).
       std::optional<size_t> taking, elsewhere;
       for (size_t i = std::size(Quorvane::kPaneDefs); i-- > 0;) {
-        if (!PatternAdmits(Quorvane::kPaneDefs[i].pattern, entry->name)) continue;
+        if (!PatternAdmits(Quorvane::kPaneDefs[i].pattern, entry.name)) continue;
         (Quorvane::kPaneDefs[i].page == page ? taking : elsewhere) = i;
       }
       if (taking)
@@ -121,7 +121,7 @@ DropLookup LookAt(std::wstring full, size_t page, const ProgramFolderReader& dis
         found.warning = L"You must drop a .bmp picture, a .vol volume or a folder in order to complete this operation..!";
       else
         found.warning = L"You must drop a volume on the Volumes page in order to complete this operation..!";
-      if (found.warning.empty() && (entry->attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+      if (found.warning.empty() && (entry.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
         found.warning = std::wstring(L"You must drop a ") + Quorvane::kPaneDefs[found.pane].what +
                         L" that is neither hidden nor a system file in order to complete this operation..!";
     }
@@ -152,7 +152,7 @@ void Quorvane::Form_DragDrop(HDROP drop) {
   } else {
     auto work = [this, full, page](const Stale&) { return LookAt(full, page, reader_); };
     auto apply = [this](DropLookup& lookup) { Dropped(lookup); };
-    drops_.StartOrRunHere(work, apply);
+    drops_.Start(work, apply);
   }
 }
 

@@ -143,16 +143,13 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
 
 void Quorvane::CheckProgramFolder() {
   // On a worker: the probe file is made on the disk, which may be slow.
-  auto work = [folder = reader_.Folder().real](const Stale&) {
-    DWORD error = ERROR_SUCCESS;
-    return TakesNewFiles(folder, error) ? DWORD{ERROR_SUCCESS} : error;
-  };
+  auto work = [folder = reader_.Folder().real](const Stale&) { return ProbeNewFiles(folder); };
   auto apply = [this](DWORD& error) {
     if (error == ERROR_SUCCESS) return;
     session_.FolderProtected(reader_.Folder());
     Warn(ProtectedFolderWarning(reader_.Folder(), error));
   };
-  probe_.StartOrRunHere(work, apply);
+  probe_.Start(work, apply);
 }
 
 bool Quorvane::CreateControls(std::wstring& error) {
