@@ -225,8 +225,7 @@ bool Quorvane::AttachPanes(size_t page) {
   for (size_t i = 0; i < panes_.size(); ++i) {
     if (kPaneDefs[i].page != page) continue;
     Pane& pane = panes_[i];
-    pane.folderList.SetFont((*fonts_)[FontId::kNames]);
-    pane.fileList.SetFont((*fonts_)[FontId::kNames]);
+    pane.SetFont((*fonts_)[FontId::kNames]);
     if (!pane.folderList.Attach(Control(kPaneDefs[i].dir), pane.folders) ||
         !pane.fileList.Attach(Control(kPaneDefs[i].file), pane.files))
       return false;
@@ -277,10 +276,7 @@ bool Quorvane::Layout(UINT dpi) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
     for (const ControlDef& def : kPages[i]()) PlaceControl(Control(def.id), kPages[i](), def, origin, *fonts_);
   }
-  for (Pane& pane : panes_) {
-    pane.folderList.SetFont((*fonts_)[FontId::kNames]);
-    pane.fileList.SetFont((*fonts_)[FontId::kNames]);
-  }
+  for (Pane& pane : panes_) pane.SetFont((*fonts_)[FontId::kNames]);
   InvalidateRect(hwnd_, nullptr, TRUE);
   return true;
 }

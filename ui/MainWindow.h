@@ -98,6 +98,10 @@ class Quorvane final : public TableWindow<Quorvane, kSSTab1, kCommand6> {
     FilePane files;
     FolderList folderList;
     FileList fileList;
+    void SetFont(HFONT font) {
+      folderList.SetFont(font);
+      fileList.SetFont(font);
+    }
   };
 
   bool CreateControls(std::wstring& error);

@@ -109,11 +109,12 @@ class TableWindow : public Window<T> {
     switch (message) {
       case WM_ACTIVATE: return OnActivate(wParam);
       case WM_SETFOCUS: return OnSetFocus();
-      case WM_SETCURSOR: return host_.SetWorkingCursor(wParam, lParam) ? TRUE : Default(message, wParam, lParam);
+      case WM_SETCURSOR: if (host_.SetWorkingCursor(wParam, lParam)) return TRUE; break;
       case kGetDpiScaledSize: return OnGetDpiScaledSize(static_cast<UINT>(wParam), *reinterpret_cast<SIZE*>(lParam));
       case WM_DPICHANGED: return OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
-      default: return Default(message, wParam, lParam);
+      default: break;
     }
+    return DefWindowProcW(this->hwnd_, message, wParam, lParam);
   }
 
   WindowHost& host_;
@@ -122,9 +123,6 @@ class TableWindow : public Window<T> {
   std::array<HWND, Last - First + 1> controls_{};
 
  private:
-  LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(this->hwnd_, message, wParam, lParam);
-  }
   // As the dialog manager does: the focused control is kept while another window (a message
   // box, another program) is active, and gets the focus back after; where it cannot, T's home.
   LRESULT OnActivate(WPARAM wParam) {
