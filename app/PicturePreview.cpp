@@ -86,10 +86,11 @@ void PreviewReader::Read(const std::wstring& path, int box, std::function<void(P
     return stale() ? PreviewImage{} : ReadPreview(where ? where(path) : path, box, system, stale);
   };
   // Skipped, the preview says the file cannot be shown.
-  reads_.Preview(work, [path, done = std::move(done)](PreviewImage& image) {
+  auto apply = [path, done = std::move(done)](PreviewImage& image) {
     image.path = path;
     done(image);
-  });
+  };
+  reads_.Start(work, apply, JobLane::kPreview);
 }
 
 }  // namespace quorvane

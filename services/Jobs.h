@@ -59,31 +59,15 @@ class JobLane {
   JobLane(const JobLane&) = delete;
   JobLane& operator=(const JobLane&) = delete;
 
-  // Work the player asked for (a folder opened, a drop): started; `apply` gets its result on
-  // the interface thread unless Start, Preview or Cancel is called again first. A job whose
-  // result is void before it begins is not run at all.
-  template <typename Work, typename Apply>
-  void Start(Work work, Apply apply) {
-    Launch(std::move(work), std::move(apply), true);
-  }
-  // A preview: started as Start does.
-  template <typename Work, typename Apply>
-  void Preview(Work work, Apply apply) {
-    Launch(std::move(work), std::move(apply), false);
-  }
-  // Voids every result still to come.
-  void Cancel() {
-    latest_.Renew();
-    busy_ = false;
-  }
-  // A job is out whose result will be applied.
-  bool Busy() const { return busy_; }
+  // Work the player asked for (a folder opened, a drop), or a preview.
+  enum Kind { kAsked, kPreview };
 
- private:
-  // Where no worker can be had, work the player asked for runs here and now, with its result,
-  // as a slower disk would have given them; a preview is skipped: `apply` gets an empty result.
+  // Starts `work`; `apply` gets its result on the interface thread unless Start or Cancel is
+  // called again first. A job whose result is void before it begins is not run at all. Where
+  // no worker can be had, work the player asked for runs here and now, with its result, as a
+  // slower disk would have given them; a preview is skipped: `apply` gets an empty result.
   template <typename Work, typename Apply>
-  void Launch(Work work, Apply apply, bool asked) {
+  void Start(Work work, Apply apply, Kind kind = kAsked) {
     using R = std::invoke_result_t<Work&, const Stale&>;
     Cancel();
     const Lifetime::Token token = latest_.token();
@@ -107,10 +91,18 @@ class JobLane {
     };
     if (jobs_->Run(job)) return;
     busy_ = false;
-    R result = asked ? work(Stale{}) : R{};
+    R result = kind == kAsked ? work(Stale{}) : R{};
     apply(result);
   }
+  // Voids every result still to come.
+  void Cancel() {
+    latest_.Renew();
+    busy_ = false;
+  }
+  // A job is out whose result will be applied.
+  bool Busy() const { return busy_; }
 
+ private:
   Jobs* jobs_;
   Lifetime latest_;  // the newest job's: renewed as each starts, ended with the lane
   std::shared_ptr<std::atomic<int>> working_ = std::make_shared<std::atomic<int>>(0);  // jobs running their work now

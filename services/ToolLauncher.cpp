@@ -114,14 +114,10 @@ bool Written(const OutputState& before, const OutputState& after) {
   return before.lastWrite != after.lastWrite || before.changed != after.changed || before.size != after.size;
 }
 
-// What the thread pool's callback needs: the notice made ready when the tool started, so that
+// The thread pool's callback, given the notice made ready when the tool started, so that
 // posting it allocates nothing and cannot fail. It touches nothing else of the launcher.
-struct WaitContext {
-  std::unique_ptr<PostedResult> notice;
-};
-
-VOID CALLBACK ToolEnded(PVOID parameter, BOOLEAN /*timedOut*/) {
-  PostResult(std::move(static_cast<WaitContext*>(parameter)->notice));
+VOID CALLBACK ToolEnded(PVOID notice, BOOLEAN /*timedOut*/) {
+  PostResult(std::move(*static_cast<std::unique_ptr<PostedResult>*>(notice)));
 }
 
 // Ids are unique across launchers, so that a notice still queued for a launcher that has
@@ -164,14 +160,14 @@ struct ProcessLauncher::Impl {
     std::wstring outputPath;  // full path; empty when the run has no output
   };
   struct Running {
-    WaitContext context;
+    std::unique_ptr<PostedResult> notice;  // ToolEnded's
     ToolRun run;
     ToolDone done;
     std::wstring outputPath;
     std::wstring outputTwin;  // where a virtualized tool writes it instead; empty when nowhere
     OutputState before, beforeTwin;
     UniqueHandle process;
-    UniqueWait wait;  // declared last, so that it goes first: no callback outlives the context
+    UniqueWait wait;  // declared last, so that it goes first: no callback outlives the notice
   };
 
   std::function<void(WPARAM)> ended;
@@ -227,9 +223,9 @@ struct ProcessLauncher::Impl {
     r->process.reset(process.hProcess);
 
     const WPARAM id = g_nextId++;
-    r->context.notice = std::make_unique<PostedResult>(PostedResult{[ended = ended, id] { ended(id); }, lifetime.token()});
+    r->notice = std::make_unique<PostedResult>(PostedResult{[ended = ended, id] { ended(id); }, lifetime.token()});
     HANDLE wait = nullptr;
-    if (!RegisterWaitForSingleObject(&wait, r->process.get(), ToolEnded, &r->context, INFINITE,
+    if (!RegisterWaitForSingleObject(&wait, r->process.get(), ToolEnded, &r->notice, INFINITE,
                                      WT_EXECUTEONLYONCE)) {
       result.status = ToolResult::kLostTrack;
       result.error = GetLastError();
