@@ -21,7 +21,6 @@ class AboutWindow final : public TableWindow<AboutWindow, kAboutFrame1, kAboutCo
   // Shows the window: loads it when it is closed, or brings the open one forward. False,
   // with a sentence for the user in `error`, when it cannot be loaded.
   bool Show(std::wstring& error);
-  bool IsOpen() const { return hwnd_ != nullptr; }
 
   // The texts a release sets (see version.h), for the labels the table leaves open.
   static std::wstring TextOf(ControlId id);

@@ -26,11 +26,14 @@ constexpr int kDdcDisableAll = 0x0001;
 constexpr int kDcdcDisableFontUpdate = 0x0001;
 constexpr int kDcdcDisableRelayout = 0x0002;
 
-}  // namespace
-
-namespace {
-
 bool VerticalBarShown(HWND list) { return (GetWindowLongPtrW(list, GWL_STYLE) & WS_VSCROLL) != 0; }
+
+// Pixels of a table row at a DPI, within a parent whose table origin is at `origin`.
+RECT PlaceOf(std::span<const ControlDef> table, const ControlDef& def, POINT origin, UINT dpi) {
+  RECT r = Pixels(Absolute(table, def), dpi);
+  OffsetRect(&r, origin.x, origin.y);
+  return r;
+}
 
 }  // namespace
 
@@ -46,12 +49,6 @@ void ScrollableWidth::Tell(HWND list, int widest) {
 
 void ScrollableWidth::Recheck(HWND list) {
   if (VerticalBarShown(list) != bar_) Tell(list, widest_);
-}
-
-RECT PlaceOf(std::span<const ControlDef> table, const ControlDef& def, POINT origin, UINT dpi) {
-  RECT r = Pixels(Absolute(table, def), dpi);
-  OffsetRect(&r, origin.x, origin.y);
-  return r;
 }
 
 bool StartsOptionGroup(std::span<const ControlDef> table, const ControlDef& control) {

@@ -30,9 +30,6 @@ class ScrollableWidth {
   bool bar_ = false;  // the vertical scroll bar showed when the width was told
 };
 
-// Pixels of a table row at a DPI, within a parent whose table origin is at `origin`.
-RECT PlaceOf(std::span<const ControlDef> table, const ControlDef& def, POINT origin, UINT dpi);
-
 // A page of a tab strip: a child dialog without a template of its own. The dialog manager then
 // moves the focus through its controls, and on themed systems draws the tab's body behind them.
 HWND CreatePage(HWND parent, DLGPROC procedure);
