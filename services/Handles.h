@@ -48,21 +48,15 @@ struct FindHandleTraits {
   static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
   static void Close(HANDLE h) { FindClose(h); }
 };
-struct FontTraits {
-  static HFONT Invalid() { return nullptr; }
-  static void Close(HFONT h) { DeleteObject(h); }
-};
-struct BitmapTraits {
-  static HBITMAP Invalid() { return nullptr; }
-  static void Close(HBITMAP h) { DeleteObject(h); }
+// Fonts, bitmaps and brushes alike: GDI objects, deleted with DeleteObject.
+template <typename H>
+struct GdiObjectTraits {
+  static H Invalid() { return nullptr; }
+  static void Close(H h) { DeleteObject(h); }
 };
 struct IconTraits {
   static HICON Invalid() { return nullptr; }
   static void Close(HICON h) { DestroyIcon(h); }
-};
-struct BrushTraits {
-  static HBRUSH Invalid() { return nullptr; }
-  static void Close(HBRUSH h) { DeleteObject(h); }
 };
 struct MemoryDcTraits {
   static HDC Invalid() { return nullptr; }
@@ -78,10 +72,10 @@ struct WaitTraits {
 using UniqueHandle = Owned<HANDLE, KernelHandleTraits>;  // processes, threads, events, ports
 using UniqueFile = Owned<HANDLE, FileHandleTraits>;      // CreateFileW: files and folders
 using UniqueFind = Owned<HANDLE, FindHandleTraits>;      // FindFirstFileExW
-using UniqueFont = Owned<HFONT, FontTraits>;
+using UniqueFont = Owned<HFONT, GdiObjectTraits<HFONT>>;
 using UniqueIcon = Owned<HICON, IconTraits>;
-using UniqueBitmap = Owned<HBITMAP, BitmapTraits>;
-using UniqueBrush = Owned<HBRUSH, BrushTraits>;
+using UniqueBitmap = Owned<HBITMAP, GdiObjectTraits<HBITMAP>>;
+using UniqueBrush = Owned<HBRUSH, GdiObjectTraits<HBRUSH>>;
 using UniqueMemoryDc = Owned<HDC, MemoryDcTraits>;       // CreateCompatibleDC
 using UniqueWait = Owned<HANDLE, WaitTraits>;            // RegisterWaitForSingleObject
 
