@@ -48,8 +48,10 @@ void Warn(Prompts& prompts, QuorvaneCode& state, const std::wstring& text) {
 }
 
 std::wstring PrefixWarning(std::wstring_view prefix, std::wstring_view rest) {
-  if (prefix.empty()) return kNoPrefixWarning;
-  if (!PrefixFitsFileName(prefix)) return kBadPrefixWarning;
+  if (prefix.empty()) return L"You must enter a prefix in order to complete this operation..!";
+  if (!PrefixFitsFileName(prefix))
+    return L"You must enter a prefix without \\ / : * ? \" < > | or control characters in order to "
+           L"complete this operation..!";
   if (PrefixNamesDevice(prefix)) return kDevicePrefixWarning;
   if (prefix.size() > LongestPrefix(rest)) return LongPrefixWarning(LongestPrefix(rest));
   return {};

@@ -46,13 +46,6 @@ std::wstring AppDirFromFolder(std::wstring folder);
 // Every failed check's warning, titled "Oops..!"; the answer is recorded in Answer.
 void Warn(Prompts& prompts, QuorvaneCode& state, const std::wstring& text);
 
-inline constexpr const wchar_t* kNoPrefixWarning = L"You must enter a prefix in order to complete this operation..!";
-
-// The warning for a prefix that PrefixFitsFileName refuses, the same on both pages.
-inline constexpr const wchar_t* kBadPrefixWarning =
-    L"You must enter a prefix without \\ / : * ? \" < > | or control characters in order to "
-    L"complete this operation..!";
-
 // The warning for a prefix that names a device (PrefixNamesDevice), the same on both pages.
 inline constexpr const wchar_t* kDevicePrefixWarning =
     L"You must enter a prefix that is not a device name (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9) in "
