@@ -179,8 +179,7 @@ void Quorvane::Dropped(const DropLookup& lookup) {
   if (!lookup.folder) {
     const std::wstring& recorded = state_.*def.picked;
     const std::wstring full = lookup.full;
-    const wchar_t* what = def.what;
-    auto missing = [this, &pane, &recorded, full, what] {
+    auto missing = [this, &pane, &recorded, full, what = def.what] {
       const DWORD error = pane.files.ListingError();
       const std::wstring stays = recorded.empty() ? std::wstring(L"No ") + what + L" is picked"
                                                   : std::wstring(L"The ") + what + L" " + recorded + L" stays picked";
