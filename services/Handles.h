@@ -33,9 +33,11 @@ class Owned {
   H handle_ = Traits::Invalid();
 };
 
-struct KernelHandleTraits {
-  static HANDLE Invalid() { return nullptr; }
-  static void Close(HANDLE h) { CloseHandle(h); }
+// The handles that are null when empty, each closed by one call.
+template <typename H, auto CloseFunction>
+struct NullEmptyTraits {
+  static H Invalid() { return nullptr; }
+  static void Close(H h) { CloseFunction(h); }
 };
 // CreateFileW fails with INVALID_HANDLE_VALUE, not null; its owner takes either as empty.
 struct FileHandleTraits {
@@ -48,20 +50,6 @@ struct FindHandleTraits {
   static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
   static void Close(HANDLE h) { FindClose(h); }
 };
-// Fonts, bitmaps and brushes alike: GDI objects, deleted with DeleteObject.
-template <typename H>
-struct GdiObjectTraits {
-  static H Invalid() { return nullptr; }
-  static void Close(H h) { DeleteObject(h); }
-};
-struct IconTraits {
-  static HICON Invalid() { return nullptr; }
-  static void Close(HICON h) { DestroyIcon(h); }
-};
-struct MemoryDcTraits {
-  static HDC Invalid() { return nullptr; }
-  static void Close(HDC h) { DeleteDC(h); }
-};
 // A wait registered on an object, unregistered when it ends: INVALID_HANDLE_VALUE waits for a
 // callback that is running to return, since the wait's context goes with its owner.
 struct WaitTraits {
@@ -69,15 +57,16 @@ struct WaitTraits {
   static void Close(HANDLE wait) { UnregisterWaitEx(wait, INVALID_HANDLE_VALUE); }
 };
 
-using UniqueHandle = Owned<HANDLE, KernelHandleTraits>;  // processes, threads, events, ports
-using UniqueFile = Owned<HANDLE, FileHandleTraits>;      // CreateFileW: files and folders
-using UniqueFind = Owned<HANDLE, FindHandleTraits>;      // FindFirstFileExW
-using UniqueFont = Owned<HFONT, GdiObjectTraits<HFONT>>;
-using UniqueIcon = Owned<HICON, IconTraits>;
-using UniqueBitmap = Owned<HBITMAP, GdiObjectTraits<HBITMAP>>;
-using UniqueBrush = Owned<HBRUSH, GdiObjectTraits<HBRUSH>>;
-using UniqueMemoryDc = Owned<HDC, MemoryDcTraits>;       // CreateCompatibleDC
-using UniqueWait = Owned<HANDLE, WaitTraits>;            // RegisterWaitForSingleObject
+using UniqueHandle =
+    Owned<HANDLE, NullEmptyTraits<HANDLE, &CloseHandle>>;  // processes, threads, events, ports
+using UniqueFile = Owned<HANDLE, FileHandleTraits>;        // CreateFileW: files and folders
+using UniqueFind = Owned<HANDLE, FindHandleTraits>;        // FindFirstFileExW
+using UniqueFont = Owned<HFONT, NullEmptyTraits<HFONT, &DeleteObject>>;
+using UniqueIcon = Owned<HICON, NullEmptyTraits<HICON, &DestroyIcon>>;
+using UniqueBitmap = Owned<HBITMAP, NullEmptyTraits<HBITMAP, &DeleteObject>>;
+using UniqueBrush = Owned<HBRUSH, NullEmptyTraits<HBRUSH, &DeleteObject>>;
+using UniqueMemoryDc = Owned<HDC, NullEmptyTraits<HDC, &DeleteDC>>;  // CreateCompatibleDC
+using UniqueWait = Owned<HANDLE, WaitTraits>;                        // RegisterWaitForSingleObject
 
 // A slim reader/writer lock, taken exclusively: what std::scoped_lock holds.
 class SlimLock {
