@@ -10,7 +10,6 @@
 #include <windows.h>
 
 #include <functional>
-#include <memory>
 
 #include "app/FilePane.h"
 #include "services/Lifetime.h"

@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <utility>
 
 #include "services/Handles.h"
 #include "ui/Controls.h"

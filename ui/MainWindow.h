@@ -7,7 +7,6 @@
 #include <shellapi.h>  // HDROP
 
 #include <array>
-#include <memory>
 #include <string>
 
 #include "app/FilePane.h"
