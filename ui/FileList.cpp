@@ -4,7 +4,6 @@
 
 #include "services/Handles.h"
 #include "services/ResultWindow.h"
-#include "ui/Controls.h"
 
 namespace quorvane::ui {
 

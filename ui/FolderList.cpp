@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "services/Handles.h"
-#include "ui/Controls.h"
 
 namespace quorvane::ui {
 namespace {

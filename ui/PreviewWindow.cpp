@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "services/Handles.h"
 #include "services/WindowClass.h"
 #include "ui/Controls.h"
 
