@@ -4,7 +4,6 @@
 #include <mutex>
 
 #include "paths/PathRules.h"
-#include "services/Handles.h"
 #include "services/Jobs.h"
 #include "services/Lifetime.h"
 #include "services/ResultWindow.h"
