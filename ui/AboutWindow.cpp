@@ -10,9 +10,8 @@ constexpr wchar_t kClassName[] = L"QuorvaneAbout";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kExStyle = 0;
 
-}  // namespace
-
-std::wstring AboutWindow::TextOf(ControlId id) {
+// The texts a release sets (see version.h), for the labels the table leaves open.
+std::wstring TextOf(ControlId id) {
   switch (id) {
     case kAboutLabel2: return QUORVANE_WIDE(QUORVANE_RIGHTS);
     case kAboutLabel3:
@@ -24,6 +23,8 @@ std::wstring AboutWindow::TextOf(ControlId id) {
     default: return {};
   }
 }
+
+}  // namespace
 
 bool AboutWindow::Show(std::wstring& error) {
   if (hwnd_ == nullptr && !Load(error)) return false;

@@ -22,9 +22,6 @@ class AboutWindow final : public TableWindow<AboutWindow, kAboutFrame1, kAboutCo
   // with a sentence for the user in `error`, when it cannot be loaded.
   bool Show(std::wstring& error);
 
-  // The texts a release sets (see version.h), for the labels the table leaves open.
-  static std::wstring TextOf(ControlId id);
-
  private:
   friend class Window<AboutWindow>;
   friend class TableWindow<AboutWindow, kAboutFrame1, kAboutCommand1>;
