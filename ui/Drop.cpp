@@ -188,7 +188,7 @@ void Quorvane::Dropped(const DropLookup& lookup) {
     };
     choose = [&pane, full, missing] { pane.files.ChooseWhenListed(NameOf(full), missing); };
   }
-  if (!pane.folders.SetPath(folder, choose)) FolderUnreadable(folder, GetLastError());
+  if (!pane.folders.SetPath(folder, choose)) Warn(UnableToOpen(folder, GetLastError()));
 }
 
 }  // namespace quorvane::ui

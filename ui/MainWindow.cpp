@@ -85,7 +85,7 @@ Quorvane::Quorvane(Session& session, PaneServices services)
     // A file list reads its folder again when its folder list has seen its files change: the
     // pick it recorded stays, and no click is raised.
     pane.folders.onContentChange = [&pane] { pane.files.Refresh(); };
-    pane.folders.onOpenFailed = [this](const std::wstring& folder, DWORD reason) { FolderUnreadable(folder, reason); };
+    pane.folders.onOpenFailed = [this](const std::wstring& folder, DWORD reason) { Warn(UnableToOpen(folder, reason)); };
     pane.fileList.onLinesChanged = [this, i] { PreviewLinesChanged(Control(kPaneDefs[i].file)); };
   }
 }
@@ -603,10 +603,6 @@ bool Quorvane::Form_Load() {
 void Quorvane::Warn(const std::wstring& text) {
   EventScope scope(session_);
   quorvane::Warn(session_.prompts(), state_, text);
-}
-
-void Quorvane::FolderUnreadable(const std::wstring& folder, DWORD reason) {
-  Warn(UnableToOpen(folder, reason));
 }
 
 void Quorvane::Text1_Change() { session_.skins().Text1_Change(Text(kText1)); }

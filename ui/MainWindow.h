@@ -117,7 +117,6 @@ class Quorvane final : public TableWindow<Quorvane, kSSTab1, kCommand6> {
   // A warning of the window's own, told as an event of its own (it may come from a folder read
   // or a drop that ends later), setting Answer like every warning.
   void Warn(const std::wstring& text);
-  void FolderUnreadable(const std::wstring& folder, DWORD reason);
   void ControlEvent(int id, int code);  // a control's WM_COMMAND, to its procedure
   void KeepTabStopOnSelection(ControlId option);
   // A control on the page now hidden, or one disabled meanwhile, cannot have the focus back:
