@@ -64,9 +64,12 @@ bool IsPushButton(HWND window) {
 using EventScope = Session::EventScope;
 
 const Quorvane::PaneDef Quorvane::kPaneDefs[3] = {
-    {kDir1, kFile1, 0, L"*.bmp", L"picture", kNone, &QuorvaneCode::SkinFile},
-    {kDir2, kFile2, 1, L"*.bmp", L"picture", kNone, &QuorvaneCode::VolumeSkinFile},
-    {kDir3, kFile3, 1, L"*.vol", L"volume", kOption10, &QuorvaneCode::VolumeFile},
+    {kDir1, kFile1, 0, L"*.bmp", L"picture", kNone, &QuorvaneCode::SkinFile, &Quorvane::Dir1_Change,
+     &Quorvane::File1_Click},
+    {kDir2, kFile2, 1, L"*.bmp", L"picture", kNone, &QuorvaneCode::VolumeSkinFile, &Quorvane::Dir2_Change,
+     &Quorvane::File2_Click},
+    {kDir3, kFile3, 1, L"*.vol", L"volume", kOption10, &QuorvaneCode::VolumeFile, &Quorvane::Dir3_Change,
+     &Quorvane::File3_Click},
 };
 
 Quorvane::Quorvane(Session& session, PaneServices services)
@@ -79,9 +82,8 @@ Quorvane::Quorvane(Session& session, PaneServices services)
               {kPaneDefs[2].pattern, {&reader_, services.watcher, services.jobs}}}} {
   for (size_t i = 0; i < panes_.size(); ++i) {
     Pane& pane = panes_[i];
-    // Its event procedures (Dir1_Change, File1_Click and the others).
-    pane.folders.onChange = [&pane] { FolderChanged(pane.folders, pane.files); };
-    pane.files.onClick = [this, &pane, i] { FileClicked(pane.files, state_.*kPaneDefs[i].picked); };
+    pane.folders.onChange = [this, i] { (this->*kPaneDefs[i].change)(); };
+    pane.files.onClick = [this, i] { (this->*kPaneDefs[i].click)(); };
     // A file list reads its folder again when its folder list has seen its files change: the
     // pick it recorded stays, and no click is raised.
     pane.folders.onContentChange = [&pane] { pane.files.Refresh(); };
@@ -605,6 +607,13 @@ void Quorvane::Warn(const std::wstring& text) {
   quorvane::Warn(session_.prompts(), state_, text);
 }
 
+void Quorvane::Dir1_Change() { FolderChanged(panes_[0].folders, panes_[0].files); }
+void Quorvane::Dir2_Change() { FolderChanged(panes_[1].folders, panes_[1].files); }
+void Quorvane::Dir3_Change() { FolderChanged(panes_[2].folders, panes_[2].files); }
+void Quorvane::PickFile(size_t pane) { FileClicked(panes_[pane].files, state_.*kPaneDefs[pane].picked); }
+void Quorvane::File1_Click() { PickFile(0); }
+void Quorvane::File2_Click() { PickFile(1); }
+void Quorvane::File3_Click() { PickFile(2); }
 void Quorvane::Text1_Change() { session_.skins().Text1_Change(Text(kText1)); }
 void Quorvane::Command1_Click() { session_.skins().Command1_Click(); }
 void Quorvane::Command4_Click() { session_.volumes().Command4_Click(); }

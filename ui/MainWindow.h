@@ -59,7 +59,8 @@ class Quorvane final : public TableWindow<Quorvane, kSSTab1, kCommand6> {
   void EnableVolumePane(bool enabled);
 
   // Each picking pane, once: its controls and page, the files it lists, what it is to the
-  // player, the option a drop on it selects first, and what a click in it records.
+  // player, the option a drop on it selects first, what a click in it records, and its two
+  // event procedures.
   struct PaneDef {
     ControlId dir, file;
     size_t page;
@@ -67,6 +68,8 @@ class Quorvane final : public TableWindow<Quorvane, kSSTab1, kCommand6> {
     const wchar_t* what;
     ControlId option;
     std::wstring QuorvaneCode::*picked;
+    void (Quorvane::*change)();
+    void (Quorvane::*click)();
   };
   static const PaneDef kPaneDefs[3];
 
@@ -125,6 +128,7 @@ class Quorvane final : public TableWindow<Quorvane, kSSTab1, kCommand6> {
   void TrackPreview(const MSG& msg);
   void LetShellMessagesThrough();
   void ShowPreview(HWND list, int item);
+  void PickFile(size_t pane);  // a click in a pane's file list
   void PreviewLinesChanged(HWND list);
   void Dropped(const DropLookup& lookup);
   std::wstring Text(ControlId id) const;
@@ -133,6 +137,12 @@ class Quorvane final : public TableWindow<Quorvane, kSSTab1, kCommand6> {
   // The event procedures.
   bool Form_Load();  // false when the program folder cannot be found
   void ShowProgramFolder(std::initializer_list<size_t> panes);
+  void Dir1_Change();
+  void Dir2_Change();
+  void Dir3_Change();
+  void File1_Click();
+  void File2_Click();
+  void File3_Click();
   void Text1_Change();
   void Command1_Click();
   void Command2_Click();
