@@ -184,7 +184,7 @@ void Quorvane::Dropped(const DropLookup& lookup) {
     };
     choose = [&pane, full, missing] { pane.files.ChooseWhenListed(NameOf(full), missing); };
   }
-  if (!pane.folders.SetPath(folder, choose)) FolderUnreadable(folder, GetLastError());
+  if (const Outcome set = pane.folders.SetPath(folder, choose); !set) FolderUnreadable(folder, set.error);
 }
 
 }  // namespace quorvane::ui
