@@ -127,20 +127,20 @@ void Enqueue(std::unique_ptr<PostedResult> result) {
 
 }  // namespace
 
-DWORD MakeResultWindow() {
-  if (g_window.load() != nullptr) return ERROR_SUCCESS;
+Outcome MakeResultWindow() {
+  if (g_window.load() != nullptr) return {};
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = &Procedure;
   windowClass.hInstance = instance;
   windowClass.lpszClassName = kClassName;
-  if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return GetLastError();
+  if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return {GetLastError()};
   HWND window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
-  if (window == nullptr) return GetLastError();
+  if (window == nullptr) return {GetLastError()};
   g_window.store(window);
   Wake();  // whatever was posted before the window was there
-  return ERROR_SUCCESS;
+  return {};
 }
 
 void PostResult(std::unique_ptr<PostedResult> result) {

@@ -160,10 +160,10 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
 void Quorvane::CheckProgramFolder() {
   // On a worker: the probe file is made on the disk, which may be slow.
   auto work = [folder = reader_.Folder().real](const Stale&) { return ProbeNewFiles(folder); };
-  auto apply = [this](DWORD& error) {
-    if (error == ERROR_SUCCESS) return;
+  auto apply = [this](Outcome& probed) {
+    if (probed) return;
     session_.FolderProtected(reader_.Folder());
-    Warn(ProtectedFolderWarning(reader_.Folder(), error));
+    Warn(ProtectedFolderWarning(reader_.Folder(), probed.error));
   };
   probe_.Start(work, apply);
 }
