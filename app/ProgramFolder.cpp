@@ -43,7 +43,7 @@ ProgramFolder FindProgramFolder(const std::wstring& appDir) {
   return folder;
 }
 
-DWORD ProbeNewFiles(const std::wstring& folder) {
+Outcome ProbeNewFiles(const std::wstring& folder) {
   const std::wstring probe =
       JoinPath(folder, L"~quorvane-probe-" + std::to_wstring(GetCurrentProcessId()) + L".tmp");
   const UniqueFile file(CreateFileW(SystemForm(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -51,7 +51,7 @@ DWORD ProbeNewFiles(const std::wstring& folder) {
                                     nullptr));
   const DWORD error = file ? ERROR_SUCCESS : GetLastError();
   // Found there (a probe left by a run that ended badly): the folder takes files all the same.
-  return error == ERROR_FILE_EXISTS ? DWORD{ERROR_SUCCESS} : error;
+  return {error == ERROR_FILE_EXISTS ? DWORD{ERROR_SUCCESS} : error};
 }
 
 bool FileGone(const ProgramFolder& folder, const std::wstring& path) {

@@ -6,36 +6,25 @@
 
 namespace quorvane {
 
-std::wstring ExecutableFolder() {
-  // GetModuleFileNameW truncates silently when the buffer is short: grow until it fits.
+Outcome ResolveAppDir(QuorvaneCode& state) {
+  // GetModuleFileNameW truncates when the buffer is short, returning its size: grow until it fits.
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
-    SetLastError(ERROR_SUCCESS);
     const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size() && GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+    if (n == 0) return {GetLastError()};
+    if (n < path.size()) {
       path.resize(n);
       break;
     }
-    if (path.size() >= 0x10000) {  // longer than any path Windows can hold
-      SetLastError(ERROR_FILENAME_EXCED_RANGE);
-      return {};
-    }
+    if (path.size() >= 0x10000) return {ERROR_FILENAME_EXCED_RANGE};  // longer than Windows holds
     path.resize(path.size() * 2);
   }
   const size_t slash = path.find_last_of(L'\\');
-  if (slash == std::wstring::npos) return {};
+  if (slash == std::wstring::npos) return {ERROR_BAD_PATHNAME};
   // Keep the "\" of a drive root ("D:\"), drop it elsewhere ("C:\Games\Pack").
-  const bool root = slash == 2 && path[1] == L':';
-  path.resize(root ? slash + 1 : slash);
-  return path;
-}
-
-bool ResolveAppDir(QuorvaneCode& state) {
-  std::wstring folder = ExecutableFolder();
-  if (folder.empty()) return false;
-  state.AppDir = AppDirFromFolder(std::move(folder));
-  return true;
+  path.resize(slash == 2 && path[1] == L':' ? slash + 1 : slash);
+  state.AppDir = AppDirFromFolder(std::move(path));
+  return {};
 }
 
 std::wstring AppDirFromFolder(std::wstring folder) {

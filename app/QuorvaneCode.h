@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "paths/PathRules.h"
+#include "services/WinError.h"
 
 namespace quorvane {
 
@@ -32,13 +33,9 @@ struct QuorvaneCode {
   std::wstring AppDir;          // folder of Quorvane's own executable, ending in "\"
 };
 
-// Sets AppDir from the folder of the running executable. False when the system cannot tell
-// that folder; then AppDir is left empty and GetLastError holds the reason.
-bool ResolveAppDir(QuorvaneCode& state);
-
-// The folder of the running executable, of any length, without a trailing "\" unless it is
-// a drive root. Empty when the system cannot tell (then the reason is in GetLastError).
-std::wstring ExecutableFolder();
+// Sets AppDir from the folder of the running executable, of any length. Fails when the system
+// cannot tell that folder; then AppDir is left empty.
+Outcome ResolveAppDir(QuorvaneCode& state);
 
 // AppDir from a folder path: the path itself when it ends in "\", else the path and "\".
 std::wstring AppDirFromFolder(std::wstring folder);

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <type_traits>
+#include <utility>
 
 #include "services/Lifetime.h"
 
@@ -89,7 +90,7 @@ class JobLane {
         apply(*result);
       };
     };
-    if (jobs_->Run(job)) return;
+    if (jobs_->Run(std::move(job))) return;
     busy_ = false;
     R result = kind == kAsked ? work(Stale{}) : R{};
     apply(result);

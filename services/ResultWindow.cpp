@@ -128,15 +128,15 @@ void Enqueue(std::unique_ptr<PostedResult> result) {
 
 }  // namespace
 
-DWORD MakeResultWindow() {
-  if (g_window.load() != nullptr) return ERROR_SUCCESS;
-  if (!RegisterWindowClass(kClassName, &Procedure)) return GetLastError();
+Outcome MakeResultWindow() {
+  if (g_window.load() != nullptr) return {};
+  if (const Outcome registered = RegisterWindowClass(kClassName, &Procedure); !registered) return registered;
   HWND window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
                                 nullptr);
-  if (window == nullptr) return GetLastError();
+  if (window == nullptr) return {GetLastError()};
   g_window.store(window);
   Wake();  // whatever was posted before the window was there
-  return ERROR_SUCCESS;
+  return {};
 }
 
 void PostResult(std::unique_ptr<PostedResult> result) {

@@ -14,12 +14,13 @@
 #include <memory>
 
 #include "services/Lifetime.h"
+#include "services/WinError.h"
 
 namespace quorvane {
 
-// Makes the window, on the interface thread; later calls do nothing. ERROR_SUCCESS, or the
-// system's reason when it cannot be made.
-DWORD MakeResultWindow();
+// Makes the window, on the interface thread; later calls do nothing. Fails with the system's
+// reason when it cannot be made.
+Outcome MakeResultWindow();
 
 // One result on its way to the interface thread. It can be made ahead, where allocating is
 // allowed, and posted later from where it is not (a wait callback that must not fail).

@@ -2,7 +2,7 @@
 
 namespace quorvane {
 
-bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, int icon) {
+Outcome RegisterWindowClass(const wchar_t* name, WNDPROC procedure, int icon) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = procedure;
@@ -19,7 +19,8 @@ bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, int icon) {
     wc.hIcon = sized(GetSystemMetrics(SM_CXICON));
     wc.hIconSm = sized(GetSystemMetrics(SM_CXSMICON));
   }
-  return RegisterClassExW(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+  if (RegisterClassExW(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS) return {};
+  return {GetLastError()};
 }
 
 }  // namespace quorvane

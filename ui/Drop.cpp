@@ -188,7 +188,7 @@ void Quorvane::Dropped(const DropLookup& lookup) {
     };
     choose = [&pane, full, missing] { pane.files.ChooseWhenListed(NameOf(full), missing); };
   }
-  if (!pane.folders.SetPath(folder, choose)) Warn(UnableToOpen(folder, GetLastError()));
+  if (const Outcome set = pane.folders.SetPath(folder, choose); !set) Warn(UnableToOpen(folder, set.error));
 }
 
 }  // namespace quorvane::ui

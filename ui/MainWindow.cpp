@@ -110,8 +110,8 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
   if (!CreateControls(error)) return false;
   // The program folder is read before the lists are set up, here on this thread: filled as
   // they are, they need no worker, and start-up waits for no other thread.
-  if (!Form_Load()) {
-    error = LastErrorText(L"Quorvane cannot tell which folder it was started from");
+  if (const Outcome loaded = Form_Load(); !loaded) {
+    error = L"Quorvane cannot tell which folder it was started from: " + SystemMessage(loaded.error);
     return false;
   }
   if (!AttachPanes(0)) {
@@ -144,10 +144,10 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
 void Quorvane::CheckProgramFolder() {
   // On a worker: the probe file is made on the disk, which may be slow.
   auto work = [folder = reader_.Folder().real](const Stale&) { return ProbeNewFiles(folder); };
-  auto apply = [this](DWORD& error) {
-    if (error == ERROR_SUCCESS) return;
+  auto apply = [this](Outcome& probed) {
+    if (probed) return;
     session_.FolderProtected(reader_.Folder());
-    Warn(ProtectedFolderWarning(reader_.Folder(), error));
+    Warn(ProtectedFolderWarning(reader_.Folder(), probed.error));
   };
   probe_.Start(work, apply);
 }
@@ -583,8 +583,8 @@ void Quorvane::ShowProgramFolder(std::initializer_list<size_t> panes) {
   }
 }
 
-bool Quorvane::Form_Load() {
-  if (!ResolveAppDir(state_)) return false;
+Outcome Quorvane::Form_Load() {
+  if (const Outcome resolved = ResolveAppDir(state_); !resolved) return resolved;
   // The program folder's twin, which the game and its tools see merged into it, is listed with
   // it from the first read on.
   reader_.Set(FindProgramFolder(state_.AppDir));
@@ -599,7 +599,7 @@ bool Quorvane::Form_Load() {
   // started in the program folder. Should it fail, the current folder stays what it was.
   const std::wstring system = SystemFolder();
   if (!system.empty()) SetCurrentDirectoryW(system.c_str());
-  return true;
+  return {};
 }
 
 void Quorvane::Warn(const std::wstring& text) {

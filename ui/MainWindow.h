@@ -135,7 +135,7 @@ class Quorvane final : public TableWindow<Quorvane, kSSTab1, kCommand6> {
   bool Checked(ControlId id) const;
 
   // The event procedures.
-  bool Form_Load();  // false when the program folder cannot be found
+  Outcome Form_Load();  // fails when the program folder cannot be found
   void ShowProgramFolder(std::initializer_list<size_t> panes);
   void Dir1_Change();
   void Dir2_Change();

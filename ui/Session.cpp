@@ -15,8 +15,8 @@ Session::Session()
 Session::~Session() = default;
 
 bool Session::Open(int showCommand, std::wstring& error) {
-  if (const DWORD code = MakeResultWindow(); code != ERROR_SUCCESS) {
-    error = L"Quorvane cannot set up its background work: " + SystemMessage(code);
+  if (const Outcome made = MakeResultWindow(); !made) {
+    error = L"Quorvane cannot set up its background work: " + SystemMessage(made.error);
     return false;
   }
   main_ = std::make_unique<Quorvane>(*this);

@@ -71,8 +71,8 @@ class TableWindow : public Window<T> {
   // with a sentence for the user in `error` (`failure` and the reason) when it cannot.
   bool Open(const wchar_t* className, int icon, const wchar_t* title, DWORD style, DWORD exStyle, const RECT& place,
             const wchar_t* failure, std::wstring& error) {
-    if (!RegisterWindowClass(className, &Window<T>::Procedure, icon)) {
-      error = LastErrorText(L"Quorvane cannot register its window class");
+    if (const Outcome registered = RegisterWindowClass(className, &Window<T>::Procedure, icon); !registered) {
+      error = L"Quorvane cannot register its window class: " + SystemMessage(registered.error);
       return false;
     }
     if (!CreateWindowExW(exStyle, className, title, style, place.left, place.top, place.right - place.left,

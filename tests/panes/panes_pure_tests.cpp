@@ -152,9 +152,9 @@ TEST(panes, pictures_are_checked_before_anything_decodes_them) {
 TEST(panes, a_program_folder_windows_protects_is_told_and_its_virtual_store_listed_with_it) {
   // Z:\proc takes no new file, as a folder Windows protects; a folder of the test's does, and
   // keeps nothing of the probe.
-  CHECK(ProbeNewFiles(L"Z:\\proc") != DWORD{ERROR_SUCCESS});
+  CHECK(!ProbeNewFiles(L"Z:\\proc"));
   const std::wstring real = check::ScratchFolder(L"program"), twin = check::ScratchFolder(L"program twin");
-  CHECK_EQ(ProbeNewFiles(real), DWORD{ERROR_SUCCESS});
+  CHECK(ProbeNewFiles(real));
   CHECK(check::NamesIn(real).empty());
   const ProgramFolder folder{real, twin};
   CHECK(ProtectedFolderWarning(folder, ERROR_ACCESS_DENIED).find(twin) != std::wstring::npos);
