@@ -9,8 +9,6 @@
 namespace quorvane::ui {
 namespace {
 
-constexpr UINT_PTR kSubclassId = 0x51F0;  // any number unique among this control's subclasses
-
 int ItemHeightFor(const TEXTMETRICW& metrics) {
   return static_cast<int>(metrics.tmHeight) + std::max<int>(2, metrics.tmHeight / 8);
 }
@@ -41,10 +39,18 @@ bool FolderList::Attach(HWND list, FolderPane& pane) {
     SetLastError(ERROR_INVALID_WINDOW_STYLE);
     return false;
   }
-  if (!SetWindowSubclass(list, &FolderList::SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
-    if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  // The list's procedure replaced, with `this` in the control's user data (the control is the
+  // window's own, made for this list). Not SetWindowSubclass: that finds its data through a
+  // window property on every message, a round trip to the window server under Wine, and a
+  // folder list gets many (each line put in or read out is one).
+  SetLastError(ERROR_SUCCESS);  // a previous value of zero would not say that a call failed
+  if (SetWindowLongPtrW(list, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this)) == 0 &&
+      GetLastError() != ERROR_SUCCESS)
     return false;
-  }
+  const LONG_PTR before =
+      SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FolderList::Procedure));
+  if (before == 0 && GetLastError() != ERROR_SUCCESS) return false;
+  boxProcedure_ = reinterpret_cast<WNDPROC>(before);
   list_ = list;
   pane_ = &pane;
   pane.onShown = [this](bool moved) { Fill(moved); };
@@ -53,8 +59,10 @@ bool FolderList::Attach(HWND list, FolderPane& pane) {
 }
 
 void FolderList::Detach() {
-  if (list_ != nullptr && IsWindow(list_))
-    RemoveWindowSubclass(list_, &FolderList::SubclassProc, kSubclassId);
+  if (list_ != nullptr && IsWindow(list_)) {
+    SetWindowLongPtrW(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(boxProcedure_));
+    SetWindowLongPtrW(list_, GWLP_USERDATA, 0);
+  }
   list_ = nullptr;
 }
 
@@ -210,14 +218,14 @@ void FolderList::OnDrawItem(const DRAWITEMSTRUCT& item) const {
   if (focus) DrawFocusRect(dc, &box);
 }
 
-LRESULT CALLBACK FolderList::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                          DWORD_PTR self) {
-  auto* box = reinterpret_cast<FolderList*>(self);
+LRESULT CALLBACK FolderList::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* box = reinterpret_cast<FolderList*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  const WNDPROC boxProcedure = box->boxProcedure_;
   switch (message) {
     case WM_GETDLGCODE: {
       // Enter opens the folder; without this the dialog manager would press the default
       // button instead.
-      LRESULT code = DefSubclassProc(hwnd, message, wParam, lParam);
+      LRESULT code = CallWindowProcW(boxProcedure, hwnd, message, wParam, lParam);
       const auto* msg = reinterpret_cast<const MSG*>(lParam);
       if (msg != nullptr && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN)
         code |= DLGC_WANTALLKEYS;
@@ -233,13 +241,12 @@ LRESULT CALLBACK FolderList::SubclassProc(HWND hwnd, UINT message, WPARAM wParam
       if (wParam == L'\r') return 0;  // handled as a key; not a type-ahead character
       break;
     case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, &FolderList::SubclassProc, kSubclassId);
-      box->list_ = nullptr;
+      box->Detach();
       break;
     default:
       break;
   }
-  return DefSubclassProc(hwnd, message, wParam, lParam);
+  return CallWindowProcW(boxProcedure, hwnd, message, wParam, lParam);
 }
 
 }  // namespace quorvane::ui

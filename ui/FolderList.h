@@ -28,7 +28,7 @@ class FolderList {
   static DWORD ExStyle();
 
   // Shows `pane` in a LISTBOX created with Style(). False when the control lacks the
-  // owner-draw styles or cannot be subclassed (the reason is then in GetLastError).
+  // owner-draw styles or its procedure cannot be replaced (the reason is then in GetLastError).
   bool Attach(HWND list, FolderPane& pane);
   HWND Handle() const { return list_; }
 
@@ -41,8 +41,7 @@ class FolderList {
   void OnDrawItem(const DRAWITEMSTRUCT& item) const;
 
  private:
-  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                       UINT_PTR id, DWORD_PTR self);
+  static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   void Detach();
   void OpenSelected();
   // Puts the pane's lines in: the highlight on the current folder when it `moved`, else
@@ -52,6 +51,7 @@ class FolderList {
   void ShowCurrentName();
 
   HWND list_ = nullptr;
+  WNDPROC boxProcedure_ = nullptr;  // the list's procedure before Attach
   HFONT font_ = nullptr;
   FolderPane* pane_ = nullptr;
   std::vector<FolderEntry> shown_;  // the lines as put in, and the current folder's
