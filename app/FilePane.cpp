@@ -56,7 +56,7 @@ void FilePane::Read() {
     if (readAgain_) Read();
     Listed(listed);
   };
-  reads_.StartOrRunHere(work, apply);
+  reads_.Start(work, apply);
 }
 
 void FilePane::Listed(NameList& listed) {

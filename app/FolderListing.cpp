@@ -10,8 +10,8 @@ namespace {
 
 // The name of `parent`\`name` as the disk spells it; `name` when the disk does not say.
 std::wstring OnDiskName(const std::wstring& parent, const std::wstring& name) {
-  const std::optional<DiskEntry> entry = LookUp(JoinPath(parent, name));
-  return entry ? entry->name : name;
+  const DiskEntry entry = LookUp(JoinPath(parent, name));
+  return entry.error == ERROR_SUCCESS ? entry.name : name;
 }
 
 HANDLE FindFirst(const std::wstring& search, WIN32_FIND_DATAW& data) {
@@ -64,20 +64,16 @@ DWORD ReadFolder(const std::wstring& folder, std::wstring_view pattern, NameList
 
 }  // namespace
 
-std::optional<DiskEntry> LookUp(const std::wstring& path) {
+DiskEntry LookUp(const std::wstring& path) {
   const size_t slash = path.find_last_of(L'\\');
-  if (slash == std::wstring::npos || path.find_first_of(L"*?", slash) != std::wstring::npos) {
-    SetLastError(ERROR_INVALID_NAME);  // a pattern would name whatever it matches first
-    return std::nullopt;
-  }
+  // A pattern would name whatever it matches first.
+  if (slash == std::wstring::npos || path.find_first_of(L"*?", slash) != std::wstring::npos)
+    return {{}, 0, ERROR_INVALID_NAME};
   WIN32_FIND_DATAW data;
   UniqueFind find(FindFirst(SystemForm(path), data));
-  if (!find) return std::nullopt;
-  if (data.cFileName[0] == L'\0') {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return std::nullopt;
-  }
-  return DiskEntry{data.cFileName, data.dwFileAttributes};
+  if (!find) return {{}, 0, GetLastError()};
+  if (data.cFileName[0] == L'\0') return {{}, 0, ERROR_FILE_NOT_FOUND};
+  return {data.cFileName, data.dwFileAttributes};
 }
 
 bool FolderExists(const std::wstring& folder) {

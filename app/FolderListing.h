@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,12 +14,13 @@ namespace quorvane {
 
 // A file or folder as a listing of its folder sees it: its name as the disk spells it (its
 // long name where the path gives a short alias, its own capitals where the path has others)
-// and its attributes. Nothing, with the reason in GetLastError, when it is not there.
+// and its attributes; or, when it is not there, the system's reason.
 struct DiskEntry {
   std::wstring name;
   DWORD attributes = 0;
+  DWORD error = ERROR_SUCCESS;
 };
-std::optional<DiskEntry> LookUp(const std::wstring& path);
+DiskEntry LookUp(const std::wstring& path);
 
 // Whether a folder is there. A folder that is there but cannot be read still counts.
 bool FolderExists(const std::wstring& folder);

@@ -4,32 +4,32 @@
 
 namespace quorvane {
 
-bool FolderPane::SetRoot(const std::wstring& full) {
+Outcome FolderPane::SetRoot(const std::wstring& full) {
+  if (full.empty()) return {GetLastError()};  // FullFolderPath's reason
   const std::wstring root = RootOf(full);
   if (root_.empty()) {
     root_ = root;  // whether it is there, the first read tells
   } else if (!SamePath(root, root_)) {
-    SetLastError(ERROR_NOT_SAME_DEVICE);
-    return false;
+    return {ERROR_NOT_SAME_DEVICE};
   }
-  return true;
+  return {};
 }
 
-bool FolderPane::SetPath(const std::wstring& folder, std::function<void()> shown) {
+Outcome FolderPane::SetPath(const std::wstring& folder, std::function<void()> shown) {
   const std::wstring full = FullFolderPath(folder);
-  if (full.empty() || !SetRoot(full)) return false;
-  Go({full, false, std::move(shown)});
-  return true;
+  const Outcome set = SetRoot(full);
+  if (set) Go({full, false, std::move(shown)});
+  return set;
 }
 
-bool FolderPane::SetListing(const std::wstring& folder, const NameList& subfolders) {
+Outcome FolderPane::SetListing(const std::wstring& folder, const NameList& subfolders) {
   const std::wstring full = FullFolderPath(folder);
-  if (full.empty() || !SetRoot(full)) return false;
+  if (const Outcome set = SetRoot(full); !set) return set;
   reads_.Cancel();
   waiting_.reset();
   Show(services_.reader->Exists(full) ? ChainWith(full, root_, &subfolders) : services_.reader->Chain(full, root_));
   if (readAgain_) Refresh();
-  return true;
+  return {};
 }
 
 void FolderPane::WatchAhead(const std::wstring& folder) {
@@ -183,7 +183,7 @@ void FolderPane::Read(Wanted wanted) {
     }
     if (readAgain_) Refresh();
   };
-  reads_.StartOrRunHere(work, apply);
+  reads_.Start(work, apply);
 }
 
 void FolderPane::Opened(FolderChain& chain, const Wanted& wanted) {

@@ -17,6 +17,7 @@
 #include "app/FolderWatch.h"
 #include "app/Panes.h"
 #include "services/Jobs.h"
+#include "services/WinError.h"
 
 namespace quorvane {
 
@@ -38,14 +39,13 @@ class FolderPane : public FolderListView {
   // is watched while the pane follows the disk; then raises onChange, or onContentChange when
   // it was current already, and runs `shown`, unless the pane is set or opened again first.
   // The first folder set fixes the root the pane keeps to; a folder under another root is
-  // refused (false, ERROR_NOT_SAME_DEVICE), as is a path that cannot be made full: the pane
-  // stays as it was, with the reason in GetLastError. A root that turns out not to be there
-  // is told through onOpenFailed.
-  bool SetPath(const std::wstring& folder, std::function<void()> shown = {});
+  // refused (ERROR_NOT_SAME_DEVICE), as is a path that cannot be made full: the pane stays as
+  // it was. A root that turns out not to be there is told through onOpenFailed.
+  Outcome SetPath(const std::wstring& folder, std::function<void()> shown = {});
   // As SetPath, showing `subfolders` (read from `folder` by the caller) at once, without
   // reading again, and without raising onChange: the caller fills the file list from the same
   // read.
-  bool SetListing(const std::wstring& folder, const NameList& subfolders);
+  Outcome SetListing(const std::wstring& folder, const NameList& subfolders);
 
   // The current folder, without trailing "\" unless it is a root; empty before SetPath.
   std::wstring Path() const override { return current_; }
@@ -101,7 +101,7 @@ class FolderPane : public FolderListView {
     unsigned serial = 0;  // tells its events from those of the pane's other watch
   };
 
-  bool SetRoot(const std::wstring& full);
+  Outcome SetRoot(const std::wstring& full);  // `full` empty: FullFolderPath failed
   void Go(Wanted wanted);
   Held StartWatch(const std::wstring& folder);
   void OnWatchEvent(unsigned serial, WatchEvent event);

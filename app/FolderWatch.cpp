@@ -1,10 +1,11 @@
 #include "app/FolderWatch.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "paths/PathRules.h"
-#include "services/Handles.h"
 #include "services/Jobs.h"
+#include "services/Lifetime.h"
 #include "services/ResultWindow.h"
 
 namespace quorvane {
@@ -19,7 +20,7 @@ constexpr ULONGLONG kSettleMs = 150;
 // What a watch shares with its events and with the watcher's thread.
 struct WatchLoop::Shared {
   std::function<void(WatchEvent)> onEvent;  // the interface thread's
-  std::atomic<bool> stopped{false};         // let go of, on the interface thread
+  Lifetime::Token owner;                    // its Handle's: ended as it is let go of
   std::atomic<bool> armed{false};
 };
 
@@ -61,9 +62,11 @@ struct WatchLoop::Dir {
 
 class WatchLoop::Handle final : public Watch {
  public:
-  Handle(WatchLoop& loop, std::shared_ptr<Shared> watch) : loop_(loop), watch_(std::move(watch)) {}
+  Handle(WatchLoop& loop, std::shared_ptr<Shared> watch) : loop_(loop), watch_(std::move(watch)) {
+    watch_->owner = lifetime_.token();
+  }
   ~Handle() override {
-    watch_->stopped = true;  // an event already posted does nothing
+    lifetime_.End();  // an event already posted does nothing
     // Should the thread not be told, it lets go at its next turn: the next change in any
     // watched folder, or the next watch started or let go of.
     loop_.Ask({watch_, {}});
@@ -73,6 +76,7 @@ class WatchLoop::Handle final : public Watch {
  private:
   WatchLoop& loop_;
   std::shared_ptr<Shared> watch_;
+  Lifetime lifetime_;
 };
 
 WatchLoop::WatchLoop(WatchSystem& system) : system_(system) {}
@@ -82,28 +86,23 @@ WatchLoop::~WatchLoop() = default;
 std::unique_ptr<Watch> WatchLoop::Start(const std::wstring& folder, std::function<void(WatchEvent)> onEvent) {
   auto watch = std::make_shared<Shared>();
   watch->onEvent = std::move(onEvent);
+  auto handle = std::make_unique<Handle>(*this, watch);
   BackgroundWorkBegan();  // until its first event is on its way: the panes read after it
-  if (!Ask({watch, folder})) {
-    // Left for the thread's next turn, which sees it let go of and only counts it done.
-    const DWORD error = GetLastError();
-    watch->stopped = true;
-    SetLastError(error);
-    return nullptr;
-  }
-  return std::make_unique<Handle>(*this, std::move(watch));
+  // Not asked, it is left for the thread's next turn, which sees it let go of and only counts
+  // it done.
+  return Ask({watch, folder}) ? std::move(handle) : nullptr;
 }
 
 bool WatchLoop::Ask(Request request) {
-  AcquireSRWLockExclusive(&lock_);
-  requests_.push_back(std::move(request));
-  ReleaseSRWLockExclusive(&lock_);
+  {
+    const std::scoped_lock hold(lock_);
+    requests_.push_back(std::move(request));
+  }
   return system_.Wake();
 }
 
 void WatchLoop::Tell(const std::shared_ptr<Shared>& watch, WatchEvent event) {
-  PostResult([watch, event] {
-    if (!watch->stopped && watch->onEvent) watch->onEvent(event);
-  });
+  PostResult([watch, event] { if (watch->onEvent) watch->onEvent(event); }, watch->owner);
 }
 
 DWORD WatchLoop::Turn(OVERLAPPED* overlapped, DWORD error, ULONGLONG now) {
@@ -113,15 +112,13 @@ DWORD WatchLoop::Turn(OVERLAPPED* overlapped, DWORD error, ULONGLONG now) {
     if (ended != dirs_.end()) Ended(**ended, error, now);
   }
   for (;;) {
-    AcquireSRWLockExclusive(&lock_);
-    const bool any = !requests_.empty();
     Request request;
-    if (any) {
+    {
+      const std::scoped_lock hold(lock_);
+      if (requests_.empty()) break;
       request = std::move(requests_.front());
       requests_.pop_front();
     }
-    ReleaseSRWLockExclusive(&lock_);
-    if (!any) break;
     if (request.folder.empty())
       Stop(request.watch);
     else
@@ -159,12 +156,12 @@ void WatchLoop::Begin(const Request& request) {
   const std::wstring folder = TrimFolder(request.folder);
   const std::wstring parent = ParentFolder(folder);
   WatchEvent told = WatchEvent::kFailed;
-  if (!watch->stopped && Add(watch, folder, true)) {
-    if (!parent.empty() && !watch->stopped) Add(watch, parent, false);  // left out when it cannot be
+  if (watch->owner.Alive() && Add(watch, folder, true)) {
+    if (!parent.empty() && watch->owner.Alive()) Add(watch, parent, false);  // left out when it cannot be
     told = WatchEvent::kArmed;
     watch->armed = true;
   }
-  if (!watch->stopped) Tell(watch, told);
+  Tell(watch, told);
   BackgroundWorkEnded();
 }
 
@@ -231,13 +228,7 @@ class SystemCalls final : public WatchSystem {
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
     if (!file) return nullptr;
-    if (CreateIoCompletionPort(file.get(), port_.get(), 0, 0) == nullptr) {
-      const DWORD error = GetLastError();
-      file.reset();
-      SetLastError(error);
-      return nullptr;
-    }
-    return file.release();
+    return CreateIoCompletionPort(file.get(), port_.get(), 0, 0) != nullptr ? file.release() : nullptr;
   }
   void Close(HANDLE folder) override { CloseHandle(folder); }
   bool Read(HANDLE folder, void* buffer, DWORD size, DWORD what, OVERLAPPED* overlapped) override {

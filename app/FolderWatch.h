@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "services/Handles.h"
+
 namespace quorvane {
 
 enum class WatchEvent {
@@ -41,8 +43,8 @@ class Watcher {
   // thread, never the caller's, since a share that stopped answering or a disk spinning up
   // would hold it. `onEvent` runs on the interface thread, through the results window: first
   // kArmed, or kFailed when the folder itself cannot be watched; then a moment after the first
-  // change of a burst, one event for the burst. Null, with the reason in GetLastError, when
-  // no watch can be started at all (the watcher's thread cannot be had).
+  // change of a burst, one event for the burst. Null when no watch can be started at all (the
+  // watcher's thread cannot be had).
   virtual std::unique_ptr<Watch> Start(const std::wstring& folder, std::function<void(WatchEvent)> onEvent) = 0;
 };
 
@@ -56,11 +58,11 @@ Watcher& SystemWatcher();
 class WatchSystem {
  public:
   virtual ~WatchSystem() = default;
-  // `folder` opened for its changes, its reads ending on the thread's completion port; null,
-  // with the reason in GetLastError, when it cannot be.
+  // `folder` opened for its changes, its reads ending on the thread's completion port; null
+  // when it cannot be.
   virtual HANDLE Open(const std::wstring& folder) = 0;
   virtual void Close(HANDLE folder) = 0;
-  // A read of the changes `what` started; false, with the reason in GetLastError, when not.
+  // A read of the changes `what` started; false when not.
   virtual bool Read(HANDLE folder, void* buffer, DWORD size, DWORD what, OVERLAPPED* overlapped) = 0;
   // Asks the read to end; its end still comes to the port, and only then are its buffer and
   // OVERLAPPED free.
@@ -105,7 +107,7 @@ class WatchLoop final : public Watcher {
   static void Tell(const std::shared_ptr<Shared>& watch, WatchEvent event);
 
   WatchSystem& system_;
-  SRWLOCK lock_ = SRWLOCK_INIT;    // guards requests_, the one thing both threads touch
+  SlimLock lock_;                  // guards requests_, the one thing both threads touch
   std::deque<Request> requests_;
   std::vector<std::unique_ptr<Dir>> dirs_;  // the watcher's thread's alone
 };

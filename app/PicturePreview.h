@@ -30,6 +30,11 @@ struct BitmapFacts {
   std::uint64_t fileBytes = 0;
 };
 
+// The file header's length, and the most of a file's start that CheckBitmap needs: the file
+// header, the largest info header, three colour masks and a palette of 256 colours.
+inline constexpr std::uint32_t kBitmapFileHeader = 14;
+inline constexpr size_t kBitmapHeadBytes = kBitmapFileHeader + 124 + 12 + 256 * 4;
+
 // The most a preview may cost, counted twice over: the bytes it reads from the file, and the
 // image GDI makes of them, which is the whole picture at 4 bytes a pixel whatever its depth
 // or compression (GDI expands a picture to full size before it scales it down).
@@ -76,7 +81,14 @@ struct PreviewSystem {
   PreviewMemory* memory = nullptr;                           // null: the process heap
 };
 
-// Decodes a picture held in memory, as ReadPreview decodes a file, on the calling thread.
+// Reads `bytes` of a picture at `offset` into `into`; false when the picture gives fewer.
+using ReadPicture = std::function<bool(std::uint64_t offset, std::uint8_t* into, std::uint32_t bytes)>;
+// Checks a picture of `fileBytes` bytes read through `read`, then has GDI decode it and scale it
+// into a 32-bit bitmap of at most `box` x `box` pixels, on the calling thread; not shown when
+// anything is wrong with the file. `stale` is asked between the steps, as ReadPreview's.
+PreviewImage DecodePicture(std::uint64_t fileBytes, const ReadPicture& read, int box, const PreviewSystem& system,
+                           const std::function<bool()>& stale);
+// Decodes a picture held in memory, as ReadPreview decodes a file.
 PreviewImage DecodePicture(std::span<const std::uint8_t> file, int box, const PreviewSystem& system = {});
 
 // Reads `path` and scales it down (never up) to fit `box` × `box` pixels, keeping its

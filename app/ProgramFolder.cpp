@@ -43,15 +43,15 @@ ProgramFolder FindProgramFolder(const std::wstring& appDir) {
   return folder;
 }
 
-bool TakesNewFiles(const std::wstring& folder, DWORD& error) {
+Outcome ProbeNewFiles(const std::wstring& folder) {
   const std::wstring probe =
       JoinPath(folder, L"~quorvane-probe-" + std::to_wstring(GetCurrentProcessId()) + L".tmp");
   const UniqueFile file(CreateFileW(SystemForm(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE,
                                     nullptr));
-  error = file ? ERROR_SUCCESS : GetLastError();
+  const DWORD error = file ? ERROR_SUCCESS : GetLastError();
   // Found there (a probe left by a run that ended badly): the folder takes files all the same.
-  return file || error == ERROR_FILE_EXISTS;
+  return {error == ERROR_FILE_EXISTS ? DWORD{ERROR_SUCCESS} : error};
 }
 
 bool FileGone(const ProgramFolder& folder, const std::wstring& path) {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/FolderListing.h"
+#include "services/WinError.h"
 
 namespace quorvane {
 
@@ -24,8 +25,8 @@ struct ProgramFolder {
 ProgramFolder FindProgramFolder(const std::wstring& appDir);
 
 // Whether Quorvane can create files in `folder`: a probe file made there and deleted as it
-// closes, so that nothing is left behind. False, with the system's reason in `error`, when not.
-bool TakesNewFiles(const std::wstring& folder, DWORD& error);
+// closes, so that nothing is left behind. Fails with the system's reason when it cannot.
+Outcome ProbeNewFiles(const std::wstring& folder);
 
 // Whether the file at `path` is gone for the game and its tools: the system finds it neither
 // in the folder's twin, where it is a file of the folder, nor where it is. A path the system

@@ -6,8 +6,11 @@
 #include <string_view>
 
 #include "paths/PathRules.h"
+#include "services/WinError.h"
 
 namespace quorvane {
+
+class Prompts;
 
 // Flags hold -1 for true and 0 for false, and are only ever compared with -1.
 using Flag = std::int16_t;
@@ -30,21 +33,15 @@ struct QuorvaneCode {
   std::wstring AppDir;          // folder of Quorvane's own executable, ending in "\"
 };
 
-// Sets AppDir from the folder of the running executable. False when the system cannot tell
-// that folder; then AppDir is left empty and GetLastError holds the reason.
-bool ResolveAppDir(QuorvaneCode& state);
-
-// The folder of the running executable, of any length, without a trailing "\" unless it is
-// a drive root. Empty when the system cannot tell (then the reason is in GetLastError).
-std::wstring ExecutableFolder();
+// Sets AppDir from the folder of the running executable, of any length. Fails when the system
+// cannot tell that folder; then AppDir is left empty.
+Outcome ResolveAppDir(QuorvaneCode& state);
 
 // AppDir from a folder path: the path itself when it ends in "\", else the path and "\".
 std::wstring AppDirFromFolder(std::wstring folder);
 
-// The warning for a prefix that PrefixFitsFileName refuses, the same on both pages.
-inline constexpr const wchar_t* kBadPrefixWarning =
-    L"You must enter a prefix without \\ / : * ? \" < > | or control characters in order to "
-    L"complete this operation..!";
+// Every failed check's warning, titled "Oops..!"; the answer is recorded in Answer.
+void Warn(Prompts& prompts, QuorvaneCode& state, const std::wstring& text);
 
 // The warning for a prefix that names a device (PrefixNamesDevice), the same on both pages.
 inline constexpr const wchar_t* kDevicePrefixWarning =
@@ -56,5 +53,9 @@ inline std::wstring LongPrefixWarning(size_t longest) {
   return L"You must enter a prefix of at most " + std::to_wstring(longest) +
          L" characters in order to complete this operation..!";
 }
+
+// What the player is told first about a prefix that cannot start a file name going on with
+// `rest` (".larmor.bmp", ".vol"), the same on both pages; empty when it can.
+std::wstring PrefixWarning(std::wstring_view prefix, std::wstring_view rest);
 
 }  // namespace quorvane

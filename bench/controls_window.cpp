@@ -9,6 +9,7 @@
 
 #include <array>
 
+#include "services/WindowClass.h"
 #include "ui/Controls.h"
 #include "ui/Layout.h"
 
@@ -33,8 +34,7 @@ INT_PTR CALLBACK PageProcedure(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&controls);
-  std::wstring error;
-  if (!RegisterWindowClass(kClassName, &Procedure, error)) return 1;
+  if (!quorvane::RegisterWindowClass(kClassName, &Procedure)) return 1;
   constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   const RECT place = WindowPlace(kMainClient, kStyle, 0, DpiOf(nullptr));
   HWND window = CreateWindowExW(0, kClassName, L"Controls", kStyle, place.left, place.top, place.right - place.left,

@@ -74,8 +74,7 @@ class BenchWindow {
     wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     wc.lpszClassName = L"QuorvaneBenchFolder";
     RegisterClassExW(&wc);
-    std::wstring error;
-    if (!quorvane::MakeResultWindow(error)) throw std::runtime_error("cannot make the results window");
+    if (!quorvane::MakeResultWindow()) throw std::runtime_error("cannot make the results window");
     hwnd = CreateWindowExW(0, wc.lpszClassName, L"Large folder", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
                            560, 420, nullptr, nullptr, wc.hInstance, this);
     if (hwnd == nullptr) throw std::runtime_error("cannot create the bench window");

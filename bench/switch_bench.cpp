@@ -13,6 +13,7 @@
 
 #include "bench/bench.h"
 #include "tests/support/main_window.h"
+#include "services/WindowClass.h"
 #include "ui/Controls.h"
 #include "ui/FileList.h"
 #include "ui/FolderList.h"
@@ -43,9 +44,8 @@ INT_PTR CALLBACK PageProcedure(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 // the Volumes page and its controls made and shown as the main window makes them, until every
 // message that caused, paints included, is handled.
 double PageAlone() {
-  std::wstring error;
   constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  if (!RegisterWindowClass(kClassName, &DefWindowProcW, error)) check::Abort(__FILE__, __LINE__, "no class");
+  if (!quorvane::RegisterWindowClass(kClassName, &DefWindowProcW)) check::Abort(__FILE__, __LINE__, "no class");
   const RECT place = WindowPlace(kMainClient, kStyle, 0, DpiOf(nullptr));
   HWND window = CreateWindowExW(0, kClassName, L"Page", kStyle, place.left, place.top, place.right - place.left,
                                 place.bottom - place.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);

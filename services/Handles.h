@@ -33,9 +33,11 @@ class Owned {
   H handle_ = Traits::Invalid();
 };
 
-struct KernelHandleTraits {
-  static HANDLE Invalid() { return nullptr; }
-  static void Close(HANDLE h) { CloseHandle(h); }
+// The handles that are null when empty, each closed by one call.
+template <typename H, auto CloseFunction>
+struct NullEmptyTraits {
+  static H Invalid() { return nullptr; }
+  static void Close(H h) { CloseFunction(h); }
 };
 // CreateFileW fails with INVALID_HANDLE_VALUE, not null; its owner takes either as empty.
 struct FileHandleTraits {
@@ -48,35 +50,33 @@ struct FindHandleTraits {
   static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
   static void Close(HANDLE h) { FindClose(h); }
 };
-struct FontTraits {
-  static HFONT Invalid() { return nullptr; }
-  static void Close(HFONT h) { DeleteObject(h); }
-};
-struct BitmapTraits {
-  static HBITMAP Invalid() { return nullptr; }
-  static void Close(HBITMAP h) { DeleteObject(h); }
-};
-struct IconTraits {
-  static HICON Invalid() { return nullptr; }
-  static void Close(HICON h) { DestroyIcon(h); }
-};
-struct BrushTraits {
-  static HBRUSH Invalid() { return nullptr; }
-  static void Close(HBRUSH h) { DeleteObject(h); }
-};
-struct MemoryDcTraits {
-  static HDC Invalid() { return nullptr; }
-  static void Close(HDC h) { DeleteDC(h); }
+// A wait registered on an object, unregistered when it ends: INVALID_HANDLE_VALUE waits for a
+// callback that is running to return, since the wait's context goes with its owner.
+struct WaitTraits {
+  static HANDLE Invalid() { return nullptr; }
+  static void Close(HANDLE wait) { UnregisterWaitEx(wait, INVALID_HANDLE_VALUE); }
 };
 
-using UniqueHandle = Owned<HANDLE, KernelHandleTraits>;  // processes, threads, events, ports
-using UniqueFile = Owned<HANDLE, FileHandleTraits>;      // CreateFileW: files and folders
-using UniqueFind = Owned<HANDLE, FindHandleTraits>;      // FindFirstFileExW
-using UniqueFont = Owned<HFONT, FontTraits>;
-using UniqueIcon = Owned<HICON, IconTraits>;
-using UniqueBitmap = Owned<HBITMAP, BitmapTraits>;
-using UniqueBrush = Owned<HBRUSH, BrushTraits>;
-using UniqueMemoryDc = Owned<HDC, MemoryDcTraits>;       // CreateCompatibleDC
+using UniqueHandle =
+    Owned<HANDLE, NullEmptyTraits<HANDLE, &CloseHandle>>;  // processes, threads, events, ports
+using UniqueFile = Owned<HANDLE, FileHandleTraits>;        // CreateFileW: files and folders
+using UniqueFind = Owned<HANDLE, FindHandleTraits>;        // FindFirstFileExW
+using UniqueFont = Owned<HFONT, NullEmptyTraits<HFONT, &DeleteObject>>;
+using UniqueIcon = Owned<HICON, NullEmptyTraits<HICON, &DestroyIcon>>;
+using UniqueBitmap = Owned<HBITMAP, NullEmptyTraits<HBITMAP, &DeleteObject>>;
+using UniqueBrush = Owned<HBRUSH, NullEmptyTraits<HBRUSH, &DeleteObject>>;
+using UniqueMemoryDc = Owned<HDC, NullEmptyTraits<HDC, &DeleteDC>>;  // CreateCompatibleDC
+using UniqueWait = Owned<HANDLE, WaitTraits>;                        // RegisterWaitForSingleObject
+
+// A slim reader/writer lock, taken exclusively: what std::scoped_lock holds.
+class SlimLock {
+ public:
+  void lock() { AcquireSRWLockExclusive(&lock_); }
+  void unlock() { ReleaseSRWLockExclusive(&lock_); }
+
+ private:
+  SRWLOCK lock_ = SRWLOCK_INIT;
+};
 
 // A window's device context, from GetDC, released with it.
 class ScopedGetDc {
@@ -135,6 +135,22 @@ class ComPtr {
 
  private:
   T* object_ = nullptr;
+};
+
+// The window of an object that keeps its handle in `window`, cleared by the object once the
+// window is gone: destroyed with the object. Declared last among the object's members, it
+// destroys the window first, while what the window's last messages use is still there.
+class WindowOwner {
+ public:
+  explicit WindowOwner(HWND& window) : window_(window) {}
+  ~WindowOwner() {
+    if (window_ != nullptr) DestroyWindow(window_);
+  }
+  WindowOwner(const WindowOwner&) = delete;
+  WindowOwner& operator=(const WindowOwner&) = delete;
+
+ private:
+  HWND& window_;
 };
 
 }  // namespace quorvane

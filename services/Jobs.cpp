@@ -9,19 +9,23 @@ std::atomic<long> g_running{0};
 
 class ThreadPoolJobs final : public Jobs {
  public:
-  bool Run(std::function<std::function<void()>()> work) override {
-    auto* context = new std::function<std::function<void()>()>(std::move(work));
+  using Work = std::function<std::function<void()>()>;
+
+  bool Run(Work work) override {
+    auto context = std::make_unique<Work>(std::move(work));
     ++g_running;
-    if (TrySubmitThreadpoolCallback(&RunOne, context, nullptr)) return true;
+    // Once submitted, the callback owns the context.
+    if (TrySubmitThreadpoolCallback(&RunOne, context.get(), nullptr)) {
+      context.release();
+      return true;
+    }
     --g_running;
-    delete context;
     return false;
   }
 
  private:
   static void CALLBACK RunOne(PTP_CALLBACK_INSTANCE, void* context) {
-    const std::unique_ptr<std::function<std::function<void()>()>> work(
-        static_cast<std::function<std::function<void()>()>*>(context));
+    const std::unique_ptr<Work> work(static_cast<Work*>(context));
     std::function<void()> apply = (*work)();
     // Posted before it stops counting as running, so that the two never both read zero
     // while a result is on its way.

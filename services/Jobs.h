@@ -1,7 +1,16 @@
-// The one way Quorvane works in the background: a job runs on a worker, and its result is
-// applied on the interface thread, through the results window, only while no newer job of
-// the same lane has started since ("latest job wins"): an older folder read, preview or drop
-// never overrides a newer one.
+// How Quorvane works away from what the player is doing, each way for its own kind of work:
+// - A job (JobLane, below) reads the disk and ends: a folder read, a preview, a drop looked at,
+//   the look at the program folder. It runs on a thread-pool worker, and its result is applied
+//   on the interface thread only while no newer job of its lane has started ("latest job wins").
+// - The folder watcher's own thread (app/FolderWatch) waits on one completion port for every
+//   watch, which lasts as long as its folder is shown, and times their bursts: a worker each
+//   would be held for as long.
+// - A thread-pool wait per running tool (services/ToolLauncher), for minutes maybe, holds no
+//   thread; its callback only posts.
+// - Work for an idle moment (RunWhenIdle) must run on the interface thread, since it touches a
+//   control (a long list's slices), after the input and painting that wait; a window timer, for
+//   what waits a moment there (the look at the program folder once the window is up).
+// Whatever a worker or a wait hands back reaches the interface thread through PostResult.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +19,9 @@
 #include <functional>
 #include <memory>
 #include <type_traits>
+#include <utility>
+
+#include "services/Lifetime.h"
 
 namespace quorvane {
 
@@ -42,65 +54,60 @@ class JobLane {
  public:
   explicit JobLane(Jobs& jobs = WorkerJobs()) : jobs_(&jobs) {}
   ~JobLane() {
-    Cancel();
-    while (state_->working.load() > 0) Sleep(1);
+    latest_.End();
+    while (working_->load() > 0) Sleep(1);
   }
   JobLane(const JobLane&) = delete;
   JobLane& operator=(const JobLane&) = delete;
 
+  // Work the player asked for (a folder opened, a drop), or a preview.
+  enum Kind { kAsked, kPreview };
+
   // Starts `work`; `apply` gets its result on the interface thread unless Start or Cancel is
-  // called again first. A job whose result is void before it begins is not run at all. False
-  // when no worker can be had: nothing runs then, and the caller decides what to do.
+  // called again first. A job whose result is void before it begins is not run at all. Where
+  // no worker can be had, work the player asked for runs here and now, with its result, as a
+  // slower disk would have given them; a preview is skipped: `apply` gets an empty result.
   template <typename Work, typename Apply>
-  bool Start(Work work, Apply apply) {
+  void Start(Work work, Apply apply, Kind kind = kAsked) {
     using R = std::invoke_result_t<Work&, const Stale&>;
-    const unsigned generation = ++state_->latest;
-    state_->busy = true;
-    const bool started = jobs_->Run([state = state_, generation, work = std::move(work),
-                                     apply = std::move(apply)]() -> std::function<void()> {
-      const Stale stale = [state, generation] { return state->latest.load() != generation; };
+    Cancel();
+    const Lifetime::Token token = latest_.token();
+    busy_ = true;
+    auto job = [this, token, working = working_, work, apply]() -> std::function<void()> {
+      const Stale stale = [token] { return !token.Alive(); };
       // Counted as working before it looks whether it is still wanted: a lane that ends
       // meanwhile either finds it working and waits, or is seen to have ended.
-      ++state->working;
+      ++*working;
       if (stale()) {
-        --state->working;
+        --*working;
         return {};
       }
       auto result = std::make_shared<R>(work(stale));
-      --state->working;
-      return [state, generation, result, apply] {
-        if (state->latest.load() != generation) return;
-        state->busy = false;
+      --*working;
+      return [this, token, result, apply] {
+        if (!token.Alive()) return;
+        busy_ = false;
         apply(*result);
       };
-    });
-    if (!started) state_->busy = false;
-    return started;
-  }
-  // Start, or where no worker can be had, the work and its result here and now, as a slower
-  // disk would have given them.
-  template <typename Work, typename Apply>
-  void StartOrRunHere(Work work, Apply apply) {
-    if (Start(work, apply)) return;
-    auto result = work(Stale{});
+    };
+    if (jobs_->Run(std::move(job))) return;
+    busy_ = false;
+    R result = kind == kAsked ? work(Stale{}) : R{};
     apply(result);
   }
   // Voids every result still to come.
   void Cancel() {
-    ++state_->latest;
-    state_->busy = false;
+    latest_.Renew();
+    busy_ = false;
   }
   // A job is out whose result will be applied.
-  bool Busy() const { return state_->busy; }
+  bool Busy() const { return busy_; }
 
  private:
-  struct State {
-    std::atomic<unsigned> latest{0};
-    std::atomic<int> working{0};  // jobs running their work now
-    bool busy = false;            // the interface thread's only
-  };
   Jobs* jobs_;
-  std::shared_ptr<State> state_ = std::make_shared<State>();
+  Lifetime latest_;  // the newest job's: renewed as each starts, ended with the lane
+  std::shared_ptr<std::atomic<int>> working_ = std::make_shared<std::atomic<int>>(0);  // jobs running their work now
+  bool busy_ = false;
 };
 
 }  // namespace quorvane

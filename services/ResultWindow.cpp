@@ -2,8 +2,10 @@
 
 #include <atomic>
 #include <deque>
+#include <mutex>
 
-#include "services/WinError.h"
+#include "services/Handles.h"
+#include "services/WindowClass.h"
 
 namespace quorvane {
 namespace {
@@ -15,14 +17,14 @@ constexpr UINT kWake = WM_APP + 0x3F0;
 std::atomic<HWND> g_window{nullptr};
 
 // The queue, oldest first; guarded by g_lock.
-SRWLOCK g_lock = SRWLOCK_INIT;
+SlimLock g_lock;
 PostedResult* g_first = nullptr;
 PostedResult* g_last = nullptr;
 bool g_wakePosted = false;    // a kWake is on its way, not yet taken; guarded by g_lock
 std::atomic<long> g_waiting{0};
 
 // Work waiting for an idle moment, oldest first; the interface thread's only.
-std::deque<std::function<void()>> g_idle;
+std::deque<PostedResult> g_idle;
 // While such work waits, a timer of the results window gets to it in loops that never go idle
 // in the program's sight; the interface thread's only.
 constexpr UINT_PTR kIdleTimer = 1;
@@ -30,22 +32,32 @@ bool g_idleTimer = false;
 
 // The oldest result, taken out of the queue; null when none waits.
 std::unique_ptr<PostedResult> TakeOldest() {
-  AcquireSRWLockExclusive(&g_lock);
+  const std::scoped_lock hold(g_lock);
   PostedResult* result = g_first;
   if (result != nullptr) {
     g_first = result->next;
     if (g_first == nullptr) g_last = nullptr;
     result->next = nullptr;
   }
-  ReleaseSRWLockExclusive(&g_lock);
   return std::unique_ptr<PostedResult>(result);
 }
 
 bool MoreResults() {
-  AcquireSRWLockExclusive(&g_lock);
-  const bool more = g_first != nullptr;
-  ReleaseSRWLockExclusive(&g_lock);
-  return more;
+  const std::scoped_lock hold(g_lock);
+  return g_first != nullptr;
+}
+
+// The one place where a result, or work waiting for an idle moment, meets its owner's token.
+void Apply(const PostedResult& result) {
+  --g_waiting;  // taken in: what it does now is the interface thread's own work
+  if (result.apply && result.owner.Alive()) result.apply();
+}
+
+// The oldest work waiting for an idle moment, taken out and run.
+void RunOldestIdle() {
+  const PostedResult work = std::move(g_idle.front());
+  g_idle.pop_front();
+  Apply(work);
 }
 
 // One at a time from the front of the queue, so that a result that runs a modal loop (a
@@ -54,8 +66,7 @@ bool MoreResults() {
 // it would come before them.
 void RunQueue(bool yield) {
   while (std::unique_ptr<PostedResult> result = TakeOldest()) {
-    --g_waiting;  // taken in: what it does now is the interface thread's own work
-    if (result->apply) result->apply();
+    Apply(*result);
     if (yield && MoreResults() && HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT)) != 0) {
       RunWhenIdle([] { RunQueue(true); });
       return;
@@ -67,9 +78,10 @@ LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
   if (message == kWake) {
     // Taken: a result posted from now on wakes the window again, so that one posted while
     // these run (and run a modal loop, a message box) is not left to wait for them to end.
-    AcquireSRWLockExclusive(&g_lock);
-    g_wakePosted = false;
-    ReleaseSRWLockExclusive(&g_lock);
+    {
+      const std::scoped_lock hold(g_lock);
+      g_wakePosted = false;
+    }
     RunQueue(true);
     return 0;
   }
@@ -85,57 +97,46 @@ LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 // still not be told, the results stay queued for the next post that gets through.
 void Wake() {
   const HWND window = g_window.load();
-  AcquireSRWLockExclusive(&g_lock);
-  const bool needed = window != nullptr && !g_wakePosted && g_first != nullptr;
-  if (needed) g_wakePosted = true;
-  ReleaseSRWLockExclusive(&g_lock);
-  if (!needed) return;
+  {
+    const std::scoped_lock hold(g_lock);
+    if (window == nullptr || g_wakePosted || g_first == nullptr) return;
+    g_wakePosted = true;
+  }
   const bool worker = GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId();
   for (int attempt = 0; attempt < 100; ++attempt) {
     if (PostMessageW(window, kWake, 0, 0)) return;
     if (!worker || GetLastError() != ERROR_NOT_ENOUGH_QUOTA) break;
     Sleep(50);
   }
-  AcquireSRWLockExclusive(&g_lock);
+  const std::scoped_lock hold(g_lock);
   g_wakePosted = false;
-  ReleaseSRWLockExclusive(&g_lock);
 }
 
 // Counted in g_waiting already.
 void Enqueue(std::unique_ptr<PostedResult> result) {
-  AcquireSRWLockExclusive(&g_lock);
-  PostedResult* added = result.release();
-  if (g_last != nullptr)
-    g_last->next = added;
-  else
-    g_first = added;
-  g_last = added;
-  ReleaseSRWLockExclusive(&g_lock);
+  {
+    const std::scoped_lock hold(g_lock);
+    PostedResult* added = result.release();
+    if (g_last != nullptr)
+      g_last->next = added;
+    else
+      g_first = added;
+    g_last = added;
+  }
   Wake();
 }
 
 }  // namespace
 
-bool MakeResultWindow(std::wstring& error) {
-  if (g_window.load() != nullptr) return true;
-  const HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = &Procedure;
-  windowClass.hInstance = instance;
-  windowClass.lpszClassName = kClassName;
-  if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-    error = LastErrorText(L"Quorvane cannot set up its background work");
-    return false;
-  }
-  HWND window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
-  if (window == nullptr) {
-    error = LastErrorText(L"Quorvane cannot set up its background work");
-    return false;
-  }
+Outcome MakeResultWindow() {
+  if (g_window.load() != nullptr) return {};
+  if (const Outcome registered = RegisterWindowClass(kClassName, &Procedure); !registered) return registered;
+  HWND window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
+                                nullptr);
+  if (window == nullptr) return {GetLastError()};
   g_window.store(window);
   Wake();  // whatever was posted before the window was there
-  return true;
+  return {};
 }
 
 void PostResult(std::unique_ptr<PostedResult> result) {
@@ -144,34 +145,27 @@ void PostResult(std::unique_ptr<PostedResult> result) {
   Enqueue(std::move(result));
 }
 
-void PostResult(std::function<void()> apply) {
-  auto result = std::make_unique<PostedResult>();
-  result->apply = std::move(apply);
-  PostResult(std::move(result));
+void PostResult(std::function<void()> apply, Lifetime::Token owner) {
+  PostResult(std::make_unique<PostedResult>(PostedResult{std::move(apply), std::move(owner)}));
 }
 
-void RunWhenIdle(std::function<void()> work) {
+void RunWhenIdle(std::function<void()> work, Lifetime::Token owner) {
   const HWND window = g_window.load();
   if (!g_idleTimer && window != nullptr)
     g_idleTimer = SetTimer(window, kIdleTimer, USER_TIMER_MINIMUM, nullptr) != 0;
   if (!g_idleTimer) {
     // Without the timer a loop that never goes idle would hold the work back: it waits its
     // turn among the results instead, before input and painting, but never stuck.
-    PostResult(std::move(work));
+    PostResult(std::move(work), std::move(owner));
     return;
   }
-  g_idle.push_back(std::move(work));
+  g_idle.push_back(PostedResult{std::move(work), std::move(owner)});
   ++g_waiting;
 }
 
 void RunIdleWork() {
   MSG msg;
-  while (!g_idle.empty() && !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-    const std::function<void()> work = std::move(g_idle.front());
-    g_idle.pop_front();
-    --g_waiting;
-    work();
-  }
+  while (!g_idle.empty() && !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) RunOldestIdle();
   if (g_idle.empty() && g_idleTimer) {
     // Should it fail, the timer goes on and finds nothing to do.
     KillTimer(g_window.load(), kIdleTimer);
@@ -182,12 +176,7 @@ void RunIdleWork() {
 void RunWaitingResults() {
   do {
     RunQueue(false);
-    while (!g_idle.empty()) {
-      const std::function<void()> work = std::move(g_idle.front());
-      g_idle.pop_front();
-      --g_waiting;
-      work();
-    }
+    while (!g_idle.empty()) RunOldestIdle();
   } while (MoreResults());
 }
 

@@ -12,18 +12,21 @@
 
 #include <functional>
 #include <memory>
-#include <string>
+
+#include "services/Lifetime.h"
+#include "services/WinError.h"
 
 namespace quorvane {
 
-// Makes the window, on the interface thread; later calls do nothing. False, with a sentence
-// for the user in `error`, when it cannot be made.
-bool MakeResultWindow(std::wstring& error);
+// Makes the window, on the interface thread; later calls do nothing. Fails with the system's
+// reason when it cannot be made.
+Outcome MakeResultWindow();
 
 // One result on its way to the interface thread. It can be made ahead, where allocating is
 // allowed, and posted later from where it is not (a wait callback that must not fail).
 struct PostedResult {
   std::function<void()> apply;
+  Lifetime::Token owner;         // apply runs only while it is alive
   PostedResult* next = nullptr;  // the queue's own
 };
 
@@ -31,7 +34,7 @@ struct PostedResult {
 // dropped: it waits in the queue until the window can be told, and runs with the next result
 // that gets through, or at the latest when the program ends (RunWaitingResults).
 void PostResult(std::unique_ptr<PostedResult> result);
-void PostResult(std::function<void()> apply);
+void PostResult(std::function<void()> apply, Lifetime::Token owner = {});
 
 // On the interface thread: `work` runs once nothing else waits for the thread, no message,
 // input or painting (the next slice of a list's names). GetMessage takes posted messages
@@ -40,7 +43,7 @@ void PostResult(std::function<void()> apply);
 // the main window whenever a modal loop (a message box, a menu) goes idle (WM_ENTERIDLE);
 // and, for a loop that does neither (a window being moved, a scroll bar held), from a timer
 // of the results window, the lowest of messages, which such loops still dispatch.
-void RunWhenIdle(std::function<void()> work);
+void RunWhenIdle(std::function<void()> work, Lifetime::Token owner = {});
 // Runs the work waiting for an idle moment, oldest first, for as long as this thread's queue
 // stays empty.
 void RunIdleWork();

@@ -2,8 +2,6 @@
 
 #include <objbase.h>
 
-#include <string>
-
 namespace quorvane {
 
 void NarrowDllSearch() {

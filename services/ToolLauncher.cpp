@@ -9,6 +9,7 @@
 
 #include "paths/PathRules.h"
 #include "services/Handles.h"
+#include "services/Lifetime.h"
 #include "services/ResultWindow.h"
 #include "services/WinError.h"
 
@@ -34,19 +35,16 @@ std::wstring StartFailureReason(DWORD code, const std::wstring& application) {
 // CreateProcessW, asked again when the new process died before it ran any of its own code.
 // Wine reports that as ERROR_INTERNAL_ERROR now and then under load (its loader could not
 // set the new process up); Windows does not use the code for a start. The tool never ran,
-// so asking again cannot run it twice.
-bool StartProcess(const wchar_t* application, const std::wstring& commandLine, const wchar_t* folder,
+// so asking again cannot run it twice. ERROR_SUCCESS, or the system's reason.
+DWORD StartProcess(const wchar_t* application, const std::wstring& commandLine, const wchar_t* folder,
                   STARTUPINFOW& startup, PROCESS_INFORMATION& process) {
   constexpr int kTries = 3;
   for (int attempt = 1;; ++attempt) {
     std::wstring text = commandLine;  // CreateProcessW may write into it
     if (CreateProcessW(application, text.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &process))
-      return true;
+      return ERROR_SUCCESS;
     const DWORD error = GetLastError();
-    if (error != ERROR_INTERNAL_ERROR || attempt == kTries) {
-      SetLastError(error);
-      return false;
-    }
+    if (error != ERROR_INTERNAL_ERROR || attempt == kTries) return error;
     Sleep(20 * attempt);
   }
 }
@@ -116,23 +114,11 @@ bool Written(const OutputState& before, const OutputState& after) {
   return before.lastWrite != after.lastWrite || before.changed != after.changed || before.size != after.size;
 }
 
-// What the thread pool's callback needs: the notice made ready when the tool started, so that
+// The thread pool's callback, given the notice made ready when the tool started, so that
 // posting it allocates nothing and cannot fail. It touches nothing else of the launcher.
-struct WaitContext {
-  std::unique_ptr<PostedResult> notice;
-};
-
-VOID CALLBACK ToolEnded(PVOID parameter, BOOLEAN /*timedOut*/) {
-  PostResult(std::move(static_cast<WaitContext*>(parameter)->notice));
+VOID CALLBACK ToolEnded(PVOID notice, BOOLEAN /*timedOut*/) {
+  PostResult(std::move(*static_cast<std::unique_ptr<PostedResult>*>(notice)));
 }
-
-// A wait registered on a process, unregistered when it ends: INVALID_HANDLE_VALUE waits for a
-// callback that is running to return, since the wait's context goes with its owner.
-struct WaitTraits {
-  static HANDLE Invalid() { return nullptr; }
-  static void Close(HANDLE wait) { UnregisterWaitEx(wait, INVALID_HANDLE_VALUE); }
-};
-using UniqueWait = Owned<HANDLE, WaitTraits>;
 
 // Ids are unique across launchers, so that a notice still queued for a launcher that has
 // gone cannot be taken by a later one for one of its own runs.
@@ -141,7 +127,10 @@ std::atomic<WPARAM> g_nextId{1};
 }  // namespace
 
 std::wstring DescribeLaunchFailure(const ToolRun& run, const ToolResult& result) {
-  const std::wstring reason = result.reason.empty() ? L"the system gave no reason" : result.reason;
+  const std::wstring reason = result.error == ERROR_SUCCESS ? L"the system gave no reason"
+                              : result.status == ToolResult::kNotStarted
+                                  ? StartFailureReason(result.error, run.application)
+                                  : SystemMessage(result.error);
   switch (result.status) {
     case ToolResult::kNotStarted:
       return L"Unable to start " + run.application + L": " + reason + L"..!";
@@ -171,23 +160,23 @@ struct ProcessLauncher::Impl {
     std::wstring outputPath;  // full path; empty when the run has no output
   };
   struct Running {
-    WaitContext context;
+    std::unique_ptr<PostedResult> notice;  // ToolEnded's
     ToolRun run;
     ToolDone done;
     std::wstring outputPath;
     std::wstring outputTwin;  // where a virtualized tool writes it instead; empty when nowhere
     OutputState before, beforeTwin;
     UniqueHandle process;
-    UniqueWait wait;  // declared last, so that it goes first: no callback outlives the context
+    UniqueWait wait;  // declared last, so that it goes first: no callback outlives the notice
   };
 
   std::function<void(WPARAM)> ended;
   std::wstring protectedFolder, twin;  // SetVirtualStore's
   std::map<WPARAM, std::unique_ptr<Running>> running;
   std::deque<Waiting> waiting;  // oldest first
-  // Cleared when the launcher goes, so that code that has just called a done function can
-  // tell whether that function destroyed the launcher.
-  std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+  // Ends with the launcher: code that has just called a done function tells by it whether that
+  // function destroyed the launcher, and a notice still queued does nothing.
+  Lifetime lifetime;
 
   explicit Impl(std::function<void(WPARAM)> e) : ended(std::move(e)) {}
 
@@ -200,18 +189,9 @@ struct ProcessLauncher::Impl {
     return false;
   }
 
-  // Calls done with the result; false when done has destroyed the launcher.
-  bool Report(const ToolDone& done, const ToolResult& result) {
-    if (!done) return true;
-    const std::shared_ptr<bool> stillAlive = alive;
-    done(result);
-    return *stillAlive;
-  }
-
-  // Starts one run now. When it cannot be followed to its end, done has been called and the
-  // result is false (and so is keepGoing when done destroyed the launcher).
-  bool Launch(Waiting job, bool& keepGoing) {
-    keepGoing = true;
+  // Starts one run now. When it cannot be followed to its end, done has been called (and may
+  // have destroyed the launcher) and the result is false.
+  bool Launch(Waiting job) {
     auto r = std::make_unique<Running>();
     r->run = std::move(job.run);
     r->done = std::move(job.done);
@@ -231,30 +211,26 @@ struct ProcessLauncher::Impl {
       if (!r->outputTwin.empty()) r->beforeTwin = LookAt(r->outputTwin);
     }
     const std::wstring& application = r->run.application;
-    if (!StartProcess(application.empty() ? nullptr : application.c_str(), r->run.commandLine,
-                      r->run.workingFolder.empty() ? nullptr : r->run.workingFolder.c_str(), startup, process)) {
-      ToolResult result;
-      result.status = ToolResult::kNotStarted;
-      result.reason = StartFailureReason(GetLastError(), r->run.application);
-      keepGoing = Report(r->done, result);
+    ToolResult result;  // what is told when the run cannot be followed to its end
+    result.error = StartProcess(application.empty() ? nullptr : application.c_str(), r->run.commandLine,
+                                r->run.workingFolder.empty() ? nullptr : r->run.workingFolder.c_str(), startup,
+                                process);
+    if (result.error != ERROR_SUCCESS) {
+      if (r->done) r->done(result);
       return false;
     }
     UniqueHandle thread(process.hThread);  // not needed: only the process is watched
     r->process.reset(process.hProcess);
 
     const WPARAM id = g_nextId++;
-    r->context.notice = std::make_unique<PostedResult>();
-    r->context.notice->apply = [ended = ended, alive = std::weak_ptr<bool>(alive), id] {
-      if (const auto stillAlive = alive.lock(); stillAlive && *stillAlive) ended(id);
-    };
+    r->notice = std::make_unique<PostedResult>(PostedResult{[ended = ended, id] { ended(id); }, lifetime.token()});
     HANDLE wait = nullptr;
-    if (!RegisterWaitForSingleObject(&wait, r->process.get(), ToolEnded, &r->context, INFINITE,
+    if (!RegisterWaitForSingleObject(&wait, r->process.get(), ToolEnded, &r->notice, INFINITE,
                                      WT_EXECUTEONLYONCE)) {
-      ToolResult result;
       result.status = ToolResult::kLostTrack;
-      result.reason = SystemMessage(GetLastError());
+      result.error = GetLastError();
       // The tool goes on by itself; Quorvane only lets go of it.
-      keepGoing = Report(r->done, result);
+      if (r->done) r->done(result);
       return false;
     }
     r->wait.reset(wait);
@@ -264,7 +240,8 @@ struct ProcessLauncher::Impl {
 
   // Starts the oldest waiting runs on this output until one is running.
   void StartNext(const std::wstring& outputPath) {
-    for (;;) {
+    const Lifetime::Token launcher = lifetime.token();  // a done function may destroy it
+    while (launcher.Alive()) {
       for (const auto& [id, r] : running)
         if (!r->outputPath.empty() && SamePath(r->outputPath, outputPath)) return;
       auto next = std::find_if(waiting.begin(), waiting.end(),
@@ -272,8 +249,7 @@ struct ProcessLauncher::Impl {
       if (next == waiting.end()) return;
       Waiting job = std::move(*next);
       waiting.erase(next);
-      bool keepGoing = true;
-      if (Launch(std::move(job), keepGoing) || !keepGoing) return;
+      if (Launch(std::move(job))) return;
     }
   }
 };
@@ -283,7 +259,7 @@ ProcessLauncher::ProcessLauncher(std::function<void(WPARAM id)> ended)
 
 // The runs' waits go with them, each once no callback of it runs any more; the tools
 // themselves are left running.
-ProcessLauncher::~ProcessLauncher() { *impl_->alive = false; }
+ProcessLauncher::~ProcessLauncher() = default;
 
 void ProcessLauncher::StartTool(const ToolRun& run, ToolDone done) {
   Impl::Waiting job{run, std::move(done), FullOutputPath(run)};
@@ -291,8 +267,7 @@ void ProcessLauncher::StartTool(const ToolRun& run, ToolDone done) {
     impl_->waiting.push_back(std::move(job));
     return;
   }
-  bool keepGoing = true;
-  impl_->Launch(std::move(job), keepGoing);
+  impl_->Launch(std::move(job));
 }
 
 void ProcessLauncher::OnToolExited(WPARAM id) {
@@ -319,15 +294,16 @@ void ProcessLauncher::OnToolExited(WPARAM id) {
     result.outputWritten = !result.writtenTo.empty();
   } else {
     result.status = ToolResult::kLostTrack;
-    result.reason = SystemMessage(GetLastError());
+    result.error = GetLastError();
   }
   r->process.reset();
 
   const std::wstring outputPath = r->outputPath;
   const ToolDone done = std::move(r->done);
   r.reset();
-  if (!impl_->Report(done, result)) return;
-  if (!outputPath.empty()) impl_->StartNext(outputPath);
+  const Lifetime::Token launcher = impl_->lifetime.token();  // done may destroy it
+  if (done) done(result);
+  if (launcher.Alive() && !outputPath.empty()) impl_->StartNext(outputPath);
 }
 
 void ProcessLauncher::SetVirtualStore(const std::wstring& folder, const std::wstring& twin) {

@@ -23,11 +23,11 @@ struct ToolRun {
 struct ToolResult {
   enum Status {
     kExited,      // the tool ran and ended with exitCode
-    kNotStarted,  // the system refused to start it; reason says why
-    kLostTrack,   // it was started but its end could not be followed; reason says why
+    kNotStarted,  // the system refused to start it; error says why
+    kLostTrack,   // it was started but its end could not be followed; error says why
   };
   Status status = kNotStarted;
-  std::wstring reason;
+  DWORD error = ERROR_SUCCESS;  // the system's reason, for DescribeLaunchFailure
   DWORD exitCode = 0;
   // kExited only: the output file exists and was created or changed during the run, and
   // where: the run's output, or its VirtualStore twin (ProcessLauncher::SetVirtualStore).

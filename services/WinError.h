@@ -7,6 +7,13 @@
 
 namespace quorvane {
 
+// What a call that can fail gives back when it has nothing else to give: ERROR_SUCCESS, or the
+// system's code for why it failed, as the results that do give something carry it in `error`.
+struct Outcome {
+  DWORD error = ERROR_SUCCESS;
+  explicit operator bool() const { return error == ERROR_SUCCESS; }
+};
+
 // The system's own description of an error code, without the trailing full stop and line
 // break, e.g. "The system cannot find the file specified". Never empty.
 std::wstring SystemMessage(DWORD code);

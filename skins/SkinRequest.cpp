@@ -22,7 +22,14 @@ constexpr std::array<const wchar_t*, 5> kArmors{L"larmor.bmp", L"lfemale.bmp", L
 constexpr const wchar_t* kNoPalette = L"You must select a palette in order to complete this operation..!";
 constexpr const wchar_t* kNoArmor = L"You must select an armor in order to complete this operation..!";
 constexpr const wchar_t* kNoSkin = L"You must select a skin in order to complete this operation..!";
-constexpr const wchar_t* kNoPrefix = L"You must enter a prefix in order to complete this operation..!";
+
+// Which of `count` options from OptionN `first` on is selected first: its place among them, or
+// -1 when none is.
+int FirstSelected(const SkinsView& view, int first, size_t count) {
+  for (int i = 0; i < static_cast<int>(count); ++i)
+    if (view.OptionSelected(first + i)) return i;
+  return -1;
+}
 
 std::wstring PaletteName(const std::wstring& paletteArg) {
   for (const Choice& p : kPalettes)
@@ -34,57 +41,27 @@ std::wstring PaletteName(const std::wstring& paletteArg) {
 
 void SkinRequest::Text1_Change(const std::wstring& text) { state_.Prefix = text; }
 
-void SkinRequest::Warn(const std::wstring& text) {
-  state_.Answer = static_cast<std::int16_t>(prompts_.ShowPrompt(text, kOops, kWarning));
-}
-
 void SkinRequest::Command1_Click() {
   state_.SkinsOk = kTrue;
 
-  bool palette = false;
-  for (int i = 0; i < 3 && !palette; ++i) {
-    if (view_.OptionSelected(1 + i)) {
-      state_.PaletteArg = kPalettes[i].text;
-      palette = true;
-    }
-  }
-  if (!palette) {
-    Warn(kNoPalette);
+  // Every check that fails warns, in this order, and the skin maker is not started.
+  const auto refuse = [this](const std::wstring& warning) {
+    if (warning.empty()) return;
+    Warn(prompts_, state_, warning);
     state_.SkinsOk = kFalse;
-  }
-
-  bool armor = false;
-  for (int i = 0; i < 5 && !armor; ++i) {
-    if (view_.OptionSelected(4 + i)) {
-      state_.ArmorFile = kArmors[i];
-      armor = true;
-    }
-  }
-  if (!armor) {
-    Warn(kNoArmor);
-    state_.SkinsOk = kFalse;
-  }
-
-  if (state_.SkinFile.empty()) {
-    Warn(kNoSkin);
-    state_.SkinsOk = kFalse;
-  }
-
-  if (state_.Prefix.empty()) {
-    Warn(kNoPrefix);
-    state_.SkinsOk = kFalse;
-  } else if (!PrefixFitsFileName(state_.Prefix)) {
-    Warn(kBadPrefixWarning);
-    state_.SkinsOk = kFalse;
-  } else if (PrefixNamesDevice(state_.Prefix)) {
-    Warn(kDevicePrefixWarning);
-    state_.SkinsOk = kFalse;
-  } else if (const size_t longest = LongestPrefix(armor ? L"." + state_.ArmorFile : L".vol");
-             state_.Prefix.size() > longest) {
-    Warn(LongPrefixWarning(longest));
-    state_.SkinsOk = kFalse;
-  }
-
+  };
+  const int palette = FirstSelected(view_, 1, kPalettes.size());
+  if (palette >= 0)
+    state_.PaletteArg = kPalettes[static_cast<size_t>(palette)].text;
+  else
+    refuse(kNoPalette);
+  const int armor = FirstSelected(view_, 4, kArmors.size());
+  if (armor >= 0)
+    state_.ArmorFile = kArmors[static_cast<size_t>(armor)];
+  else
+    refuse(kNoArmor);
+  if (state_.SkinFile.empty()) refuse(kNoSkin);
+  refuse(PrefixWarning(state_.Prefix, armor >= 0 ? L"." + state_.ArmorFile : L".vol"));
   if (state_.SkinsOk != kTrue) return;
 
   SkinJob job{state_.Prefix, state_.ArmorFile, state_.AppDir + state_.Prefix + L"." + state_.ArmorFile,
@@ -96,7 +73,7 @@ void SkinRequest::Command1_Click() {
 
 void SkinRequest::SkinMakerDone(const SkinJob& job, const ToolRun& run, const ToolResult& result) {
   if (result.status != ToolResult::kExited) {
-    Warn(DescribeLaunchFailure(run, result));
+    Warn(prompts_, state_, DescribeLaunchFailure(run, result));
     return;
   }
   if (result.exitCode != 0 || !result.outputWritten) {
@@ -105,7 +82,7 @@ void SkinRequest::SkinMakerDone(const SkinJob& job, const ToolRun& run, const To
     const std::wstring gone = FileGone(FindProgramFolder(state_.AppDir), job.source)
                                   ? L". The picked picture " + job.source + L" is no longer there"
                                   : L"";
-    Warn(L"The skin " + job.output + L" was not made: makeskin.exe ended " +
+    Warn(prompts_, state_, L"The skin " + job.output + L" was not made: makeskin.exe ended " +
          (result.exitCode != 0 ? L"with code " + DescribeExitCode(result.exitCode) : L"without writing it") +
          gone + L"..!");
     return;
@@ -128,7 +105,8 @@ void SkinRequest::AddSkinToVolume(const SkinJob& job) {
   const ToolRun run = VolumeToolRun(state_.AppDir, state_.AppDir + job.prefix + L".vol", skinName);
   state_.CommandLine = run.commandLine;
   launcher_.StartTool(run, [this, run, skinName](const ToolResult& result) {
-    if (std::wstring warning = VolumeToolWarning(run, result, skinName); !warning.empty()) Warn(warning);
+    if (std::wstring warning = VolumeToolWarning(run, result, skinName); !warning.empty())
+      Warn(prompts_, state_, warning);
   });
 }
 

@@ -39,7 +39,6 @@ class SkinRequest {
   };
   void SkinMakerDone(const SkinJob& job, const ToolRun& run, const ToolResult& result);
   void AddSkinToVolume(const SkinJob& job);
-  void Warn(const std::wstring& text);
 
   QuorvaneCode& state_;
   const SkinsView& view_;

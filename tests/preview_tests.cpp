@@ -271,8 +271,7 @@ TEST(preview, what_is_read_and_what_is_decoded_are_each_capped_by_their_real_siz
       return buffer;
     }
   } memory;
-  std::wstring error;
-  REQUIRE(MakeResultWindow(error));
+  REQUIRE(MakeResultWindow());
   const std::wstring folder = check::ScratchFolder(L"previews");
   check::WriteFile(folder + L"\\a.bmp", check::Bitmap24(400, 300));
   check::WriteFile(folder + L"\\b.bmp", check::Bitmap24(400, 300));

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "app/QuorvaneCode.h"
+#include "services/WinError.h"
 #include "skins/SkinRequest.h"
 #include "tests/support/check.h"
 #include "tests/support/fakes.h"
@@ -182,10 +183,10 @@ TEST(skins, a_skin_maker_that_fails_is_reported_and_nothing_is_asked) {
        [](auto& l) {
          ToolResult r;
          r.status = ToolResult::kNotStarted;
-         r.reason = L"The system cannot find the file specified";
+         r.error = ERROR_FILE_NOT_FOUND;
          l.End(0, r);
        },
-       L"Unable to start C:\\Game\\makeskin.exe: The system cannot find the file specified..!"},
+       L"Unable to start C:\\Game\\makeskin.exe: " + SystemMessage(ERROR_FILE_NOT_FOUND) + L"..!"},
   };
   for (const Case& c : cases) {
     SkinsFixture f;

@@ -648,7 +648,7 @@ TEST(flow, shown_without_the_foreground_the_lists_hold_no_folder_until_it_comes)
   Session session;
   std::wstring error;
   Quorvane window(session, PaneServices{&DiskReader(), &watcher, &WorkerJobs()});
-  REQUIRE(MakeResultWindow(error) && window.Create(SW_SHOWNOACTIVATE, error));
+  REQUIRE(MakeResultWindow() && window.Create(SW_SHOWNOACTIVATE, error));
   REQUIRE(GetForegroundWindow() != window.hwnd());
   CHECK_EQ(watcher.held, 0);
   SetForegroundWindow(window.hwnd());

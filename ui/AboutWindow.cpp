@@ -1,6 +1,5 @@
 #include "ui/AboutWindow.h"
 
-#include "services/WinError.h"
 #include "ui/resource.h"
 #include "ui/version.h"
 
@@ -11,13 +10,8 @@ constexpr wchar_t kClassName[] = L"QuorvaneAbout";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kExStyle = 0;
 
-}  // namespace
-
-AboutWindow::~AboutWindow() {
-  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
-}
-
-std::wstring AboutWindow::TextOf(ControlId id) {
+// The texts a release sets (see version.h), for the labels the table leaves open.
+std::wstring TextOf(ControlId id) {
   switch (id) {
     case kAboutLabel2: return QUORVANE_WIDE(QUORVANE_RIGHTS);
     case kAboutLabel3:
@@ -30,6 +24,8 @@ std::wstring AboutWindow::TextOf(ControlId id) {
   }
 }
 
+}  // namespace
+
 bool AboutWindow::Show(std::wstring& error) {
   if (hwnd_ == nullptr && !Load(error)) return false;
   ShowWindow(hwnd_, SW_SHOW);
@@ -39,17 +35,9 @@ bool AboutWindow::Show(std::wstring& error) {
 }
 
 bool AboutWindow::Load(std::wstring& error) {
-  if (!RegisterWindowClass(kClassName, &Window::Procedure, error, IDI_ABOUT)) return false;
-  if (!CreateWindowExW(kExStyle, kClassName, L"About", kStyle, 0, 0, 0, 0, nullptr, nullptr,
-                       GetModuleHandleW(nullptr), this)) {
-    error = LastErrorText(L"Quorvane cannot open the About window");
+  if (!Open(kClassName, IDI_ABOUT, L"About", kStyle, kExStyle, RECT{}, L"Quorvane cannot open the About window", error))
     return false;
-  }
-  host_.WindowOpened();
-  dpi_ = DpiOf(hwnd_);
-
-  fonts_ = FontSet::For(dpi_);
-  if (fonts_ == nullptr) {
+  if (!UseDpi(dpi_)) {
     error = LastErrorText(L"Quorvane cannot make the About window's fonts");
     DestroyWindow(hwnd_);
     return false;
@@ -64,64 +52,39 @@ bool AboutWindow::Load(std::wstring& error) {
       DestroyWindow(hwnd_);
       return false;
     }
-    controls_[def.id - kAboutFrame1] = control;
+    SetControl(def.id, control);
   }
   PlaceWindow(hwnd_, kAboutClient, dpi_);  // centred on the screen: it has no owner to centre over
   return true;
 }
 
 void AboutWindow::Layout(UINT dpi) {
-  if (FontSet* fonts = FontSet::For(dpi)) {
-    fonts_ = fonts;
-    dpi_ = dpi;
-  }
+  UseDpi(dpi);  // or, should its fonts not be had, as it was
   for (const ControlDef& def : AboutControls())
     PlaceControl(Control(def.id), AboutControls(), def, POINT{0, 0}, *fonts_);
-}
-
-HWND AboutWindow::Control(ControlId id) const {
-  const int index = id - kAboutFrame1;
-  return index >= 0 && index < static_cast<int>(controls_.size()) ? controls_[static_cast<size_t>(index)] : nullptr;
-}
-
-bool AboutWindow::PreTranslateMessage(MSG& msg) {
-  if (hwnd_ == nullptr || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
-  return IsDialogMessageW(hwnd_, &msg) != FALSE;
 }
 
 void AboutWindow::Command1_Click() { DestroyWindow(hwnd_); }
 
 LRESULT AboutWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_COMMAND:
-      if (LOWORD(wParam) == kAboutCommand1 && HIWORD(wParam) == BN_CLICKED) Command1_Click();
-      return 0;
-    case DM_GETDEFID:
-      return MAKELRESULT(kAboutCommand1, DC_HASDEFID);
-    case WM_ACTIVATE:
-      // "Close", the one control that takes the focus, has it whenever the window is active.
-      if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam)) SetFocus(Control(kAboutCommand1));
-      return 0;
-    case WM_SETFOCUS:
-      SetFocus(Control(kAboutCommand1));
-      return 0;
-    case WM_SETCURSOR:
-      return host_.SetWorkingCursor(wParam, lParam) ? TRUE : DefWindowProcW(hwnd_, message, wParam, lParam);
-    case kGetDpiScaledSize:
-      return dpiFollower_.OnGetDpiScaledSize(hwnd_, static_cast<UINT>(wParam),
-                                             *reinterpret_cast<SIZE*>(lParam));
-    case WM_DPICHANGED:
-      Layout(HIWORD(wParam));
-      dpiFollower_.OnDpiChanged(hwnd_, dpi_, *reinterpret_cast<const RECT*>(lParam));
-      return 0;
-    case WM_DESTROY:
-      // Unloaded: the next Show loads a fresh window.
-      controls_ = {};
-      host_.WindowClosed();
-      return 0;
-    default:
-      return DefWindowProcW(hwnd_, message, wParam, lParam);
+    case WM_COMMAND: return OnCommand(wParam);
+    case DM_GETDEFID: return MAKELRESULT(kAboutCommand1, DC_HASDEFID);
+    case WM_DESTROY: return OnDestroy();
+    default: return HandleShared(message, wParam, lParam);
   }
+}
+
+LRESULT AboutWindow::OnCommand(WPARAM wParam) {
+  if (LOWORD(wParam) == kAboutCommand1 && HIWORD(wParam) == BN_CLICKED) Command1_Click();
+  return 0;
+}
+
+// Unloaded: the next Show loads a fresh window.
+LRESULT AboutWindow::OnDestroy() {
+  controls_ = {};
+  host_.WindowClosed();
+  return 0;
 }
 
 }  // namespace quorvane::ui

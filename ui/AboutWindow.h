@@ -5,44 +5,36 @@
 
 #include <windows.h>
 
-#include <array>
 #include <string>
 
-#include "ui/Controls.h"
-#include "ui/Layout.h"
+#include "services/Handles.h"
 #include "ui/Window.h"
 
 namespace quorvane::ui {
 
-class AboutWindow final : public Window<AboutWindow> {
+class AboutWindow final : public TableWindow<AboutWindow, kAboutFrame1, kAboutCommand1> {
  public:
-  explicit AboutWindow(WindowHost& host) : host_(host) {}
-  ~AboutWindow();
+  explicit AboutWindow(WindowHost& host) : TableWindow(host, kAboutClient) {}
   AboutWindow(const AboutWindow&) = delete;
   AboutWindow& operator=(const AboutWindow&) = delete;
 
   // Shows the window: loads it when it is closed, or brings the open one forward. False,
   // with a sentence for the user in `error`, when it cannot be loaded.
   bool Show(std::wstring& error);
-  bool IsOpen() const { return hwnd_ != nullptr; }
-  bool PreTranslateMessage(MSG& msg);
-
-  // The texts a release sets (see version.h), for the labels the table leaves open.
-  static std::wstring TextOf(ControlId id);
 
  private:
   friend class Window<AboutWindow>;
+  friend class TableWindow<AboutWindow, kAboutFrame1, kAboutCommand1>;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   bool Load(std::wstring& error);
   void Layout(UINT dpi);
-  HWND Control(ControlId id) const;
+  LRESULT OnCommand(WPARAM wParam);
+  // "Close", the one control that takes the focus, has it whenever the window is active.
+  HWND FocusHome() const { return Control(kAboutCommand1); }
+  LRESULT OnDestroy();
   void Command1_Click();
 
-  WindowHost& host_;
-  UINT dpi_ = 96;
-  FontSet* fonts_ = nullptr;
-  DpiFollower dpiFollower_{kAboutClient};
-  std::array<HWND, kAboutCommand1 - kAboutFrame1 + 1> controls_{};
+  WindowOwner owner_{hwnd_};  // last: the window goes first
 };
 
 }  // namespace quorvane::ui

@@ -77,10 +77,11 @@ void Quorvane::LetShellMessagesThrough() {
 
 // What a drop's look at the disk found: the file or folder to pick, or why it is refused.
 struct DropLookup {
-  enum Kind { kFolder, kPicture, kVolume } kind = kFolder;
+  size_t page = 0;    // the page it was dropped on
+  size_t pane = 0;    // the pane that picks it (Quorvane::kPaneDefs)
+  bool folder = true;
   std::wstring full;  // a file's name as its list shows it (its long name)
   std::wstring warning;
-  bool skinsPage = true;
 };
 
 namespace {
@@ -92,30 +93,36 @@ namespace {
 // would stay, unseen, for Continue to use.
 // A file of the program folder that only its VirtualStore twin has is looked at there, as the
 // game and its tools see it, and picked by its path in the program folder.
-DropLookup LookAt(std::wstring full, bool skinsPage, const std::wstring& pictures, const std::wstring& volumes,
-                  const ProgramFolderReader& disk) {
+DropLookup LookAt(std::wstring full, size_t page, const ProgramFolderReader& disk) {
   DropLookup found;
-  found.skinsPage = skinsPage;
+  found.page = page;
+  while (Quorvane::kPaneDefs[found.pane].page != page) ++found.pane;
   const std::wstring readable = disk.Readable(full);
   const DWORD attributes = GetFileAttributesW(SystemForm(readable).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     found.warning = UnableToOpen(full, GetLastError());
   } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    const std::optional<DiskEntry> entry = LookUp(readable);
-    if (!entry) {
-      found.warning = UnableToOpen(full, GetLastError());
+    found.folder = false;
+    const DiskEntry entry = LookUp(readable);
+    if (entry.error != ERROR_SUCCESS) {
+      found.warning = UnableToOpen(full, entry.error);
     } else {
-      full = JoinPath(ParentFolder(full), entry->name);
-      if (PatternAdmits(pictures, entry->name))
-        found.kind = DropLookup::kPicture;
-      else if (!PatternAdmits(volumes, entry->name))
+      full = JoinPath(ParentFolder(full), entry.name);
+      // The first pane of the page that lists such files; a file that only the other page lists
+      // is a volume (pictures are listed on both).
+      std::optional<size_t> taking, elsewhere;
+      for (size_t i = std::size(Quorvane::kPaneDefs); i-- > 0;) {
+        if (!PatternAdmits(Quorvane::kPaneDefs[i].pattern, entry.name)) continue;
+        (Quorvane::kPaneDefs[i].page == page ? taking : elsewhere) = i;
+      }
+      if (taking)
+        found.pane = *taking;
+      else if (!elsewhere)
         found.warning = L"You must drop a .bmp picture, a .vol volume or a folder in order to complete this operation..!";
-      else if (skinsPage)
-        found.warning = L"You must drop a volume on the Volumes page in order to complete this operation..!";
       else
-        found.kind = DropLookup::kVolume;
-      if (found.warning.empty() && (entry->attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
-        found.warning = std::wstring(L"You must drop a ") + (found.kind == DropLookup::kPicture ? L"picture" : L"volume") +
+        found.warning = L"You must drop a volume on the Volumes page in order to complete this operation..!";
+      if (found.warning.empty() && (entry.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+        found.warning = std::wstring(L"You must drop a ") + Quorvane::kPaneDefs[found.pane].what +
                         L" that is neither hidden nor a system file in order to complete this operation..!";
     }
   }
@@ -128,7 +135,7 @@ DropLookup LookAt(std::wstring full, bool skinsPage, const std::wstring& picture
 void Quorvane::Form_DragDrop(HDROP drop) {
   std::vector<std::wstring> paths;
   const bool read = DroppedPaths(drop, paths);
-  const bool skinsPage = ShownPage() == 0;
+  const size_t page = ShownPage() == 0 ? 0 : 1;
   std::wstring full;
   if (!read) {
     Warn(L"Unable to take the drop: " + SystemMessage(GetLastError()) + L"..!");
@@ -143,11 +150,9 @@ void Quorvane::Form_DragDrop(HDROP drop) {
     Warn(L"You must drop a file or folder from " + RootOf(state_.AppDir) +
          L", the drive of Quorvane's folder, in order to complete this operation..!");
   } else {
-    auto work = [this, full, skinsPage](const Stale&) {
-      return LookAt(full, skinsPage, panes_[0].files.Pattern(), panes_[2].files.Pattern(), reader_);
-    };
+    auto work = [this, full, page](const Stale&) { return LookAt(full, page, reader_); };
     auto apply = [this](DropLookup& lookup) { Dropped(lookup); };
-    drops_.StartOrRunHere(work, apply);
+    drops_.Start(work, apply);
   }
 }
 
@@ -157,25 +162,24 @@ void Quorvane::Dropped(const DropLookup& lookup) {
     return;
   }
   // A drop on the Volumes page finds it shown, so made; should it ever not be, nothing is picked.
-  if (!lookup.skinsPage && !VolumesPage()) return;
+  if (lookup.page == 1 && !VolumesPage()) return;
   Session::EventScope scope(session_);
-  if (lookup.kind == DropLookup::kVolume) {
+  const PaneDef& def = kPaneDefs[lookup.pane];
+  if (!lookup.folder && def.option != kNone) {
     // "Existing Volume", exactly as a click on it: checked, its tab stop, and its event.
-    CheckRadioButton(pages_[1], kOption9, kOption10, kOption10);
-    OnCommand(kOption10, BN_CLICKED);
+    CheckRadioButton(pages_[def.page], kOption9, kOption10, def.option);
+    ControlEvent(def.option, BN_CLICKED);
   }
-  const size_t index = lookup.kind == DropLookup::kVolume ? 2 : lookup.skinsPage ? 0 : 1;
-  Pane& pane = panes_[index];
-  const std::wstring folder = lookup.kind == DropLookup::kFolder ? lookup.full : ParentFolder(lookup.full);
+  Pane& pane = panes_[lookup.pane];
+  const std::wstring folder = lookup.folder ? lookup.full : ParentFolder(lookup.full);
   // A file is chosen once its folder is listed, from a read made after the drop. Gone by then
   // (or its folder could not be read), the earlier pick stays, as a pick only changes with a
   // click, and the player is told which one that is.
   std::function<void()> choose;
-  if (lookup.kind != DropLookup::kFolder) {
-    const std::wstring& recorded = index == 2 ? state_.VolumeFile : index == 0 ? state_.SkinFile : state_.VolumeSkinFile;
+  if (!lookup.folder) {
+    const std::wstring& recorded = state_.*def.picked;
     const std::wstring full = lookup.full;
-    const wchar_t* what = lookup.kind == DropLookup::kVolume ? L"volume" : L"picture";
-    auto missing = [this, &pane, &recorded, full, what] {
+    auto missing = [this, &pane, &recorded, full, what = def.what] {
       const DWORD error = pane.files.ListingError();
       const std::wstring stays = recorded.empty() ? std::wstring(L"No ") + what + L" is picked"
                                                   : std::wstring(L"The ") + what + L" " + recorded + L" stays picked";
@@ -184,7 +188,7 @@ void Quorvane::Dropped(const DropLookup& lookup) {
     };
     choose = [&pane, full, missing] { pane.files.ChooseWhenListed(NameOf(full), missing); };
   }
-  if (!pane.folders.SetPath(folder, choose)) FolderUnreadable(folder, GetLastError());
+  if (const Outcome set = pane.folders.SetPath(folder, choose); !set) Warn(UnableToOpen(folder, set.error));
 }
 
 }  // namespace quorvane::ui

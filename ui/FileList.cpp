@@ -4,7 +4,6 @@
 
 #include "services/Handles.h"
 #include "services/ResultWindow.h"
-#include "ui/Controls.h"
 
 namespace quorvane::ui {
 
@@ -22,7 +21,6 @@ DWORD FileList::Style() {
 DWORD FileList::ExStyle() { return WS_EX_CLIENTEDGE; }
 
 FileList::~FileList() {
-  *self_ = nullptr;
   if (pane_ != nullptr) pane_->onEdits = nullptr;
 }
 
@@ -127,13 +125,11 @@ void FileList::Slice(bool all) {
 void FileList::ContinueLater() {
   if (continuing_) return;
   continuing_ = true;
-  auto next = [self = self_] {
-    if (FileList* list = *self) {
-      list->continuing_ = false;
-      if (!list->slicing_) list->Slice(false);
-    }
+  auto next = [this] {
+    continuing_ = false;
+    if (!slicing_) Slice(false);
   };
-  RunWhenIdle(next);  // after whatever the player does and sees meanwhile
+  RunWhenIdle(next, lifetime_.token());  // after whatever the player does and sees meanwhile
 }
 
 void FileList::MeasureNames() {

@@ -10,9 +10,9 @@
 #include <windows.h>
 
 #include <functional>
-#include <memory>
 
 #include "app/FilePane.h"
+#include "services/Lifetime.h"
 #include "ui/Controls.h"
 
 namespace quorvane::ui {
@@ -64,8 +64,7 @@ class FileList final : private ListEditor {
   WNDPROC boxProcedure_ = nullptr;  // the LISTBOX class's own
   HFONT font_ = nullptr;
   FilePane* pane_ = nullptr;
-  // Alive while this is: a slice posted for later does nothing once it has gone.
-  std::shared_ptr<FileList*> self_ = std::make_shared<FileList*>(this);
+  Lifetime lifetime_;  // a slice posted for later does nothing once this has gone
   bool continuing_ = false;  // the next slice is on its way
   bool slicing_ = false;     // a slice is being put in
   LRESULT top_ = -1;         // the slice's top line, moved with the edits above it; -1: none

@@ -3,10 +3,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <utility>
 
 #include "services/Handles.h"
-#include "ui/Controls.h"
 
 namespace quorvane::ui {
 namespace {

@@ -45,7 +45,7 @@ struct ControlDef {
   ControlId id;
   const wchar_t* name;     // the control's name, for messages and tests
   Kind kind;
-  const wchar_t* caption;  // caption, or the file list's pattern
+  const wchar_t* caption;
   ControlId container;     // kNone: the page (tab strip) or the window itself
   int left, top, width, height;  // twips, within the container
   int tabIndex;

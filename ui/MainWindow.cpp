@@ -19,13 +19,6 @@ constexpr DWORD kExStyle = WS_EX_ACCEPTFILES;
 
 constexpr std::array<std::span<const ControlDef> (*)(), 2> kPages{&SkinsPageControls, &VolumesPageControls};
 
-const wchar_t* PatternOf(ControlId id) {
-  for (auto page : kPages)
-    for (const ControlDef& c : page())
-      if (c.id == id) return c.caption;
-  return L"*.*";
-}
-
 // Everything the controls of a page report goes on to the main window.
 INT_PTR CALLBACK PageProcedure(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -53,6 +46,12 @@ HFONT TabFont(FontSet& fonts) {
 constexpr UINT_PTR kCheckFolderTimer = 1;
 constexpr UINT kCheckFolderMs = 500;
 
+// The line of a list box at a point of its client area; -1 where there is none.
+int LineAt(HWND list, LPARAM point) {
+  const auto at = static_cast<DWORD>(SendMessageW(list, LB_ITEMFROMPOINT, 0, point));
+  return HIWORD(at) ? -1 : LOWORD(at);
+}
+
 bool IsPushButton(HWND window) {
   wchar_t name[16] = {};
   if (window == nullptr || GetClassNameW(window, name, 16) == 0 || lstrcmpiW(name, L"Button") != 0) return false;
@@ -64,26 +63,23 @@ bool IsPushButton(HWND window) {
 
 using EventScope = Session::EventScope;
 
-// Each pane's controls, its page, and its two event procedures: the wiring, written once.
-struct Quorvane::PaneDef {
-  ControlId dir, file;
-  size_t page;
-  void (Quorvane::*change)();
-  void (Quorvane::*click)();
-};
 const Quorvane::PaneDef Quorvane::kPaneDefs[3] = {
-    {kDir1, kFile1, 0, &Quorvane::Dir1_Change, &Quorvane::File1_Click},
-    {kDir2, kFile2, 1, &Quorvane::Dir2_Change, &Quorvane::File2_Click},
-    {kDir3, kFile3, 1, &Quorvane::Dir3_Change, &Quorvane::File3_Click},
+    {kDir1, kFile1, 0, L"*.bmp", L"picture", kNone, &QuorvaneCode::SkinFile, &Quorvane::Dir1_Change,
+     &Quorvane::File1_Click},
+    {kDir2, kFile2, 1, L"*.bmp", L"picture", kNone, &QuorvaneCode::VolumeSkinFile, &Quorvane::Dir2_Change,
+     &Quorvane::File2_Click},
+    {kDir3, kFile3, 1, L"*.vol", L"volume", kOption10, &QuorvaneCode::VolumeFile, &Quorvane::Dir3_Change,
+     &Quorvane::File3_Click},
 };
 
 Quorvane::Quorvane(Session& session, PaneServices services)
-    : session_(session),
+    : TableWindow(session, kMainClient),
+      session_(session),
       state_(session.State()),
       reader_(*services.reader),
-      panes_{{{PatternOf(kFile1), {&reader_, services.watcher, services.jobs}},
-              {PatternOf(kFile2), {&reader_, services.watcher, services.jobs}},
-              {PatternOf(kFile3), {&reader_, services.watcher, services.jobs}}}} {
+      panes_{{{kPaneDefs[0].pattern, {&reader_, services.watcher, services.jobs}},
+              {kPaneDefs[1].pattern, {&reader_, services.watcher, services.jobs}},
+              {kPaneDefs[2].pattern, {&reader_, services.watcher, services.jobs}}}} {
   for (size_t i = 0; i < panes_.size(); ++i) {
     Pane& pane = panes_[i];
     pane.folders.onChange = [this, i] { (this->*kPaneDefs[i].change)(); };
@@ -91,29 +87,17 @@ Quorvane::Quorvane(Session& session, PaneServices services)
     // A file list reads its folder again when its folder list has seen its files change: the
     // pick it recorded stays, and no click is raised.
     pane.folders.onContentChange = [&pane] { pane.files.Refresh(); };
-    pane.folders.onOpenFailed = [this](const std::wstring& folder, DWORD reason) { FolderUnreadable(folder, reason); };
+    pane.folders.onOpenFailed = [this](const std::wstring& folder, DWORD reason) { Warn(UnableToOpen(folder, reason)); };
     pane.fileList.onLinesChanged = [this, i] { PreviewLinesChanged(Control(kPaneDefs[i].file)); };
   }
 }
 
-Quorvane::~Quorvane() {
-  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
-}
-
 bool Quorvane::Create(int showCommand, std::wstring& error) {
-  const HINSTANCE instance = GetModuleHandleW(nullptr);
-  if (!RegisterWindowClass(kClassName, &Window::Procedure, error, IDI_QUORVANE)) return false;
-
   // Made hidden where it will show, sized for the system's DPI, which is the primary monitor's
   // as a rule: the window's own DPI decides, and it is placed again below where that differs.
   const RECT place = WindowPlace(kMainClient, kStyle, kExStyle, DpiOf(nullptr));
-  if (!CreateWindowExW(kExStyle, kClassName, L"Quorvane", kStyle, place.left, place.top, place.right - place.left,
-                       place.bottom - place.top, nullptr, nullptr, instance, this)) {
-    error = LastErrorText(L"Quorvane cannot open its window");
+  if (!Open(kClassName, IDI_QUORVANE, L"Quorvane", kStyle, kExStyle, place, L"Quorvane cannot open its window", error))
     return false;
-  }
-  session_.WindowOpened();
-  dpi_ = DpiOf(hwnd_);
 
   // The program folder's watch is started as soon as the window is made (not before: under
   // Wine, a second thread alive as a process makes its first window costs that window 5 ms).
@@ -126,8 +110,8 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
   if (!CreateControls(error)) return false;
   // The program folder is read before the lists are set up, here on this thread: filled as
   // they are, they need no worker, and start-up waits for no other thread.
-  if (!Form_Load()) {
-    error = LastErrorText(L"Quorvane cannot tell which folder it was started from");
+  if (const Outcome loaded = Form_Load(); !loaded) {
+    error = L"Quorvane cannot tell which folder it was started from: " + SystemMessage(loaded.error);
     return false;
   }
   if (!AttachPanes(0)) {
@@ -159,21 +143,17 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
 
 void Quorvane::CheckProgramFolder() {
   // On a worker: the probe file is made on the disk, which may be slow.
-  auto work = [folder = reader_.Folder().real](const Stale&) {
-    DWORD error = ERROR_SUCCESS;
-    return TakesNewFiles(folder, error) ? DWORD{ERROR_SUCCESS} : error;
-  };
-  auto apply = [this](DWORD& error) {
-    if (error == ERROR_SUCCESS) return;
+  auto work = [folder = reader_.Folder().real](const Stale&) { return ProbeNewFiles(folder); };
+  auto apply = [this](Outcome& probed) {
+    if (probed) return;
     session_.FolderProtected(reader_.Folder());
-    Warn(ProtectedFolderWarning(reader_.Folder(), error));
+    Warn(ProtectedFolderWarning(reader_.Folder(), probed.error));
   };
-  probe_.StartOrRunHere(work, apply);
+  probe_.Start(work, apply);
 }
 
 bool Quorvane::CreateControls(std::wstring& error) {
-  fonts_ = FontSet::For(dpi_);
-  if (fonts_ == nullptr) {
+  if (!UseDpi(dpi_)) {
     error = LastErrorText(L"Quorvane cannot make its fonts");
     return false;
   }
@@ -185,7 +165,7 @@ bool Quorvane::CreateControls(std::wstring& error) {
     error = LastErrorText(L"Quorvane cannot make its tab strip");
     return false;
   }
-  controls_[0] = tab_;
+  SetControl(kSSTab1, tab_);
   const wchar_t* captions[] = {L"Skins", L"Volumes"};
   SendMessageW(tab_, WM_SETFONT, reinterpret_cast<WPARAM>(TabFont(*fonts_)), FALSE);
   for (int i = 0; i < 2; ++i) {
@@ -197,10 +177,7 @@ bool Quorvane::CreateControls(std::wstring& error) {
       return false;
     }
   }
-  // The pages cover the strip's body, below its tabs.
-  body_ = RECT{0, 0, strip.right - strip.left, strip.bottom - strip.top};
-  TabCtrl_AdjustRect(tab_, FALSE, &body_);
-  OffsetRect(&body_, strip.left, strip.top);
+  MeasureBody();
 
   // Only the Skins page now: the Volumes page waits until it is first needed (VolumesPage).
   return MakePage(0, error);
@@ -219,9 +196,7 @@ bool Quorvane::MakePage(size_t i, std::wstring& error) {
   SetWindowPos(page, i == 0 ? HWND_TOP : pages_[0], body_.left, body_.top, body_.right - body_.left,
                body_.bottom - body_.top, SWP_NOACTIVATE);
   pages_[i] = page;
-  // The tables place controls relative to the whole strip; the page starts at its body.
-  const RECT strip = Pixels(kTabStrip, dpi_);
-  const POINT origin{strip.left - body_.left, strip.top - body_.top};
+  const POINT origin = MeasureBody();
   for (const ControlDef& def : kPages[i]()) {
     DWORD style = 0, exStyle = 0;
     if (def.kind == Kind::kFolderList) {
@@ -238,7 +213,7 @@ bool Quorvane::MakePage(size_t i, std::wstring& error) {
       error = LastErrorText(std::wstring(L"Quorvane cannot make its control ") + def.name);
       return false;
     }
-    controls_[def.id - kSSTab1] = control;
+    SetControl(def.id, control);
     if (def.accessibleName != nullptr) NameWhenAsked(control, def.accessibleName);
   }
   return true;
@@ -250,8 +225,7 @@ bool Quorvane::AttachPanes(size_t page) {
   for (size_t i = 0; i < panes_.size(); ++i) {
     if (kPaneDefs[i].page != page) continue;
     Pane& pane = panes_[i];
-    pane.folderList.SetFont((*fonts_)[FontId::kNames]);
-    pane.fileList.SetFont((*fonts_)[FontId::kNames]);
+    pane.SetFont((*fonts_)[FontId::kNames]);
     if (!pane.folderList.Attach(Control(kPaneDefs[i].dir), pane.folders) ||
         !pane.fileList.Attach(Control(kPaneDefs[i].file), pane.files))
       return false;
@@ -276,7 +250,7 @@ bool Quorvane::VolumesPage() {
   if (!made) {
     if (pages_[1] != nullptr) DestroyWindow(pages_[1]);
     pages_[1] = nullptr;
-    for (const ControlDef& def : VolumesPageControls()) controls_[def.id - kSSTab1] = nullptr;
+    for (const ControlDef& def : VolumesPageControls()) SetControl(def.id, nullptr);
     for (size_t i : {1, 2}) panes_[i].folders.Follow(false);
     session_.prompts().ShowPrompt(error + L"..!", kOops, kWarning);
     return false;
@@ -290,35 +264,31 @@ bool Quorvane::VolumesPage() {
 }
 
 bool Quorvane::Layout(UINT dpi) {
-  FontSet* fonts = FontSet::For(dpi);
-  if (fonts == nullptr) return false;
-  fonts_ = fonts;
-  dpi_ = dpi;
+  if (!UseDpi(dpi)) return false;
   SendMessageW(tab_, WM_SETFONT, reinterpret_cast<WPARAM>(TabFont(*fonts_)), FALSE);
   const RECT strip = Pixels(kTabStrip, dpi);
   SetWindowPos(tab_, nullptr, strip.left, strip.top, strip.right - strip.left, strip.bottom - strip.top,
                SWP_NOZORDER | SWP_NOACTIVATE);
-  body_ = RECT{0, 0, strip.right - strip.left, strip.bottom - strip.top};
-  TabCtrl_AdjustRect(tab_, FALSE, &body_);
-  OffsetRect(&body_, strip.left, strip.top);
-  const POINT origin{strip.left - body_.left, strip.top - body_.top};
+  const POINT origin = MeasureBody();
   for (size_t i = 0; i < pages_.size(); ++i) {
     if (pages_[i] == nullptr) continue;
     SetWindowPos(pages_[i], nullptr, body_.left, body_.top, body_.right - body_.left, body_.bottom - body_.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     for (const ControlDef& def : kPages[i]()) PlaceControl(Control(def.id), kPages[i](), def, origin, *fonts_);
   }
-  for (Pane& pane : panes_) {
-    pane.folderList.SetFont((*fonts_)[FontId::kNames]);
-    pane.fileList.SetFont((*fonts_)[FontId::kNames]);
-  }
+  for (Pane& pane : panes_) pane.SetFont((*fonts_)[FontId::kNames]);
   InvalidateRect(hwnd_, nullptr, TRUE);
   return true;
 }
 
-HWND Quorvane::Control(ControlId id) const {
-  const int index = id - kSSTab1;
-  return index >= 0 && index < static_cast<int>(controls_.size()) ? controls_[static_cast<size_t>(index)] : nullptr;
+// The pages cover the strip's body, below its tabs. The tables place controls relative to the
+// whole strip: where its corner lies seen from a page.
+POINT Quorvane::MeasureBody() {
+  const RECT strip = Pixels(kTabStrip, dpi_);
+  body_ = RECT{0, 0, strip.right - strip.left, strip.bottom - strip.top};
+  TabCtrl_AdjustRect(tab_, FALSE, &body_);
+  OffsetRect(&body_, strip.left, strip.top);
+  return POINT{strip.left - body_.left, strip.top - body_.top};
 }
 
 std::wstring Quorvane::Text(ControlId id) const {
@@ -342,20 +312,6 @@ void Quorvane::ShowPage(int page) {
   FollowTheDisk();
   // The focus never stays on a control that has just been hidden.
   if (focus != nullptr && IsChild(hwnd_, focus) && !IsWindowVisible(focus)) SetFocus(tab_);
-}
-
-void Quorvane::KeepFocus() {
-  const HWND focus = GetFocus();
-  if (focus != nullptr && IsChild(hwnd_, focus)) focus_ = focus;
-}
-
-void Quorvane::RestoreFocus() {
-  // A control on the page now hidden, or one disabled meanwhile, cannot have it: the tab
-  // strip takes it, as after a page switch.
-  HWND target = focus_;
-  if (target == nullptr || !IsChild(hwnd_, target) || !IsWindowVisible(target) || !IsWindowEnabled(target))
-    target = tab_;
-  SetFocus(target);
 }
 
 int Quorvane::ShownPage() const { return tab_ != nullptr ? TabCtrl_GetCurSel(tab_) : 0; }
@@ -401,7 +357,7 @@ void Quorvane::KeepTabStopOnSelection(ControlId option) {
 }
 
 bool Quorvane::PreTranslateMessage(MSG& msg) {
-  if (hwnd_ == nullptr || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
+  if (!Owns(msg)) return false;
   TrackPreview(msg);
   if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && (GetKeyState(VK_CONTROL) & 0x8000)) {
     const int page = 1 - TabCtrl_GetCurSel(tab_);
@@ -409,100 +365,103 @@ bool Quorvane::PreTranslateMessage(MSG& msg) {
     ShowPage(page);
     return true;
   }
-  return IsDialogMessageW(hwnd_, &msg) != FALSE;
+  return TableWindow::PreTranslateMessage(msg);
 }
 
 LRESULT Quorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == ToolsAtWork::TaskbarButtonCreatedMessage() && message != 0) {
-    session_.tools().TaskbarButtonCreated(hwnd_);
-    return 0;
-  }
+  if (message == ToolsAtWork::TaskbarButtonCreatedMessage() && message != 0) return OnTaskbarButtonCreated();
   switch (message) {
-    case WM_COMMAND: {
-      EventScope scope(session_);
-      OnCommand(LOWORD(wParam), HIWORD(wParam));
-      return 0;
-    }
-    case WM_NOTIFY: {
-      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-      if (header->hwndFrom == tab_ && header->code == TCN_SELCHANGE) ShowPage(TabCtrl_GetCurSel(tab_));
-      return 0;
-    }
-    case WM_MEASUREITEM: {
-      auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
-      // Sent while the folder lists are being made, before they are set up.
-      for (size_t i = 0; i < panes_.size(); ++i)
-        if (static_cast<int>(item->CtlID) == kPaneDefs[i].dir) panes_[i].folderList.OnMeasureItem(*item);
-      return TRUE;
-    }
-    case WM_DRAWITEM: {
-      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-      for (size_t i = 0; i < panes_.size(); ++i)
-        if (static_cast<int>(item->CtlID) == kPaneDefs[i].dir) panes_[i].folderList.OnDrawItem(*item);
-      return TRUE;
-    }
-    case DM_GETDEFID: {
-      // Enter presses the focused button; elsewhere "Continue", while the Skins page shows.
-      const HWND focus = GetFocus();
-      if (IsPushButton(focus) && IsChild(hwnd_, focus)) return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
-      return TabCtrl_GetCurSel(tab_) == 0 ? MAKELRESULT(kCommand1, DC_HASDEFID) : 0;
-    }
-    case WM_ENTERIDLE:
-      RunIdleWork();  // a message box or menu of the window's waits: the lists go on filling meanwhile
-      return 0;
-    case WM_ACTIVATE:
-      // As the dialog manager does: the focused control is kept while another window (a
-      // message box, another program) is active, and gets the focus back after.
-      if (LOWORD(wParam) == WA_INACTIVE)
-        KeepFocus();
-      else if (!HIWORD(wParam))
-        RestoreFocus();
-      return 0;
-    case WM_TIMER:
-      if (wParam == kCheckFolderTimer) {
-        KillTimer(hwnd_, kCheckFolderTimer);
-        CheckProgramFolder();
-      }
-      return 0;
-    case WM_ACTIVATEAPP:
-      // While another program is active, no folder is held open: on Windows a handle inside
-      // a folder stops Explorer from renaming, moving or deleting it. Back, the lists catch up.
-      // Nor does a preview stay up over that program.
-      active_ = wParam != FALSE;
-      if (!active_) preview_.Hide();
-      FollowTheDisk();
-      return 0;
-    case WM_SETFOCUS:
-      RestoreFocus();  // the window itself takes no keys: its control does
-      return 0;
-    case WM_SETCURSOR:
-      return session_.SetWorkingCursor(wParam, lParam) ? TRUE : DefWindowProcW(hwnd_, message, wParam, lParam);
-    case WM_DROPFILES: {
-      EventScope scope(session_);
-      Form_DragDrop(reinterpret_cast<HDROP>(wParam));
-      return 0;
-    }
-    case kGetDpiScaledSize:
-      return dpiFollower_.OnGetDpiScaledSize(hwnd_, static_cast<UINT>(wParam),
-                                             *reinterpret_cast<SIZE*>(lParam));
-    case WM_DPICHANGED:
-      Layout(HIWORD(wParam));
-      dpiFollower_.OnDpiChanged(hwnd_, dpi_, *reinterpret_cast<const RECT*>(lParam));
-      return 0;
-    case WM_DESTROY:
-      for (Pane& pane : panes_) pane.folders.Follow(false);
-      preview_.Hide();
-      drops_.Cancel();
-      probe_.Cancel();
-      session_.MainWindowClosed();
-      session_.WindowClosed();
-      return 0;
-    default:
-      return DefWindowProcW(hwnd_, message, wParam, lParam);
+    case WM_COMMAND: return OnCommand(wParam);
+    case WM_NOTIFY: return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+    case WM_MEASUREITEM: return OnMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+    case WM_DRAWITEM: return OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case DM_GETDEFID: return OnGetDefId();
+    case WM_ENTERIDLE: return OnEnterIdle();
+    case WM_TIMER: return OnTimer(wParam);
+    case WM_ACTIVATEAPP: return OnActivateApp(wParam != FALSE);
+    case WM_DROPFILES: return OnDropFiles(reinterpret_cast<HDROP>(wParam));
+    case WM_DESTROY: return OnDestroy();
+    default: return HandleShared(message, wParam, lParam);
   }
 }
 
-void Quorvane::OnCommand(int id, int code) {
+LRESULT Quorvane::OnTaskbarButtonCreated() {
+  session_.tools().TaskbarButtonCreated(hwnd_);
+  return 0;
+}
+
+LRESULT Quorvane::OnCommand(WPARAM wParam) {
+  EventScope scope(session_);
+  ControlEvent(LOWORD(wParam), HIWORD(wParam));
+  return 0;
+}
+
+LRESULT Quorvane::OnNotify(const NMHDR& header) {
+  if (header.hwndFrom == tab_ && header.code == TCN_SELCHANGE) ShowPage(TabCtrl_GetCurSel(tab_));
+  return 0;
+}
+
+// Sent while the folder lists are being made, before they are set up.
+LRESULT Quorvane::OnMeasureItem(MEASUREITEMSTRUCT& item) {
+  for (size_t i = 0; i < panes_.size(); ++i)
+    if (static_cast<int>(item.CtlID) == kPaneDefs[i].dir) panes_[i].folderList.OnMeasureItem(item);
+  return TRUE;
+}
+
+LRESULT Quorvane::OnDrawItem(const DRAWITEMSTRUCT& item) {
+  for (size_t i = 0; i < panes_.size(); ++i)
+    if (static_cast<int>(item.CtlID) == kPaneDefs[i].dir) panes_[i].folderList.OnDrawItem(item);
+  return TRUE;
+}
+
+// Enter presses the focused button; elsewhere "Continue", while the Skins page shows.
+LRESULT Quorvane::OnGetDefId() {
+  const HWND focus = GetFocus();
+  if (IsPushButton(focus) && IsChild(hwnd_, focus)) return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
+  return TabCtrl_GetCurSel(tab_) == 0 ? MAKELRESULT(kCommand1, DC_HASDEFID) : 0;
+}
+
+// A message box or menu of the window's waits: the lists go on filling meanwhile.
+LRESULT Quorvane::OnEnterIdle() {
+  RunIdleWork();
+  return 0;
+}
+
+LRESULT Quorvane::OnTimer(WPARAM timer) {
+  if (timer == kCheckFolderTimer) {
+    KillTimer(hwnd_, kCheckFolderTimer);
+    CheckProgramFolder();
+  }
+  return 0;
+}
+
+// While another program is active, no folder is held open: on Windows a handle inside a
+// folder stops Explorer from renaming, moving or deleting it. Back, the lists catch up. Nor
+// does a preview stay up over that program.
+LRESULT Quorvane::OnActivateApp(bool active) {
+  active_ = active;
+  if (!active_) preview_.Hide();
+  FollowTheDisk();
+  return 0;
+}
+
+LRESULT Quorvane::OnDropFiles(HDROP drop) {
+  EventScope scope(session_);
+  Form_DragDrop(drop);
+  return 0;
+}
+
+LRESULT Quorvane::OnDestroy() {
+  for (Pane& pane : panes_) pane.folders.Follow(false);
+  preview_.Hide();
+  drops_.Cancel();
+  probe_.Cancel();
+  session_.MainWindowClosed();
+  session_.WindowClosed();
+  return 0;
+}
+
+void Quorvane::ControlEvent(int id, int code) {
   for (size_t i = 0; i < panes_.size(); ++i) {
     if (id == kPaneDefs[i].dir) panes_[i].folderList.OnCommand(static_cast<WORD>(code));
     if (id == kPaneDefs[i].file) panes_[i].fileList.OnCommand(static_cast<WORD>(code));
@@ -538,8 +497,7 @@ void Quorvane::TrackPreview(const MSG& msg) {
   if (!pictures) return;
   switch (msg.message) {
     case WM_MOUSEMOVE: {
-      const auto at = static_cast<DWORD>(SendMessageW(msg.hwnd, LB_ITEMFROMPOINT, 0, msg.lParam));
-      const int item = HIWORD(at) ? -1 : LOWORD(at);
+      const int item = LineAt(msg.hwnd, msg.lParam);
       if (msg.hwnd == hoverList_ && item == hoverItem_) return;
       if (hoverList_ != nullptr) preview_.Hide();
       hoverList_ = msg.hwnd;
@@ -551,8 +509,7 @@ void Quorvane::TrackPreview(const MSG& msg) {
     case WM_MOUSEHOVER: {
       if (msg.hwnd != hoverList_) return;
       // The line under the pointer now: the lines may have moved since it came to rest.
-      const auto at = static_cast<DWORD>(SendMessageW(msg.hwnd, LB_ITEMFROMPOINT, 0, msg.lParam));
-      hoverItem_ = HIWORD(at) ? -1 : LOWORD(at);
+      hoverItem_ = LineAt(msg.hwnd, msg.lParam);
       if (hoverItem_ >= 0) ShowPreview(msg.hwnd, hoverItem_);
       return;
     }
@@ -573,7 +530,9 @@ void Quorvane::ShowPreview(HWND list, int item) {
   const LRESULT got = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(name.data()));
   if (got < 0) return;
   name.resize(static_cast<size_t>(got));
-  const FilePane& files = panes_[list == Control(kFile1) ? 0 : 1].files;
+  size_t pane = 0;
+  while (pane + 1 < panes_.size() && Control(kPaneDefs[pane].file) != list) ++pane;
+  const FilePane& files = panes_[pane].files;
   // Where a file only the program folder's twin has is opened, looked for with the read.
   preview_.ShowFor(hwnd_, list, item, JoinPath(files.Path(), name), (*fonts_)[FontId::kNames],
                    [&reader = reader_](const std::wstring& path) { return reader.Readable(path); });
@@ -587,10 +546,7 @@ void Quorvane::PreviewLinesChanged(HWND list) {
   int item = -1;
   if (list == hoverList_) {
     POINT at{};
-    if (GetCursorPos(&at) && ScreenToClient(list, &at)) {
-      const auto found = static_cast<DWORD>(SendMessageW(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(at.x, at.y)));
-      if (!HIWORD(found)) item = LOWORD(found);
-    }
+    if (GetCursorPos(&at) && ScreenToClient(list, &at)) item = LineAt(list, MAKELPARAM(at.x, at.y));
     hoverItem_ = item;
   } else {
     item = static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0));
@@ -627,8 +583,8 @@ void Quorvane::ShowProgramFolder(std::initializer_list<size_t> panes) {
   }
 }
 
-bool Quorvane::Form_Load() {
-  if (!ResolveAppDir(state_)) return false;
+Outcome Quorvane::Form_Load() {
+  if (const Outcome resolved = ResolveAppDir(state_); !resolved) return resolved;
   // The program folder's twin, which the game and its tools see merged into it, is listed with
   // it from the first read on.
   reader_.Set(FindProgramFolder(state_.AppDir));
@@ -643,24 +599,21 @@ bool Quorvane::Form_Load() {
   // started in the program folder. Should it fail, the current folder stays what it was.
   const std::wstring system = SystemFolder();
   if (!system.empty()) SetCurrentDirectoryW(system.c_str());
-  return true;
+  return {};
 }
 
 void Quorvane::Warn(const std::wstring& text) {
   EventScope scope(session_);
-  state_.Answer = static_cast<std::int16_t>(session_.prompts().ShowPrompt(text, kOops, kWarning));
-}
-
-void Quorvane::FolderUnreadable(const std::wstring& folder, DWORD reason) {
-  Warn(UnableToOpen(folder, reason));
+  quorvane::Warn(session_.prompts(), state_, text);
 }
 
 void Quorvane::Dir1_Change() { FolderChanged(panes_[0].folders, panes_[0].files); }
 void Quorvane::Dir2_Change() { FolderChanged(panes_[1].folders, panes_[1].files); }
 void Quorvane::Dir3_Change() { FolderChanged(panes_[2].folders, panes_[2].files); }
-void Quorvane::File1_Click() { FileClicked(panes_[0].files, state_.SkinFile); }
-void Quorvane::File2_Click() { FileClicked(panes_[1].files, state_.VolumeSkinFile); }
-void Quorvane::File3_Click() { FileClicked(panes_[2].files, state_.VolumeFile); }
+void Quorvane::PickFile(size_t pane) { FileClicked(panes_[pane].files, state_.*kPaneDefs[pane].picked); }
+void Quorvane::File1_Click() { PickFile(0); }
+void Quorvane::File2_Click() { PickFile(1); }
+void Quorvane::File3_Click() { PickFile(2); }
 void Quorvane::Text1_Change() { session_.skins().Text1_Change(Text(kText1)); }
 void Quorvane::Command1_Click() { session_.skins().Command1_Click(); }
 void Quorvane::Command4_Click() { session_.volumes().Command4_Click(); }

@@ -7,13 +7,13 @@
 #include <shellapi.h>  // HDROP
 
 #include <array>
-#include <memory>
 #include <string>
 
 #include "app/FilePane.h"
 #include "app/FolderPane.h"
 #include "app/ProgramFolder.h"
 #include "app/QuorvaneCode.h"
+#include "services/Handles.h"
 #include "services/Jobs.h"
 #include "ui/Controls.h"
 #include "ui/FileList.h"
@@ -27,10 +27,9 @@ namespace quorvane::ui {
 
 struct DropLookup;
 
-class Quorvane final : public Window<Quorvane> {
+class Quorvane final : public TableWindow<Quorvane, kSSTab1, kCommand6> {
  public:
   explicit Quorvane(Session& session, PaneServices panes = {});
-  ~Quorvane();
   Quorvane(const Quorvane&) = delete;
   Quorvane& operator=(const Quorvane&) = delete;
 
@@ -59,9 +58,37 @@ class Quorvane final : public Window<Quorvane> {
   void EnablePrefix(bool enabled);
   void EnableVolumePane(bool enabled);
 
+  // Each picking pane, once: its controls and page, the files it lists, what it is to the
+  // player, the option a drop on it selects first, what a click in it records, and its two
+  // event procedures.
+  struct PaneDef {
+    ControlId dir, file;
+    size_t page;
+    const wchar_t* pattern;
+    const wchar_t* what;
+    ControlId option;
+    std::wstring QuorvaneCode::*picked;
+    void (Quorvane::*change)();
+    void (Quorvane::*click)();
+  };
+  static const PaneDef kPaneDefs[3];
+
  private:
   friend class Window<Quorvane>;
+  friend class TableWindow<Quorvane, kSSTab1, kCommand6>;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // The window's messages, each to its handler.
+  LRESULT OnTaskbarButtonCreated();
+  LRESULT OnCommand(WPARAM wParam);
+  LRESULT OnNotify(const NMHDR& header);
+  LRESULT OnMeasureItem(MEASUREITEMSTRUCT& item);
+  LRESULT OnDrawItem(const DRAWITEMSTRUCT& item);
+  LRESULT OnGetDefId();
+  LRESULT OnEnterIdle();
+  LRESULT OnTimer(WPARAM timer);
+  LRESULT OnActivateApp(bool active);
+  LRESULT OnDropFiles(HDROP drop);
+  LRESULT OnDestroy();
 
   // One picking pane: its folder list and file list, as models and as controls.
   struct Pane {
@@ -70,11 +97,12 @@ class Quorvane final : public Window<Quorvane> {
     FilePane files;
     FolderList folderList;
     FileList fileList;
+    void SetFont(HFONT font) {
+      folderList.SetFont(font);
+      fileList.SetFont(font);
+    }
   };
-  struct PaneDef;
-  static const PaneDef kPaneDefs[3];
 
-  HWND Control(ControlId id) const;
   bool CreateControls(std::wstring& error);
   // Looks, once the window is up, whether Windows protects the program folder; the player is
   // told, and tools' outputs are looked for in its VirtualStore twin too.
@@ -83,6 +111,7 @@ class Quorvane final : public Window<Quorvane> {
   bool AttachPanes(size_t page);
   bool VolumesPage();  // makes the Volumes page when it is not yet made; false (told) when it cannot be
   bool Layout(UINT dpi);
+  POINT MeasureBody();
   void ShowPage(int page);
   int ShownPage() const;
   // Which panes follow the disk: those of the page shown, while Quorvane is the active
@@ -91,21 +120,22 @@ class Quorvane final : public Window<Quorvane> {
   // A warning of the window's own, told as an event of its own (it may come from a folder read
   // or a drop that ends later), setting Answer like every warning.
   void Warn(const std::wstring& text);
-  void FolderUnreadable(const std::wstring& folder, DWORD reason);
-  void OnCommand(int id, int code);
+  void ControlEvent(int id, int code);  // a control's WM_COMMAND, to its procedure
   void KeepTabStopOnSelection(ControlId option);
-  void KeepFocus();
-  void RestoreFocus();
+  // A control on the page now hidden, or one disabled meanwhile, cannot have the focus back:
+  // the tab strip takes it, as after a page switch.
+  HWND FocusHome() const { return tab_; }
   void TrackPreview(const MSG& msg);
   void LetShellMessagesThrough();
   void ShowPreview(HWND list, int item);
+  void PickFile(size_t pane);  // a click in a pane's file list
   void PreviewLinesChanged(HWND list);
   void Dropped(const DropLookup& lookup);
   std::wstring Text(ControlId id) const;
   bool Checked(ControlId id) const;
 
   // The event procedures.
-  bool Form_Load();  // false when the program folder cannot be found
+  Outcome Form_Load();  // fails when the program folder cannot be found
   void ShowProgramFolder(std::initializer_list<size_t> panes);
   void Dir1_Change();
   void Dir2_Change();
@@ -126,15 +156,10 @@ class Quorvane final : public Window<Quorvane> {
 
   Session& session_;
   QuorvaneCode& state_;
-  UINT dpi_ = 96;
-  FontSet* fonts_ = nullptr;
-  DpiFollower dpiFollower_{kMainClient};
   RECT body_{};  // the pages' place: the tab strip's body, in the window's client area
   HWND tab_ = nullptr;
-  HWND focus_ = nullptr;  // the control that had the focus when the window was last active
   bool active_ = true;    // Quorvane is the active application (as it is, shown at start)
   std::array<HWND, 2> pages_{};
-  std::array<HWND, kCommand6 - kSSTab1 + 1> controls_{};
   ProgramFolderReader reader_;  // the disk, with the program folder's twin: the panes read through it
   std::array<Pane, 3> panes_;
   PreviewWindow preview_;
@@ -142,6 +167,7 @@ class Quorvane final : public Window<Quorvane> {
   JobLane probe_;             // the look whether Windows protects the program folder
   HWND hoverList_ = nullptr;  // the picture list under the pointer, and its line there
   int hoverItem_ = -1;
+  WindowOwner owner_{hwnd_};  // last: the window goes first
 };
 
 }  // namespace quorvane::ui

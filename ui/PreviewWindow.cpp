@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "services/Handles.h"
+#include "services/WindowClass.h"
 #include "ui/Controls.h"
 
 namespace quorvane::ui {
@@ -22,14 +22,9 @@ std::wstring Caption(const PreviewImage& image) {
 
 }  // namespace
 
-PreviewWindow::~PreviewWindow() {
-  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
-}
-
 bool PreviewWindow::Make(HWND owner) {
   if (hwnd_ != nullptr) return true;
-  std::wstring error;
-  if (!RegisterWindowClass(kClassName, &Window::Procedure, error)) return false;
+  if (!RegisterWindowClass(kClassName, &Window::Procedure)) return false;
   return CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kClassName, L"", WS_POPUP | WS_BORDER, 0, 0, 0, 0,
                          owner, nullptr, GetModuleHandleW(nullptr), this) != nullptr;
 }
@@ -77,10 +72,7 @@ void PreviewWindow::Arrived(PreviewImage& image) {
   if (SendMessageW(list_, LB_GETITEMRECT, static_cast<WPARAM>(item_), reinterpret_cast<LPARAM>(&line)) == LB_ERR)
     line = RECT{0, 0, 0, 0};
   MapWindowPoints(list_, nullptr, reinterpret_cast<POINT*>(&line), 2);
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  if (GetMonitorInfoW(MonitorFromWindow(list_, MONITOR_DEFAULTTONEAREST), &monitor)) area = monitor.rcWork;
+  const RECT area = WorkArea(MonitorFromWindow(list_, MONITOR_DEFAULTTONEAREST));
   const int gap = margin;
   int x = box.right + gap;
   if (x + width > area.right) x = box.left - gap - width;

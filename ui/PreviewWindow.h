@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/PicturePreview.h"
+#include "services/Handles.h"
 #include "ui/Window.h"
 
 namespace quorvane::ui {
@@ -19,7 +20,6 @@ namespace quorvane::ui {
 class PreviewWindow final : public Window<PreviewWindow> {
  public:
   PreviewWindow() = default;
-  ~PreviewWindow();
   PreviewWindow(const PreviewWindow&) = delete;
   PreviewWindow& operator=(const PreviewWindow&) = delete;
 
@@ -47,6 +47,7 @@ class PreviewWindow final : public Window<PreviewWindow> {
   std::wstring path_;
   HFONT font_ = nullptr;
   UINT dpi_ = 96;
+  WindowOwner owner_{hwnd_};  // last: the window goes first
 };
 
 }  // namespace quorvane::ui

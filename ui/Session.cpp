@@ -1,6 +1,7 @@
 #include "ui/Session.h"
 
 #include "services/ResultWindow.h"
+#include "services/WinError.h"
 #include "ui/MainWindow.h"
 
 namespace quorvane::ui {
@@ -11,10 +12,13 @@ Session::Session()
       volumes_(state_, static_cast<VolumesView&>(*this), prompts_, launcher_),
       about_(*this) {}
 
-Session::~Session() { *self_ = nullptr; }
+Session::~Session() = default;
 
 bool Session::Open(int showCommand, std::wstring& error) {
-  if (!MakeResultWindow(error)) return false;
+  if (const Outcome made = MakeResultWindow(); !made) {
+    error = L"Quorvane cannot set up its background work: " + SystemMessage(made.error);
+    return false;
+  }
   main_ = std::make_unique<Quorvane>(*this);
   if (!main_->Create(showCommand, error)) {
     main_.reset();
@@ -51,9 +55,7 @@ Session::EventScope::~EventScope() {
   // Every run starts or ends inside an event: the windows show at its end whether tools work.
   session_.tools_.Set(session_.MainOpen() ? session_.main_->hwnd() : nullptr, !session_.launcher_.Idle());
   for (WPARAM id : session_.waitingEnds_)
-    PostResult([self = session_.self_, id] {
-      if (*self != nullptr) (*self)->ToolEnded(id);
-    });
+    PostResult([&session = session_, id] { session.ToolEnded(id); }, session_.lifetime_.token());
   session_.waitingEnds_.clear();
 }
 

@@ -13,6 +13,7 @@
 
 #include "app/ProgramFolder.h"
 #include "app/QuorvaneCode.h"
+#include "services/Lifetime.h"
 #include "services/Prompt.h"
 #include "services/ToolLauncher.h"
 #include "skins/SkinRequest.h"
@@ -102,8 +103,7 @@ class Session final : public WindowHost, private SkinsView, private VolumesView 
   int openWindows_ = 0;
   int eventDepth_ = 0;
   std::vector<WPARAM> waitingEnds_;  // tools that ended while an event ran
-  // What a result posted for later reaches the session through: null once it has gone.
-  std::shared_ptr<Session*> self_ = std::make_shared<Session*>(this);
+  Lifetime lifetime_;  // a result posted for later does nothing once the session has gone
 };
 
 }  // namespace quorvane::ui

@@ -1,7 +1,6 @@
 #include "ui/ToolsAtWork.h"
 
 #include <objbase.h>
-#include <shobjidl.h>
 
 #include "services/SystemLibrary.h"
 

@@ -5,15 +5,10 @@
 namespace quorvane {
 namespace {
 
-constexpr const wchar_t* kNoPrefix = L"You must enter a prefix in order to complete this operation..!";
 constexpr const wchar_t* kNoVolume = L"You must select a volume file in order to complete this operation..!";
 constexpr const wchar_t* kNoSkin = L"You must select a skin file in order to complete this operation..!";
 
 }  // namespace
-
-void VolumeRequest::Warn(const std::wstring& text) {
-  state_.Answer = static_cast<std::int16_t>(prompts_.ShowPrompt(text, kOops, kWarning));
-}
 
 void VolumeRequest::Option9_Click() {
   view_.EnablePrefix(true);
@@ -32,29 +27,15 @@ void VolumeRequest::Command4_Click() {
   const bool newVolume = view_.NewVolumeSelected();
   const bool existingVolume = view_.ExistingVolumeSelected();
 
-  if (newVolume) {
-    if (prefix.empty()) {
-      Warn(kNoPrefix);
-      state_.VolumesOk = kFalse;
-    } else if (!PrefixFitsFileName(prefix)) {
-      Warn(kBadPrefixWarning);
-      state_.VolumesOk = kFalse;
-    } else if (PrefixNamesDevice(prefix)) {
-      Warn(kDevicePrefixWarning);
-      state_.VolumesOk = kFalse;
-    } else if (prefix.size() > LongestPrefix(L".vol")) {
-      Warn(LongPrefixWarning(LongestPrefix(L".vol")));
-      state_.VolumesOk = kFalse;
-    }
-  }
-  if (existingVolume && state_.VolumeFile.empty()) {
-    Warn(kNoVolume);
+  // Every check that fails warns, in this order, and the volume tool is not started.
+  const auto refuse = [this](const std::wstring& warning) {
+    if (warning.empty()) return;
+    Warn(prompts_, state_, warning);
     state_.VolumesOk = kFalse;
-  }
-  if (state_.VolumeSkinFile.empty()) {
-    Warn(kNoSkin);
-    state_.VolumesOk = kFalse;
-  }
+  };
+  if (newVolume) refuse(PrefixWarning(prefix, L".vol"));
+  if (existingVolume && state_.VolumeFile.empty()) refuse(kNoVolume);
+  if (state_.VolumeSkinFile.empty()) refuse(kNoSkin);
   if (state_.VolumesOk != kTrue) return;
 
   std::wstring volume;
@@ -68,7 +49,7 @@ void VolumeRequest::Command4_Click() {
   const ToolRun run = VolumeToolRun(state_.AppDir, volume, skin);
   state_.CommandLine = run.commandLine;
   launcher_.StartTool(run, [this, run, skin](const ToolResult& result) {
-    if (std::wstring warning = VolumeToolWarning(run, result, skin); !warning.empty()) Warn(warning);
+    if (std::wstring warning = VolumeToolWarning(run, result, skin); !warning.empty()) Warn(prompts_, state_, warning);
   });
 }
 

@@ -32,8 +32,6 @@ class VolumeRequest {
   void Option10_Click();   // "Existing Volume": the volume pane, not the prefix box
 
  private:
-  void Warn(const std::wstring& text);
-
   QuorvaneCode& state_;
   VolumesView& view_;
   Prompts& prompts_;

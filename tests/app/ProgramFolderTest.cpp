@@ -22,11 +22,9 @@ TEST(programfolder, the_folder_quorvane_runs_from_ends_in_one_backslash) {
 TEST(programfolder, a_program_folder_windows_protects_is_told_and_its_virtual_store_listed_with_it) {
   // Z:\proc takes no new file, as a folder Windows protects; a folder of the test's does, and
   // keeps nothing of the probe.
-  DWORD error = ERROR_SUCCESS;
-  CHECK(!TakesNewFiles(L"Z:\\proc", error));
-  CHECK(error != ERROR_SUCCESS);
+  CHECK(!ProbeNewFiles(L"Z:\\proc"));
   const std::wstring real = check::ScratchFolder(L"program"), twin = check::ScratchFolder(L"program twin");
-  CHECK(TakesNewFiles(real, error));
+  CHECK(ProbeNewFiles(real));
   CHECK(check::NamesIn(real).empty());
   const ProgramFolder folder{real, twin};
   CHECK(ProtectedFolderWarning(folder, ERROR_ACCESS_DENIED).find(twin) != std::wstring::npos);

@@ -145,8 +145,7 @@ TEST(folderlist, opens_down_and_up_and_never_above_the_root) {
   if (other.empty()) {
     std::printf("  note: no second drive here to try leaving the root\n");
   } else {
-    CHECK(!w.dir1.SetPath(other));
-    CHECK_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SAME_DEVICE));
+    CHECK_EQ(w.dir1.SetPath(other).error, static_cast<DWORD>(ERROR_NOT_SAME_DEVICE));
     CHECK_EQ(w.dir1.Path(), root);
   }
   // The "\\?\" form of a folder is the same folder, reported in the normal form.

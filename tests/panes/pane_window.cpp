@@ -40,8 +40,7 @@ HWND MakeList(HWND parent, int id, DWORD exStyle, DWORD style, int x, int y) {
 
 PaneWindow::PaneWindow() {
   RegisterOnce();
-  std::wstring error;
-  if (!MakeResultWindow(error)) throw std::runtime_error("cannot make the results window");
+  if (!MakeResultWindow()) throw std::runtime_error("cannot make the results window");
   hwnd = CreateWindowExW(0, kClass, L"Panes under test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
                          620, 460, nullptr, nullptr, GetModuleHandleW(nullptr), this);
   if (hwnd == nullptr) throw std::runtime_error("cannot create the test window");

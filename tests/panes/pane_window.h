@@ -23,8 +23,8 @@ enum : int { kDir1 = 101, kFile1, kDir2, kFile2, kDir3, kFile3 };
 // A folder pane whose SetPath waits, while `settle` is on, as the user would for both lists.
 struct SettledFolderPane : quorvane::FolderPane {
   explicit SettledFolderPane(const bool& settle) : settle(settle) {}
-  bool SetPath(const std::wstring& folder) {
-    const bool set = FolderPane::SetPath(folder);
+  quorvane::Outcome SetPath(const std::wstring& folder) {
+    const quorvane::Outcome set = FolderPane::SetPath(folder);
     if (set && settle) check::Settle();
     return set;
   }

@@ -39,8 +39,7 @@ inline quorvane::ToolDone Record(const std::shared_ptr<Results>& results) {
 struct Harness {
   std::unique_ptr<quorvane::ProcessLauncher> launcher;
   Harness() {
-    std::wstring error;
-    REQUIRE(quorvane::MakeResultWindow(error));
+    REQUIRE(quorvane::MakeResultWindow());
     launcher = std::make_unique<quorvane::ProcessLauncher>([this](WPARAM id) {
       if (launcher != nullptr) launcher->OnToolExited(id);
     });

@@ -24,13 +24,12 @@ void CheckNotStarted(Harness& h, const ToolRun& run) {
   REQUIRE(results->calls.size() == 1u);  // before StartTool returned
   const ToolResult& result = results->Last();
   CHECK_EQ(result.status, ToolResult::kNotStarted);
-  CHECK(!result.reason.empty());
-  CHECK(result.reason.find(L"%1") == std::wstring::npos);
+  CHECK(result.error != DWORD{ERROR_SUCCESS});
   CHECK(!result.outputWritten);
   CHECK(h.launcher->Idle());
   const std::wstring warning = DescribeLaunchFailure(run, result);
   CHECK(warning.find(run.application) != std::wstring::npos);
-  CHECK(warning.find(result.reason) != std::wstring::npos);
+  CHECK(warning.find(L"%1") == std::wstring::npos);
   CHECK(EndsWith(warning, L"..!"));
   check::Pump(100);
   CHECK_EQ(results->calls.size(), size_t{1});
@@ -42,7 +41,7 @@ TEST(launcher, missing_tool_is_reported_once_with_its_path) {
   ToolRun run{folder + L"\\makeskin.exe", L"\"" + folder + L"\\makeskin.exe\" pal1 a.bmp b.bmp", folder,
               folder + L"\\b.bmp"};
   CheckNotStarted(h, run);
-  CHECK_EQ(h.Start(run)->Last().reason, quorvane::SystemMessage(ERROR_FILE_NOT_FOUND));
+  CHECK_EQ(h.Start(run)->Last().error, DWORD{ERROR_FILE_NOT_FOUND});
 }
 
 TEST(launcher, file_that_is_not_a_program_is_refused) {
@@ -94,14 +93,14 @@ TEST(launcher, failure_warnings_name_the_tool_and_the_reason) {
   const ToolRun run{L"C:\\Game\\makeskin.exe", L"\"C:\\Game\\makeskin.exe\"", L"C:\\Game\\", L""};
   ToolResult result;
   result.status = ToolResult::kNotStarted;
-  result.reason = L"The system cannot find the file specified";
+  result.error = ERROR_FILE_NOT_FOUND;
   CHECK_EQ(DescribeLaunchFailure(run, result),
-           std::wstring(L"Unable to start C:\\Game\\makeskin.exe: The system cannot find the file specified..!"));
+           L"Unable to start C:\\Game\\makeskin.exe: " + quorvane::SystemMessage(ERROR_FILE_NOT_FOUND) + L"..!");
   result.status = ToolResult::kLostTrack;
-  result.reason = L"Not enough memory resources are available to process this command";
+  result.error = ERROR_NOT_ENOUGH_MEMORY;
   const std::wstring lost = DescribeLaunchFailure(run, result);
   CHECK(lost.find(L"C:\\Game\\makeskin.exe") != std::wstring::npos);
-  CHECK(lost.find(result.reason) != std::wstring::npos);
+  CHECK(lost.find(quorvane::SystemMessage(ERROR_NOT_ENOUGH_MEMORY)) != std::wstring::npos);
   CHECK(EndsWith(lost, L"..!"));
   CHECK(lost.find(L"Unable to start") == std::wstring::npos);  // it did start
 }
