@@ -148,10 +148,7 @@ std::wstring DescribeExitCode(DWORD code) {
   wchar_t text[16];
   // Codes from 0xC0000000 up are the system's error statuses (0xC0000005: the program
   // crashed); they are known and looked up by their hexadecimal form.
-  if (code >= 0xC0000000u)
-    std::swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(code));
-  else
-    std::swprintf(text, 16, L"%lu", static_cast<unsigned long>(code));
+  std::swprintf(text, 16, code >= 0xC0000000u ? L"0x%08lX" : L"%lu", static_cast<unsigned long>(code));
   return text;
 }
 
