@@ -29,7 +29,7 @@ struct NameList {
   DWORD error = ERROR_SUCCESS;
 };
 
-// A folder's subfolders and files (as FolderReader's with "*"), from one read.
+// A folder's subfolders and files (as ChainWith and FolderReader::Files with "*"), from one read.
 struct FolderContents {
   NameList folders;
   NameList files;
