@@ -11,16 +11,14 @@ namespace {
 std::uint32_t U16(std::span<const std::uint8_t> b, size_t at) {
   return static_cast<std::uint32_t>(b[at] | b[at + 1] << 8);
 }
-std::uint32_t U32(std::span<const std::uint8_t> b, size_t at) {
-  return U16(b, at) | U16(b, at + 2) << 16;
-}
+std::uint32_t U32(std::span<const std::uint8_t> b, size_t at) { return U16(b, at) | U16(b, at + 2) << 16; }
 
 // The 12-byte header of the oldest BMPs, with its palette of 3-byte entries; false when GDI
-// would not take its depth.
-bool ReadCoreHeader(std::span<const std::uint8_t> head, BitmapFacts& f, int& planes) {
+// would not take its planes or depth.
+bool ReadCoreHeader(std::span<const std::uint8_t> head, BitmapFacts& f) {
   f.width = static_cast<std::int32_t>(U16(head, 18));
   f.height = static_cast<std::int32_t>(U16(head, 20));
-  planes = static_cast<int>(U16(head, 22));
+  if (U16(head, 22) != 1) return false;  // planes
   f.bitCount = static_cast<int>(U16(head, 24));
   if (f.bitCount != 1 && f.bitCount != 4 && f.bitCount != 8 && f.bitCount != 24) return false;
   if (f.bitCount <= 8) {
@@ -49,11 +47,11 @@ bool KnownCompression(BitmapFacts& f) {
 }
 
 // The headers of 40 bytes and more, with their palette of 4-byte entries.
-bool ReadInfoHeader(std::span<const std::uint8_t> head, BitmapFacts& f, int& planes) {
+bool ReadInfoHeader(std::span<const std::uint8_t> head, BitmapFacts& f) {
   if (head.size() < kBitmapFileHeader + f.headerSize) return false;
   f.width = static_cast<std::int32_t>(U32(head, 18));
   f.height = static_cast<std::int32_t>(U32(head, 22));
-  planes = static_cast<int>(U16(head, 26));
+  if (U16(head, 26) != 1) return false;  // planes
   f.bitCount = static_cast<int>(U16(head, 28));
   f.compression = U32(head, 30);
   const std::uint32_t colorsUsed = U32(head, 46);
@@ -96,14 +94,13 @@ std::optional<BitmapFacts> CheckBitmap(std::span<const std::uint8_t> head, std::
   f.fileBytes = fileBytes;
   f.pixelOffset = U32(head, 10);
   f.headerSize = U32(head, 14);
-  int planes = 0;
   const bool info = f.headerSize == 40 || f.headerSize == 52 || f.headerSize == 56 || f.headerSize == 108 ||
                     f.headerSize == 124;
-  if (!(f.headerSize == 12 ? ReadCoreHeader(head, f, planes) : info && ReadInfoHeader(head, f, planes)))
-    return std::nullopt;
-  if (planes != 1 || f.width <= 0 || f.height == 0 || f.height == INT32_MIN) return std::nullopt;
+  if (!(f.headerSize == 12 ? ReadCoreHeader(head, f) : info && ReadInfoHeader(head, f))) return std::nullopt;
+  if (f.width <= 0 || f.height == 0 || f.height == INT32_MIN) return std::nullopt;
   const std::uint64_t height = f.height < 0 ? -static_cast<std::int64_t>(f.height) : f.height;
-  if (static_cast<std::uint64_t>(f.width) * height * 4 > kLargestPreview) return std::nullopt;  // what GDI makes of it
+  if (static_cast<std::uint64_t>(f.width) * height * 4 > kLargestPreview)
+    return std::nullopt;  // what GDI makes of it
 
   const std::uint64_t tablesEnd = std::uint64_t{kBitmapFileHeader} + f.headerSize + f.colorTableBytes;
   if (head.size() < tablesEnd || f.pixelOffset < tablesEnd || f.pixelOffset >= fileBytes) return std::nullopt;

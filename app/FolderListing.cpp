@@ -15,13 +15,12 @@ std::wstring OnDiskName(const std::wstring& parent, const std::wstring& name) {
 }
 
 HANDLE FindFirst(const std::wstring& search, WIN32_FIND_DATAW& data) {
-  HANDLE find = FindFirstFileExW(search.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                                 nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  HANDLE find = FindFirstFileExW(search.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                 FIND_FIRST_EX_LARGE_FETCH);
   // Systems older than Windows 7 refuse the basic information level and the large fetch; the
   // standard level gives the same names, only a little slower.
   if (find == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER)
-    find = FindFirstFileExW(search.c_str(), FindExInfoStandard, &data, FindExSearchNameMatch,
-                            nullptr, 0);
+    find = FindFirstFileExW(search.c_str(), FindExInfoStandard, &data, FindExSearchNameMatch, nullptr, 0);
   return find;
 }
 
@@ -62,6 +61,38 @@ DWORD ReadFolder(const std::wstring& folder, std::wstring_view pattern, NameList
   return error;
 }
 
+bool FolderExists(const std::wstring& folder) {
+  const DWORD attributes = GetFileAttributesW(SystemForm(folder).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  const DWORD error = GetLastError();
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+}
+
+// `folder` itself when it exists, else its nearest existing ancestor, never above `root`
+// (which is returned when nothing below it exists).
+std::wstring NearestExistingFolder(const std::wstring& folder, const std::wstring& root) {
+  std::wstring path = TrimFolder(folder);
+  if (!SamePath(RootOf(path), root)) return root;
+  while (path.size() > root.size()) {
+    if (FolderExists(path)) return path;
+    path = ParentFolder(path);
+  }
+  return root;
+}
+
+class Disk final : public FolderReader {
+ public:
+  FolderChain Chain(const std::wstring& wanted, const std::wstring& root) const override {
+    return ChainWith(NearestExistingFolder(wanted, root), root, nullptr);
+  }
+  NameList Files(const std::wstring& folder, const std::wstring& pattern) const override {
+    NameList files;
+    ReadFolder(folder, pattern, nullptr, &files);
+    return files;
+  }
+  bool Exists(const std::wstring& folder) const override { return FolderExists(folder); }
+};
+
 }  // namespace
 
 DiskEntry LookUp(const std::wstring& path) {
@@ -76,55 +107,11 @@ DiskEntry LookUp(const std::wstring& path) {
   return {data.cFileName, data.dwFileAttributes};
 }
 
-bool FolderExists(const std::wstring& folder) {
-  const DWORD attributes = GetFileAttributesW(SystemForm(folder).c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  const DWORD error = GetLastError();
-  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
-}
-
-std::wstring NearestExistingFolder(const std::wstring& folder, const std::wstring& root) {
-  std::wstring path = TrimFolder(folder);
-  if (!SamePath(RootOf(path), root)) return root;
-  while (path.size() > root.size()) {
-    if (FolderExists(path)) return path;
-    path = ParentFolder(path);
-  }
-  return root;
-}
-
-NameList ListSubfolders(const std::wstring& folder) {
-  NameList folders;
-  ReadFolder(folder, L"*", &folders, nullptr);
-  return folders;
-}
-
-NameList ListFiles(const std::wstring& folder, const std::wstring& pattern) {
-  NameList files;
-  ReadFolder(folder, pattern, nullptr, &files);
-  return files;
-}
-
 FolderContents ListFolder(const std::wstring& folder) {
   FolderContents contents;
   ReadFolder(folder, L"*", &contents.folders, &contents.files);
   return contents;
 }
-
-namespace {
-
-class Disk final : public FolderReader {
- public:
-  FolderChain Chain(const std::wstring& wanted, const std::wstring& root) const override {
-    return ListFolderChain(wanted, root);
-  }
-  NameList Files(const std::wstring& folder, const std::wstring& pattern) const override {
-    return ListFiles(folder, pattern);
-  }
-  bool Exists(const std::wstring& folder) const override { return FolderExists(folder); }
-};
-
-}  // namespace
 
 const FolderReader& DiskReader() {
   static const Disk disk;
@@ -137,10 +124,6 @@ NameList Admitted(const NameList& files, std::wstring_view pattern) {
   for (const std::wstring& name : files.names)
     if (PatternAdmits(pattern, name)) admitted.names.push_back(name);
   return admitted;
-}
-
-FolderChain ListFolderChain(const std::wstring& wanted, const std::wstring& root) {
-  return ChainWith(NearestExistingFolder(wanted, root), root, nullptr);
 }
 
 FolderChain ChainWith(const std::wstring& current, const std::wstring& root, const NameList* subfolders) {
@@ -157,7 +140,7 @@ FolderChain ChainWith(const std::wstring& current, const std::wstring& root, con
   chain.currentIndex = chain.entries.size() - 1;
   NameList read;
   if (subfolders == nullptr) {
-    read = ListSubfolders(path);
+    ReadFolder(path, L"*", &read, nullptr);
     subfolders = &read;
   }
   chain.error = subfolders->error;

@@ -22,13 +22,6 @@ struct DiskEntry {
 };
 DiskEntry LookUp(const std::wstring& path);
 
-// Whether a folder is there. A folder that is there but cannot be read still counts.
-bool FolderExists(const std::wstring& folder);
-
-// `folder` itself when it exists, else its nearest existing ancestor, never above `root`
-// (which is returned when nothing below it exists).
-std::wstring NearestExistingFolder(const std::wstring& folder, const std::wstring& root);
-
 // Names read from a folder, sorted by NameLess. `error` is ERROR_SUCCESS when the whole
 // folder was read, else the reason the reading stopped (the names read so far are kept).
 struct NameList {
@@ -36,14 +29,7 @@ struct NameList {
   DWORD error = ERROR_SUCCESS;
 };
 
-// The folder's subfolders, without "." and "..", and without hidden or system folders.
-NameList ListSubfolders(const std::wstring& folder);
-
-// The folder's files whose long names `pattern` admits, without folders and without hidden or
-// system files.
-NameList ListFiles(const std::wstring& folder, const std::wstring& pattern);
-
-// A folder's subfolders and files (as ListSubfolders and ListFiles with "*"), from one read.
+// A folder's subfolders and files (as ChainWith and FolderReader::Files with "*"), from one read.
 struct FolderContents {
   NameList folders;
   NameList files;
@@ -63,18 +49,15 @@ struct FolderEntry {
 
 // Everything the folder list shows for one current folder.
 struct FolderChain {
-  std::wstring current;             // the folder shown as current (trimmed)
-  std::vector<FolderEntry> entries; // root .. current, then current's subfolders
-  size_t currentIndex = 0;          // the current folder's line in `entries`
-  DWORD error = ERROR_SUCCESS;      // why current's subfolders could not all be read
+  std::wstring current;              // the folder shown as current (trimmed)
+  std::vector<FolderEntry> entries;  // root .. current, then current's subfolders
+  size_t currentIndex = 0;           // the current folder's line in `entries`
+  DWORD error = ERROR_SUCCESS;       // why current's subfolders could not all be read
 };
 
-// The chain for `wanted` under `root`: `wanted` when it exists, else its nearest existing
-// ancestor (never above `root`). Names along the chain are spelt as on the disk where the disk
-// tells.
-FolderChain ListFolderChain(const std::wstring& wanted, const std::wstring& root);
 // The chain for `current` (which exists) under `root`, with `current`'s subfolders as given,
-// or read here when `subfolders` is null.
+// or read here when `subfolders` is null. Subfolders are listed without "." and "..", and
+// without hidden or system folders.
 FolderChain ChainWith(const std::wstring& current, const std::wstring& root, const NameList* subfolders);
 
 // How the panes read the disk; tests put a folder tree of their own in its place. Called on
@@ -82,11 +65,14 @@ FolderChain ChainWith(const std::wstring& current, const std::wstring& root, con
 class FolderReader {
  public:
   virtual ~FolderReader() = default;
-  // As ListFolderChain.
+  // The chain for `wanted` under `root`: `wanted` when it exists, else its nearest existing
+  // ancestor (never above `root`). Names along the chain are spelt as on the disk where the disk
+  // tells.
   virtual FolderChain Chain(const std::wstring& wanted, const std::wstring& root) const = 0;
-  // As ListFiles.
+  // The folder's files whose long names `pattern` admits, without folders and without hidden or
+  // system files.
   virtual NameList Files(const std::wstring& folder, const std::wstring& pattern) const = 0;
-  // As FolderExists.
+  // Whether a folder is there. A folder that is there but cannot be read still counts.
   virtual bool Exists(const std::wstring& folder) const = 0;
 };
 

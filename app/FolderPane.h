@@ -49,7 +49,6 @@ class FolderPane : public FolderListView {
 
   // The current folder, without trailing "\" unless it is a root; empty before SetPath.
   std::wstring Path() const override { return current_; }
-  // The root the pane keeps to, ending in "\"; empty before SetPath.
   // What the list shows, line by line, and the current folder's line.
   const std::vector<FolderEntry>& Entries() const { return entries_; }
   size_t CurrentIndex() const { return currentIndex_; }
@@ -91,8 +90,8 @@ class FolderPane : public FolderListView {
   // A folder to be read and shown.
   struct Wanted {
     std::wstring folder;
-    bool opening = false;          // the user's: a folder that cannot be read is told
-    std::function<void()> shown;   // once it is shown
+    bool opening = false;         // the user's: a folder that cannot be read is told
+    std::function<void()> shown;  // once it is shown
   };
   // A watch held, and the folder it is on.
   struct Held {
@@ -121,10 +120,10 @@ class FolderPane : public FolderListView {
   bool unwatchable_ = false;    // its watch failed: read again only when following starts anew
   bool readAgain_ = false;      // a change came while the folder was being read
   bool readWhenArmed_ = false;  // the current folder was read before its watch was armed
-  Held watch_;                  // while following: on the current folder, but between a move and the next read
-  Held ahead_;                  // ahead of a read, until the read is in
-  bool aheadArmed_ = false;     // ahead_ was armed when the read of its folder began
-  std::wstring refused_;        // refused a watch ahead of its read: not asked again when read
+  Held watch_;               // while following: on the current folder, but between a move and the next read
+  Held ahead_;               // ahead of a read, until the read is in
+  bool aheadArmed_ = false;  // ahead_ was armed when the read of its folder began
+  std::wstring refused_;     // refused a watch ahead of its read: not asked again when read
   std::optional<Wanted> waiting_;  // the read that waits for ahead_ to be armed
   unsigned serials_ = 0;
 };

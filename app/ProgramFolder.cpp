@@ -9,19 +9,18 @@
 namespace quorvane {
 namespace {
 
-std::wstring Variable(const wchar_t* name) {
-  std::wstring value(GetEnvironmentVariableW(name, nullptr, 0), L'\0');
-  if (value.empty()) return {};
-  value.resize(GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size())));
-  return value;
+// What `ask` writes, asked first with no room for the room it needs; empty when the system does
+// not tell it.
+template <typename Ask>
+std::wstring Told(Ask ask) {
+  std::wstring text(ask(nullptr, 0), L'\0');
+  if (text.empty()) return {};
+  text.resize(ask(text.data(), static_cast<UINT>(text.size())));
+  return text;
 }
 
-// %SystemRoot%; empty when the system does not tell it.
-std::wstring WindowsFolder() {
-  std::wstring windows(GetSystemWindowsDirectoryW(nullptr, 0), L'\0');
-  if (windows.empty()) return {};
-  windows.resize(GetSystemWindowsDirectoryW(windows.data(), static_cast<UINT>(windows.size())));
-  return windows;
+std::wstring Variable(const wchar_t* name) {
+  return Told([name](wchar_t* into, UINT room) { return GetEnvironmentVariableW(name, into, room); });
 }
 
 bool IsFile(const std::wstring& path) {
@@ -38,7 +37,7 @@ ProgramFolder FindProgramFolder(const std::wstring& appDir) {
   // 32-bit programs' folder as %ProgramFiles%, the 64-bit one as %ProgramFiles(x86)%.
   const std::wstring protectedFolders[] = {Variable(L"ProgramFiles"), Variable(L"ProgramFiles(x86)"),
                                            Variable(L"ProgramW6432"), Variable(L"ProgramData"),
-                                           WindowsFolder()};
+                                           Told(&GetSystemWindowsDirectoryW)};  // %SystemRoot%
   folder.twin = VirtualStoreTwin(folder.real, Variable(L"LOCALAPPDATA"), protectedFolders);
   return folder;
 }
@@ -46,9 +45,9 @@ ProgramFolder FindProgramFolder(const std::wstring& appDir) {
 Outcome ProbeNewFiles(const std::wstring& folder) {
   const std::wstring probe =
       JoinPath(folder, L"~quorvane-probe-" + std::to_wstring(GetCurrentProcessId()) + L".tmp");
-  const UniqueFile file(CreateFileW(SystemForm(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE,
-                                    nullptr));
+  const UniqueFile file(
+      CreateFileW(SystemForm(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                  FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   const DWORD error = file ? ERROR_SUCCESS : GetLastError();
   // Found there (a probe left by a run that ended badly): the folder takes files all the same.
   return {error == ERROR_FILE_EXISTS ? DWORD{ERROR_SUCCESS} : error};

@@ -12,8 +12,8 @@ bool IsAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' &&
 bool EqualIgnoringCase(std::wstring_view a, std::wstring_view b) {
   if (a.size() != b.size()) return false;
   if (a.empty()) return true;
-  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()),
+                              TRUE) == CSTR_EQUAL;
 }
 
 bool StartsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix) {
@@ -35,25 +35,31 @@ std::wstring UncRoot(std::wstring_view path, size_t start) {
   return std::wstring(path.substr(0, shareEnd + 1));
 }
 
+// Whether `test` holds for a name of `path` from `start` on, asked in order with where the name
+// ends: each name up to the next "\", an empty one where two meet.
+template <typename Test>
+bool AnyNameFrom(std::wstring_view path, size_t start, Test test) {
+  while (start < path.size()) {
+    size_t end = path.find(L'\\', start);
+    if (end == std::wstring_view::npos) end = path.size();
+    if (test(path.substr(start, end - start), end)) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
 bool IsDevicePrefixed(std::wstring_view path) {
-  return path.size() >= 4 && path[0] == L'\\' && path[1] == L'\\' &&
-         (path[2] == L'?' || path[2] == L'.') && path[3] == L'\\';
+  return path.size() >= 4 && path[0] == L'\\' && path[1] == L'\\' && (path[2] == L'?' || path[2] == L'.') &&
+         path[3] == L'\\';
 }
 
 // A name the normal path form would change: Windows strips trailing dots and blanks from each
 // name when it normalises a path, and takes a device name for the device, so such a folder is
 // reachable only through "\\?\".
 bool HasNameTheNormalFormAlters(std::wstring_view path, size_t rootLength) {
-  size_t start = rootLength;
-  while (start < path.size()) {
-    size_t end = path.find(L'\\', start);
-    if (end == std::wstring_view::npos) end = path.size();
-    if (end > start && (path[end - 1] == L'.' || path[end - 1] == L' ' ||
-                        IsDeviceName(path.substr(start, end - start))))
-      return true;
-    start = end + 1;
-  }
-  return false;
+  return AnyNameFrom(path, rootLength, [](std::wstring_view name, size_t) {
+    return !name.empty() && (name.back() == L'.' || name.back() == L' ' || IsDeviceName(name));
+  });
 }
 
 // A full path with nothing for GetFullPathNameW to resolve: a root, then names, none of them
@@ -61,15 +67,9 @@ bool HasNameTheNormalFormAlters(std::wstring_view path, size_t rootLength) {
 bool IsPlainFullPath(std::wstring_view path) {
   const size_t rootLength = RootOf(path).size();
   if (rootLength == 0 || IsDevicePrefixed(path) || path.find(L'/') != std::wstring_view::npos) return false;
-  size_t start = rootLength;
-  while (start < path.size()) {
-    size_t end = path.find(L'\\', start);
-    if (end == std::wstring_view::npos) end = path.size();
-    const std::wstring_view name = path.substr(start, end - start);
-    if ((name.empty() && end != path.size() - 1) || name == L"." || name == L"..") return false;
-    start = end + 1;
-  }
-  return true;
+  return !AnyNameFrom(path, rootLength, [&](std::wstring_view name, size_t end) {
+    return (name.empty() && end != path.size() - 1) || name == L"." || name == L"..";
+  });
 }
 
 }  // namespace
@@ -141,13 +141,10 @@ std::vector<std::wstring> NamesBelowRoot(std::wstring_view path) {
   std::vector<std::wstring> names;
   const size_t rootLength = RootOf(path).size();
   if (rootLength == 0) return names;
-  size_t start = rootLength;
-  while (start < path.size()) {
-    size_t end = path.find(L'\\', start);
-    if (end == std::wstring_view::npos) end = path.size();
-    if (end > start) names.emplace_back(path.substr(start, end - start));
-    start = end + 1;
-  }
+  AnyNameFrom(path, rootLength, [&names](std::wstring_view name, size_t) {
+    if (!name.empty()) names.emplace_back(name);
+    return false;  // every name
+  });
   return names;
 }
 
@@ -160,7 +157,8 @@ bool PatternAdmits(std::wstring_view pattern, std::wstring_view name) {
     if (p < pattern.size() && pattern[p] == L'*') {
       star = p++;
       resume = n;
-    } else if (p < pattern.size() && (pattern[p] == L'?' || SamePath(pattern.substr(p, 1), name.substr(n, 1)))) {
+    } else if (p < pattern.size() &&
+               (pattern[p] == L'?' || SamePath(pattern.substr(p, 1), name.substr(n, 1)))) {
       ++p;
       ++n;
     } else if (star != std::wstring_view::npos) {
@@ -199,8 +197,7 @@ std::wstring FullPath(const std::wstring& folder) {
   } else {
     full.resize(std::max<size_t>(folder.size() + MAX_PATH, MAX_PATH));
     for (;;) {
-      const DWORD n = GetFullPathNameW(folder.c_str(), static_cast<DWORD>(full.size()),
-                                       full.data(), nullptr);
+      const DWORD n = GetFullPathNameW(folder.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
       if (n == 0) return {};
       if (n < full.size()) {
         full.resize(n);
@@ -251,7 +248,8 @@ std::wstring VirtualStoreTwin(std::wstring_view folder, std::wstring_view localA
         return SamePath(trimmed, top) || StartsWithIgnoringCase(trimmed, JoinPath(top, L""));
       });
   if (!virtualized) return {};
-  return JoinPath(JoinPath(TrimFolder(localAppData), L"VirtualStore"), std::wstring_view(trimmed).substr(root.size()));
+  return JoinPath(JoinPath(TrimFolder(localAppData), L"VirtualStore"),
+                  std::wstring_view(trimmed).substr(root.size()));
 }
 
 std::wstring TwinPath(std::wstring_view path, std::wstring_view folder, std::wstring_view twin) {

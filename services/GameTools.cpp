@@ -28,13 +28,11 @@ ToolRun VolumeToolRun(const std::wstring& appDir, const std::wstring& volume, co
 
 std::wstring VolumeToolWarning(const ToolRun& run, const ToolResult& result, const std::wstring& file) {
   if (result.status != ToolResult::kExited) return DescribeLaunchFailure(run, result);
-  if (result.exitCode != 0)
-    return L"The file " + file + L" was not added to " + run.output + L": vt.exe ended with code " +
-           DescribeExitCode(result.exitCode) + L"..!";
+  const std::wstring notAdded = L"The file " + file + L" was not added to " + run.output + L": vt.exe ended ";
+  if (result.exitCode != 0) return notAdded + L"with code " + DescribeExitCode(result.exitCode) + L"..!";
   // Adding a file always changes the volume: a volume left as it was means nothing was added,
   // however the tool ended.
-  if (!result.outputWritten)
-    return L"The file " + file + L" was not added to " + run.output + L": vt.exe ended without writing it..!";
+  if (!result.outputWritten) return notAdded + L"without writing it..!";
   return {};
 }
 

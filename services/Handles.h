@@ -52,10 +52,7 @@ struct FindHandleTraits {
 };
 // A wait registered on an object, unregistered when it ends: INVALID_HANDLE_VALUE waits for a
 // callback that is running to return, since the wait's context goes with its owner.
-struct WaitTraits {
-  static HANDLE Invalid() { return nullptr; }
-  static void Close(HANDLE wait) { UnregisterWaitEx(wait, INVALID_HANDLE_VALUE); }
-};
+inline void UnregisterWaitOnceDone(HANDLE wait) { UnregisterWaitEx(wait, INVALID_HANDLE_VALUE); }
 
 using UniqueHandle =
     Owned<HANDLE, NullEmptyTraits<HANDLE, &CloseHandle>>;  // processes, threads, events, ports
@@ -66,7 +63,8 @@ using UniqueIcon = Owned<HICON, NullEmptyTraits<HICON, &DestroyIcon>>;
 using UniqueBitmap = Owned<HBITMAP, NullEmptyTraits<HBITMAP, &DeleteObject>>;
 using UniqueBrush = Owned<HBRUSH, NullEmptyTraits<HBRUSH, &DeleteObject>>;
 using UniqueMemoryDc = Owned<HDC, NullEmptyTraits<HDC, &DeleteDC>>;  // CreateCompatibleDC
-using UniqueWait = Owned<HANDLE, WaitTraits>;                        // RegisterWaitForSingleObject
+using UniqueWait =
+    Owned<HANDLE, NullEmptyTraits<HANDLE, &UnregisterWaitOnceDone>>;  // RegisterWaitForSingleObject
 
 // A slim reader/writer lock, taken exclusively: what std::scoped_lock holds.
 class SlimLock {

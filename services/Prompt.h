@@ -10,16 +10,14 @@ namespace quorvane {
 
 // Message-box style values, as the system defines them.
 enum PromptStyle : UINT {
-  kWarning = MB_OK | MB_ICONEXCLAMATION,        // 48, every failed check, title "Oops..!"
+  kWarning = MB_OK | MB_ICONEXCLAMATION,              // 48, every failed check, title "Oops..!"
   kFollowUpQuestion = MB_YESNO | MB_ICONINFORMATION,  // 68, title "Success"
-  kExitQuestion = MB_YESNO | MB_ICONQUESTION,   // 36, title "Confirm Exit"
+  kExitQuestion = MB_YESNO | MB_ICONQUESTION,         // 36, title "Confirm Exit"
 };
 static_assert(kWarning == 48 && kFollowUpQuestion == 68 && kExitQuestion == 36);
 
-// Answer codes, as the system defines them.
-inline constexpr int kAnswerOk = IDOK;    // 1
+// The answer code the questions wait for, as the system defines it.
 inline constexpr int kAnswerYes = IDYES;  // 6
-inline constexpr int kAnswerNo = IDNO;    // 7
 
 inline constexpr const wchar_t* kOops = L"Oops..!";
 

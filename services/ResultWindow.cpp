@@ -20,7 +20,7 @@ std::atomic<HWND> g_window{nullptr};
 SlimLock g_lock;
 PostedResult* g_first = nullptr;
 PostedResult* g_last = nullptr;
-bool g_wakePosted = false;    // a kWake is on its way, not yet taken; guarded by g_lock
+bool g_wakePosted = false;  // a kWake is on its way, not yet taken; guarded by g_lock
 std::atomic<long> g_waiting{0};
 
 // Work waiting for an idle moment, oldest first; the interface thread's only.
@@ -112,8 +112,22 @@ void Wake() {
   g_wakePosted = false;
 }
 
-// Counted in g_waiting already.
-void Enqueue(std::unique_ptr<PostedResult> result) {
+}  // namespace
+
+Outcome MakeResultWindow() {
+  if (g_window.load() != nullptr) return {};
+  if (const Outcome registered = RegisterWindowClass(kClassName, &Procedure); !registered) return registered;
+  HWND window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  if (window == nullptr) return {GetLastError()};
+  g_window.store(window);
+  Wake();  // whatever was posted before the window was there
+  return {};
+}
+
+void PostResult(std::unique_ptr<PostedResult> result) {
+  if (result == nullptr) return;
+  ++g_waiting;
   {
     const std::scoped_lock hold(g_lock);
     PostedResult* added = result.release();
@@ -124,25 +138,6 @@ void Enqueue(std::unique_ptr<PostedResult> result) {
     g_last = added;
   }
   Wake();
-}
-
-}  // namespace
-
-Outcome MakeResultWindow() {
-  if (g_window.load() != nullptr) return {};
-  if (const Outcome registered = RegisterWindowClass(kClassName, &Procedure); !registered) return registered;
-  HWND window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
-                                nullptr);
-  if (window == nullptr) return {GetLastError()};
-  g_window.store(window);
-  Wake();  // whatever was posted before the window was there
-  return {};
-}
-
-void PostResult(std::unique_ptr<PostedResult> result) {
-  if (result == nullptr) return;
-  ++g_waiting;
-  Enqueue(std::move(result));
 }
 
 void PostResult(std::function<void()> apply, Lifetime::Token owner) {

@@ -27,7 +27,8 @@ std::wstring FileName(const std::wstring& path) {
 std::wstring StartFailureReason(DWORD code, const std::wstring& application) {
   std::wstring reason = SystemMessage(code);
   const std::wstring name = FileName(application);
-  for (std::size_t at = reason.find(L"%1"); at != std::wstring::npos; at = reason.find(L"%1", at + name.size()))
+  for (std::size_t at = reason.find(L"%1"); at != std::wstring::npos;
+       at = reason.find(L"%1", at + name.size()))
     reason.replace(at, 2, name);
   return reason;
 }
@@ -37,11 +38,12 @@ std::wstring StartFailureReason(DWORD code, const std::wstring& application) {
 // set the new process up); Windows does not use the code for a start. The tool never ran,
 // so asking again cannot run it twice. ERROR_SUCCESS, or the system's reason.
 DWORD StartProcess(const wchar_t* application, const std::wstring& commandLine, const wchar_t* folder,
-                  STARTUPINFOW& startup, PROCESS_INFORMATION& process) {
+                   STARTUPINFOW& startup, PROCESS_INFORMATION& process) {
   constexpr int kTries = 3;
   for (int attempt = 1;; ++attempt) {
     std::wstring text = commandLine;  // CreateProcessW may write into it
-    if (CreateProcessW(application, text.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &process))
+    if (CreateProcessW(application, text.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
+                       &process))
       return ERROR_SUCCESS;
     const DWORD error = GetLastError();
     if (error != ERROR_INTERNAL_ERROR || attempt == kTries) return error;
@@ -56,8 +58,8 @@ DWORD StartProcess(const wchar_t* application, const std::wstring& commandLine, 
 // counts as not written.
 std::wstring FullOutputPath(const ToolRun& run) {
   if (run.output.empty()) return {};
-  const bool bareName = run.output[0] != L'\\' && run.output[0] != L'/' &&
-                        !(run.output.size() >= 2 && run.output[1] == L':');
+  const bool bareName =
+      run.output[0] != L'\\' && run.output[0] != L'/' && !(run.output.size() >= 2 && run.output[1] == L':');
   const std::wstring path =
       bareName && !run.workingFolder.empty() ? JoinPath(run.workingFolder, run.output) : run.output;
   std::wstring full = FullPath(path);
@@ -80,8 +82,8 @@ OutputState LookAt(const std::wstring& fullPath) {
   // Asking for the attributes only conflicts with nobody's sharing, not even a tool's that
   // is writing the file.
   const UniqueFile file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (file) {
     FILE_BASIC_INFO basic;
     FILE_STANDARD_INFO standard;
@@ -146,10 +148,7 @@ std::wstring DescribeExitCode(DWORD code) {
   wchar_t text[16];
   // Codes from 0xC0000000 up are the system's error statuses (0xC0000005: the program
   // crashed); they are known and looked up by their hexadecimal form.
-  if (code >= 0xC0000000u)
-    std::swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(code));
-  else
-    std::swprintf(text, 16, L"%lu", static_cast<unsigned long>(code));
+  std::swprintf(text, 16, code >= 0xC0000000u ? L"0x%08lX" : L"%lu", static_cast<unsigned long>(code));
   return text;
 }
 
@@ -159,12 +158,10 @@ struct ProcessLauncher::Impl {
     ToolDone done;
     std::wstring outputPath;  // full path; empty when the run has no output
   };
-  struct Running {
+  struct Running : Waiting {
+    explicit Running(Waiting job) : Waiting(std::move(job)) {}
     std::unique_ptr<PostedResult> notice;  // ToolEnded's
-    ToolRun run;
-    ToolDone done;
-    std::wstring outputPath;
-    std::wstring outputTwin;  // where a virtualized tool writes it instead; empty when nowhere
+    std::wstring outputTwin;               // where a virtualized tool writes it instead; empty when nowhere
     OutputState before, beforeTwin;
     UniqueHandle process;
     UniqueWait wait;  // declared last, so that it goes first: no callback outlives the notice
@@ -180,22 +177,22 @@ struct ProcessLauncher::Impl {
 
   explicit Impl(std::function<void(WPARAM)> e) : ended(std::move(e)) {}
 
-  bool OutputBusy(const std::wstring& outputPath) const {
-    if (outputPath.empty()) return false;
+  // Whether a run on `outputPath` (not empty) is going on.
+  bool OutputRunning(const std::wstring& outputPath) const {
     for (const auto& [id, r] : running)
-      if (!r->outputPath.empty() && SamePath(r->outputPath, outputPath)) return true;
-    for (const Waiting& w : waiting)
-      if (!w.outputPath.empty() && SamePath(w.outputPath, outputPath)) return true;
+      if (SamePath(r->outputPath, outputPath)) return true;
     return false;
+  }
+  bool OutputBusy(const std::wstring& outputPath) const {
+    const auto same = [&](const Waiting& w) { return SamePath(w.outputPath, outputPath); };
+    return !outputPath.empty() &&
+           (OutputRunning(outputPath) || std::any_of(waiting.begin(), waiting.end(), same));
   }
 
   // Starts one run now. When it cannot be followed to its end, done has been called (and may
   // have destroyed the launcher) and the result is false.
   bool Launch(Waiting job) {
-    auto r = std::make_unique<Running>();
-    r->run = std::move(job.run);
-    r->done = std::move(job.done);
-    r->outputPath = std::move(job.outputPath);
+    auto r = std::make_unique<Running>(std::move(job));
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -212,9 +209,9 @@ struct ProcessLauncher::Impl {
     }
     const std::wstring& application = r->run.application;
     ToolResult result;  // what is told when the run cannot be followed to its end
-    result.error = StartProcess(application.empty() ? nullptr : application.c_str(), r->run.commandLine,
-                                r->run.workingFolder.empty() ? nullptr : r->run.workingFolder.c_str(), startup,
-                                process);
+    result.error =
+        StartProcess(application.empty() ? nullptr : application.c_str(), r->run.commandLine,
+                     r->run.workingFolder.empty() ? nullptr : r->run.workingFolder.c_str(), startup, process);
     if (result.error != ERROR_SUCCESS) {
       if (r->done) r->done(result);
       return false;
@@ -223,7 +220,8 @@ struct ProcessLauncher::Impl {
     r->process.reset(process.hProcess);
 
     const WPARAM id = g_nextId++;
-    r->notice = std::make_unique<PostedResult>(PostedResult{[ended = ended, id] { ended(id); }, lifetime.token()});
+    r->notice =
+        std::make_unique<PostedResult>(PostedResult{[ended = ended, id] { ended(id); }, lifetime.token()});
     HANDLE wait = nullptr;
     if (!RegisterWaitForSingleObject(&wait, r->process.get(), ToolEnded, &r->notice, INFINITE,
                                      WT_EXECUTEONLYONCE)) {
@@ -241,9 +239,7 @@ struct ProcessLauncher::Impl {
   // Starts the oldest waiting runs on this output until one is running.
   void StartNext(const std::wstring& outputPath) {
     const Lifetime::Token launcher = lifetime.token();  // a done function may destroy it
-    while (launcher.Alive()) {
-      for (const auto& [id, r] : running)
-        if (!r->outputPath.empty() && SamePath(r->outputPath, outputPath)) return;
+    while (launcher.Alive() && !OutputRunning(outputPath)) {
       auto next = std::find_if(waiting.begin(), waiting.end(),
                                [&](const Waiting& w) { return SamePath(w.outputPath, outputPath); });
       if (next == waiting.end()) return;
