@@ -150,7 +150,6 @@ void Quorvane::CheckProgramFolder() {
 }
 
 bool Quorvane::CreateControls(std::wstring& error) {
-  if (!UseDpi(dpi_)) return Fail(error, L"Quorvane cannot make its fonts");
   const RECT strip = Pixels(kTabStrip, dpi_);
   tab_ = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS, strip.left,
                          strip.top, strip.right - strip.left, strip.bottom - strip.top, hwnd_,
@@ -158,14 +157,13 @@ bool Quorvane::CreateControls(std::wstring& error) {
   if (tab_ == nullptr) return Fail(error, L"Quorvane cannot make its tab strip");
   SetControl(kSSTab1, tab_);
   const wchar_t* captions[] = {L"Skins", L"Volumes"};
-  SendMessageW(tab_, WM_SETFONT, reinterpret_cast<WPARAM>(TabFont(*fonts_)), FALSE);
   for (int i = 0; i < 2; ++i) {
     TCITEMW item{};
     item.mask = TCIF_TEXT;
     item.pszText = const_cast<wchar_t*>(captions[i]);
     if (TabCtrl_InsertItem(tab_, i, &item) != i) return Fail(error, L"Quorvane cannot make its tab strip");
   }
-  MeasureBody();
+  if (!Layout(dpi_)) return Fail(error, L"Quorvane cannot make its fonts");
 
   // Only the Skins page now: the Volumes page waits until it is first needed (VolumesPage).
   return MakePage(0, error);

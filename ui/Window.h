@@ -76,9 +76,9 @@ class TableWindow : public Window<T> {
       return false;
     }
     if (!CreateWindowExW(exStyle, className, title, style, place.left, place.top, place.right - place.left,
-                         place.bottom - place.top, nullptr, nullptr, GetModuleHandleW(nullptr), static_cast<T*>(this))) {
+                         place.bottom - place.top, nullptr, nullptr, GetModuleHandleW(nullptr),
+                         static_cast<T*>(this)))
       return Fail(error, failure);
-    }
     host_.WindowOpened();
     dpi_ = DpiOf(this->hwnd_);
     return true;
