@@ -31,12 +31,6 @@ int FirstSelected(const SkinsView& view, int first, size_t count) {
   return -1;
 }
 
-std::wstring PaletteName(const std::wstring& paletteArg) {
-  for (const Choice& p : kPalettes)
-    if (paletteArg == p.text) return p.name;
-  return paletteArg;
-}
-
 }  // namespace
 
 void SkinRequest::Text1_Change(const std::wstring& text) { state_.Prefix = text; }
@@ -66,7 +60,8 @@ void SkinRequest::Command1_Click() {
 
   SkinJob job{state_.Prefix, state_.ArmorFile, state_.AppDir + state_.Prefix + L"." + state_.ArmorFile,
               state_.SkinFile};
-  const ToolRun run = SkinMakerRun(state_.AppDir, PaletteName(state_.PaletteArg), state_.SkinFile, job.output);
+  const ToolRun run =
+      SkinMakerRun(state_.AppDir, kPalettes[static_cast<size_t>(palette)].name, state_.SkinFile, job.output);
   state_.CommandLine = run.commandLine;
   launcher_.StartTool(run, [this, job, run](const ToolResult& result) { SkinMakerDone(job, run, result); });
 }
