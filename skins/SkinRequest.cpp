@@ -31,12 +31,6 @@ int FirstSelected(const SkinsView& view, int first, size_t count) {
   return -1;
 }
 
-std::wstring PaletteName(const std::wstring& paletteArg) {
-  for (const Choice& p : kPalettes)
-    if (paletteArg == p.text) return p.name;
-  return paletteArg;
-}
-
 }  // namespace
 
 void SkinRequest::Text1_Change(const std::wstring& text) { state_.Prefix = text; }
@@ -64,9 +58,10 @@ void SkinRequest::Command1_Click() {
   refuse(PrefixWarning(state_.Prefix, armor >= 0 ? L"." + state_.ArmorFile : L".vol"));
   if (state_.SkinsOk != kTrue) return;
 
-  SkinJob job{state_.Prefix, state_.ArmorFile, state_.AppDir + state_.Prefix + L"." + state_.ArmorFile,
-              state_.SkinFile};
-  const ToolRun run = SkinMakerRun(state_.AppDir, PaletteName(state_.PaletteArg), state_.SkinFile, job.output);
+  const std::wstring skinName = state_.Prefix + L"." + state_.ArmorFile;
+  SkinJob job{state_.Prefix, skinName, state_.AppDir + skinName, state_.SkinFile};
+  const ToolRun run =
+      SkinMakerRun(state_.AppDir, kPalettes[static_cast<size_t>(palette)].name, state_.SkinFile, job.output);
   state_.CommandLine = run.commandLine;
   launcher_.StartTool(run, [this, job, run](const ToolResult& result) { SkinMakerDone(job, run, result); });
 }
@@ -87,25 +82,24 @@ void SkinRequest::SkinMakerDone(const SkinJob& job, const ToolRun& run, const To
          gone + L"..!");
     return;
   }
-  const std::wstring skinName = job.prefix + L"." + job.armorFile;
   // Written where Windows keeps a virtualized tool's files for a protected folder: the game and
   // the tools find it there, and the player is told where it really is.
-  const std::wstring where = SamePath(result.writtenTo, job.output) || result.writtenTo.empty()
-                                 ? L""
-                                 : L"Windows keeps " + skinName + L" for this folder as " + result.writtenTo + L". ";
+  const std::wstring where =
+      SamePath(result.writtenTo, job.output) || result.writtenTo.empty()
+          ? L""
+          : L"Windows keeps " + job.skinName + L" for this folder as " + result.writtenTo + L". ";
   state_.Answer = static_cast<std::int16_t>(prompts_.ShowPrompt(
-      where + L"Add " + skinName + L" to " + job.prefix + L".vol?", L"Success", kFollowUpQuestion));
+      where + L"Add " + job.skinName + L" to " + job.prefix + L".vol?", L"Success", kFollowUpQuestion));
   if (state_.Answer == kAnswerYes) AddSkinToVolume(job);
 }
 
 void SkinRequest::AddSkinToVolume(const SkinJob& job) {
   // The skin is named without a folder: the volume tool finds it in its working folder, the
   // program folder, where the skin maker wrote it.
-  const std::wstring skinName = job.prefix + L"." + job.armorFile;
-  const ToolRun run = VolumeToolRun(state_.AppDir, state_.AppDir + job.prefix + L".vol", skinName);
+  const ToolRun run = VolumeToolRun(state_.AppDir, state_.AppDir + job.prefix + L".vol", job.skinName);
   state_.CommandLine = run.commandLine;
-  launcher_.StartTool(run, [this, run, skinName](const ToolResult& result) {
-    if (std::wstring warning = VolumeToolWarning(run, result, skinName); !warning.empty())
+  launcher_.StartTool(run, [this, run, skin = job.skinName](const ToolResult& result) {
+    if (std::wstring warning = VolumeToolWarning(run, result, skin); !warning.empty())
       Warn(prompts_, state_, warning);
   });
 }

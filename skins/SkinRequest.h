@@ -33,7 +33,7 @@ class SkinRequest {
   // when the user has changed the page while the skin maker was working.
   struct SkinJob {
     std::wstring prefix;
-    std::wstring armorFile;
+    std::wstring skinName;  // the prefix and the armor file's name, as it is named in a volume
     std::wstring output;  // full path of the new skin in AppDir
     std::wstring source;  // the picked picture
   };

@@ -27,7 +27,10 @@ std::wstring TextOf(ControlId id) {
 }  // namespace
 
 bool AboutWindow::Show(std::wstring& error) {
-  if (hwnd_ == nullptr && !Load(error)) return false;
+  if (hwnd_ == nullptr && !Load(error)) {
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);  // made, but not all of it
+    return false;
+  }
   ShowWindow(hwnd_, SW_SHOW);
   SetForegroundWindow(hwnd_);
   SetFocus(Control(kAboutCommand1));
@@ -37,21 +40,14 @@ bool AboutWindow::Show(std::wstring& error) {
 bool AboutWindow::Load(std::wstring& error) {
   if (!Open(kClassName, IDI_ABOUT, L"About", kStyle, kExStyle, RECT{}, L"Quorvane cannot open the About window", error))
     return false;
-  if (!UseDpi(dpi_)) {
-    error = LastErrorText(L"Quorvane cannot make the About window's fonts");
-    DestroyWindow(hwnd_);
-    return false;
-  }
+  if (!UseDpi(dpi_)) return Fail(error, L"Quorvane cannot make the About window's fonts");
   for (const ControlDef& def : AboutControls()) {
     const std::wstring caption = def.caption != nullptr ? def.caption : TextOf(def.id);
     // "Close" is the default button, as "Continue" is in the main window.
     HWND control = CreateControl(hwnd_, AboutControls(), def, caption, POINT{0, 0}, *fonts_,
                                  def.id == kAboutCommand1 ? BS_DEFPUSHBUTTON : 0);
-    if (control == nullptr) {
-      error = LastErrorText(std::wstring(L"Quorvane cannot make the About window's ") + def.name);
-      DestroyWindow(hwnd_);
-      return false;
-    }
+    if (control == nullptr)
+      return Fail(error, std::wstring(L"Quorvane cannot make the About window's ") + def.name);
     SetControl(def.id, control);
   }
   PlaceWindow(hwnd_, kAboutClient, dpi_);  // centred on the screen: it has no owner to centre over

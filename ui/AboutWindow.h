@@ -15,8 +15,6 @@ namespace quorvane::ui {
 class AboutWindow final : public TableWindow<AboutWindow, kAboutFrame1, kAboutCommand1> {
  public:
   explicit AboutWindow(WindowHost& host) : TableWindow(host, kAboutClient) {}
-  AboutWindow(const AboutWindow&) = delete;
-  AboutWindow& operator=(const AboutWindow&) = delete;
 
   // Shows the window: loads it when it is closed, or brings the open one forward. False,
   // with a sentence for the user in `error`, when it cannot be loaded.

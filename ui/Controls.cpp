@@ -26,6 +26,17 @@ constexpr int kDdcDisableAll = 0x0001;
 constexpr int kDcdcDisableFontUpdate = 0x0001;
 constexpr int kDcdcDisableRelayout = 0x0002;
 
+// Gives a window just made one of those behaviours through `set` (null on systems without it):
+// the window, or null when that fails, the window then destroyed and the reason in GetLastError.
+using DpiBehaviourFn = BOOL(WINAPI*)(HWND, int, int);
+HWND WithDpiBehaviour(HWND window, DpiBehaviourFn set, int behaviour) {
+  if (set == nullptr || set(window, behaviour, behaviour)) return window;
+  const DWORD error = GetLastError();
+  DestroyWindow(window);
+  SetLastError(error);
+  return nullptr;
+}
+
 bool VerticalBarShown(HWND list) { return (GetWindowLongPtrW(list, GWL_STYLE) & WS_VSCROLL) != 0; }
 
 // Pixels of a table row at a DPI, within a parent whose table origin is at `origin`.
@@ -73,14 +84,8 @@ HWND CreatePage(HWND parent, DLGPROC procedure) {
   // The windows lay their pages out for each DPI themselves: the dialog manager, which scales
   // dialogs of Per-Monitor-v2 programs on a DPI change (Windows 10 1703 and later), must not
   // resize them as well.
-  using DialogBehaviourFn = BOOL(WINAPI*)(HWND, int, int);
-  static const auto dialogBehaviour = User32Function<DialogBehaviourFn>("SetDialogDpiChangeBehavior");
-  if (dialogBehaviour != nullptr && !dialogBehaviour(page, kDdcDisableAll, kDdcDisableAll)) {
-    const DWORD error = GetLastError();
-    DestroyWindow(page);
-    SetLastError(error);
-    return nullptr;
-  }
+  static const auto dialogBehaviour = User32Function<DpiBehaviourFn>("SetDialogDpiChangeBehavior");
+  if (WithDpiBehaviour(page, dialogBehaviour, kDdcDisableAll) == nullptr) return nullptr;
   if (ThemeDialogTexture() != nullptr) ThemeDialogTexture()(page, ETDT_ENABLETAB);
   return page;
 }
@@ -132,16 +137,9 @@ HWND CreateControl(HWND parent, std::span<const ControlDef> table, const Control
   if (hwnd == nullptr) return nullptr;
   // Nor may the dialog manager change a page's controls' fonts or places: each has its own,
   // chosen for the DPI (set on any control, this counts only where its parent is a dialog).
-  using ControlBehaviourFn = BOOL(WINAPI*)(HWND, int, int);
-  static const auto controlBehaviour =
-      User32Function<ControlBehaviourFn>("SetDialogControlDpiChangeBehavior");
-  constexpr int kLeftAlone = kDcdcDisableFontUpdate | kDcdcDisableRelayout;
-  if (controlBehaviour != nullptr && !controlBehaviour(hwnd, kLeftAlone, kLeftAlone)) {
-    const DWORD error = GetLastError();
-    DestroyWindow(hwnd);
-    SetLastError(error);
+  static const auto controlBehaviour = User32Function<DpiBehaviourFn>("SetDialogControlDpiChangeBehavior");
+  if (WithDpiBehaviour(hwnd, controlBehaviour, kDcdcDisableFontUpdate | kDcdcDisableRelayout) == nullptr)
     return nullptr;
-  }
   const HFONT font = fonts.Fitting(control.font, control.kind, caption, SIZE{r.right - r.left, r.bottom - r.top});
   SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   if (control.kind == Kind::kTextBox) SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);

@@ -68,7 +68,7 @@ void Quorvane::LetShellMessagesThrough() {
   // among them, unless it lets them through (Windows 7 and later): the drop's, and the
   // taskbar's word that the window's button is there, without which no progress shows on it.
   using FilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-  const auto filter = SystemFunction<FilterFn>(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx");
+  const auto filter = User32Function<FilterFn>("ChangeWindowMessageFilterEx");
   if (filter == nullptr) return;
   for (UINT message : {UINT{WM_DROPFILES}, UINT{WM_COPYDATA}, UINT{0x0049} /* WM_COPYGLOBALDATA */,
                        ToolsAtWork::TaskbarButtonCreatedMessage()})

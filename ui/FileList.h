@@ -19,10 +19,7 @@ namespace quorvane::ui {
 
 class FileList final : private ListEditor {
  public:
-  FileList() = default;
   ~FileList() override;
-  FileList(const FileList&) = delete;
-  FileList& operator=(const FileList&) = delete;
 
   static DWORD Style();
   static DWORD ExStyle();

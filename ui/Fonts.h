@@ -21,8 +21,6 @@ class TextMeter {
   TextMeter(HWND control, HFONT chosen) : dc_(control), font_(dc_.get(), FontOf(control, chosen)) {
     measured_ = dc_ && GetTextMetricsW(dc_.get(), &metrics_);
   }
-  TextMeter(const TextMeter&) = delete;
-  TextMeter& operator=(const TextMeter&) = delete;
 
   // False when the device or the font's metrics could not be had; widths are then 0.
   bool Measured() const { return measured_; }

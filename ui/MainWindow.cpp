@@ -114,10 +114,7 @@ bool Quorvane::Create(int showCommand, std::wstring& error) {
     error = L"Quorvane cannot tell which folder it was started from: " + SystemMessage(loaded.error);
     return false;
   }
-  if (!AttachPanes(0)) {
-    error = LastErrorText(L"Quorvane cannot set up its lists");
-    return false;
-  }
+  if (!AttachPanes(0)) return Fail(error, L"Quorvane cannot set up its lists");
   ShowPage(0);  // no palette or armor chosen at first
 
   PlaceWindow(hwnd_, kMainClient, dpi_);  // a window made where it belongs stays there
@@ -153,31 +150,20 @@ void Quorvane::CheckProgramFolder() {
 }
 
 bool Quorvane::CreateControls(std::wstring& error) {
-  if (!UseDpi(dpi_)) {
-    error = LastErrorText(L"Quorvane cannot make its fonts");
-    return false;
-  }
   const RECT strip = Pixels(kTabStrip, dpi_);
   tab_ = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS, strip.left,
                          strip.top, strip.right - strip.left, strip.bottom - strip.top, hwnd_,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSSTab1)), GetModuleHandleW(nullptr), nullptr);
-  if (tab_ == nullptr) {
-    error = LastErrorText(L"Quorvane cannot make its tab strip");
-    return false;
-  }
+  if (tab_ == nullptr) return Fail(error, L"Quorvane cannot make its tab strip");
   SetControl(kSSTab1, tab_);
   const wchar_t* captions[] = {L"Skins", L"Volumes"};
-  SendMessageW(tab_, WM_SETFONT, reinterpret_cast<WPARAM>(TabFont(*fonts_)), FALSE);
   for (int i = 0; i < 2; ++i) {
     TCITEMW item{};
     item.mask = TCIF_TEXT;
     item.pszText = const_cast<wchar_t*>(captions[i]);
-    if (TabCtrl_InsertItem(tab_, i, &item) != i) {
-      error = LastErrorText(L"Quorvane cannot make its tab strip");
-      return false;
-    }
+    if (TabCtrl_InsertItem(tab_, i, &item) != i) return Fail(error, L"Quorvane cannot make its tab strip");
   }
-  MeasureBody();
+  if (!Layout(dpi_)) return Fail(error, L"Quorvane cannot make its fonts");
 
   // Only the Skins page now: the Volumes page waits until it is first needed (VolumesPage).
   return MakePage(0, error);
@@ -185,10 +171,7 @@ bool Quorvane::CreateControls(std::wstring& error) {
 
 bool Quorvane::MakePage(size_t i, std::wstring& error) {
   HWND page = CreatePage(hwnd_, &PageProcedure);
-  if (page == nullptr) {
-    error = LastErrorText(L"Quorvane cannot make its pages");
-    return false;
-  }
+  if (page == nullptr) return Fail(error, L"Quorvane cannot make its pages");
   // The focus goes round the window's children in their order: the Skins page, the Volumes
   // page, then the tab strip, which is also where the round starts, so the round is the strip,
   // the Skins page's controls, the Volumes page's and back. Ahead of the strip, the pages also
@@ -209,10 +192,7 @@ bool Quorvane::MakePage(size_t i, std::wstring& error) {
       style = BS_DEFPUSHBUTTON;  // Enter presses "Continue" while the Skins page shows
     }
     HWND control = CreateControl(page, kPages[i](), def, def.caption, origin, *fonts_, style, exStyle);
-    if (control == nullptr) {
-      error = LastErrorText(std::wstring(L"Quorvane cannot make its control ") + def.name);
-      return false;
-    }
+    if (control == nullptr) return Fail(error, std::wstring(L"Quorvane cannot make its control ") + def.name);
     SetControl(def.id, control);
     if (def.accessibleName != nullptr) NameWhenAsked(control, def.accessibleName);
   }
@@ -243,10 +223,7 @@ bool Quorvane::VolumesPage() {
   ShowProgramFolder({1, 2});
   std::wstring error;
   bool made = MakePage(1, error);
-  if (made && !AttachPanes(1)) {
-    made = false;
-    error = LastErrorText(L"Quorvane cannot set up its lists");
-  }
+  if (made && !AttachPanes(1)) made = Fail(error, L"Quorvane cannot set up its lists");
   if (!made) {
     if (pages_[1] != nullptr) DestroyWindow(pages_[1]);
     pages_[1] = nullptr;

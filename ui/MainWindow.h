@@ -30,8 +30,6 @@ struct DropLookup;
 class Quorvane final : public TableWindow<Quorvane, kSSTab1, kCommand6> {
  public:
   explicit Quorvane(Session& session, PaneServices panes = {});
-  Quorvane(const Quorvane&) = delete;
-  Quorvane& operator=(const Quorvane&) = delete;
 
   // Creates the window and its controls, runs Form_Load and shows the window centred on the
   // screen. False, with a sentence for the user in `error`, when that cannot be done.

@@ -5,6 +5,21 @@
 #include "services/Handles.h"
 
 namespace quorvane::ui {
+namespace {
+
+// AdjustWindowRectEx at a DPI: the window rectangle for a client area.
+RECT WindowRectFor(const RECT& client, DWORD style, DWORD exStyle, UINT dpi) {
+  using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+  static const auto adjustForDpi = User32Function<AdjustFn>("AdjustWindowRectExForDpi");
+  RECT rect = client;
+  if (adjustForDpi == nullptr || !adjustForDpi(&rect, style, FALSE, exStyle, dpi)) {
+    rect = client;
+    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+  }
+  return rect;
+}
+
+}  // namespace
 
 UINT MonitorDpi(HWND window) {
   // From shcore.dll in the system folder: Windows 8.1 and later, not a known DLL of Windows'.
@@ -30,17 +45,6 @@ UINT DpiOf(HWND window) {
   const ScopedGetDc screen(nullptr);
   const UINT dpi = screen ? static_cast<UINT>(GetDeviceCaps(screen.get(), LOGPIXELSY)) : 96;
   return dpi != 0 ? dpi : 96;
-}
-
-RECT WindowRectFor(const RECT& client, DWORD style, DWORD exStyle, UINT dpi) {
-  using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-  static const auto adjustForDpi = User32Function<AdjustFn>("AdjustWindowRectExForDpi");
-  RECT rect = client;
-  if (adjustForDpi == nullptr || !adjustForDpi(&rect, style, FALSE, exStyle, dpi)) {
-    rect = client;
-    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
-  }
-  return rect;
 }
 
 RECT WorkArea(HMONITOR monitor) {

@@ -21,8 +21,6 @@ UINT DpiOf(HWND window);
 // The DPI of the monitor a window is on, as Windows 8.1 tells it where it has no
 // GetDpiForWindow; 0 when the system cannot tell.
 UINT MonitorDpi(HWND window);
-// AdjustWindowRectEx at a DPI: the window rectangle for a client area.
-RECT WindowRectFor(const RECT& client, DWORD style, DWORD exStyle, UINT dpi);
 
 // WM_GETDPISCALEDSIZE, which winuser.h declares only for Windows 10 builds (WINVER 0x0605).
 inline constexpr UINT kGetDpiScaledSize = 0x02E4;

@@ -19,10 +19,6 @@ namespace quorvane::ui {
 
 class PreviewWindow final : public Window<PreviewWindow> {
  public:
-  PreviewWindow() = default;
-  PreviewWindow(const PreviewWindow&) = delete;
-  PreviewWindow& operator=(const PreviewWindow&) = delete;
-
   // Reads `path` in the background and shows it beside line `item` of `list` when read; a
   // later ShowFor or Hide supersedes it. `font` (not owned) writes the line. `where`, when
   // given, tells in the background where the file is opened (PreviewReader::Read). The same

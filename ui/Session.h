@@ -30,8 +30,6 @@ class Session final : public WindowHost, private SkinsView, private VolumesView 
  public:
   Session();
   ~Session() override;
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
 
   // Opens the main window, centred on the screen, running its start-up. False, with a
   // sentence for the user in `error`, when that cannot be done.

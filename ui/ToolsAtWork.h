@@ -13,10 +13,6 @@ namespace quorvane::ui {
 
 class ToolsAtWork {
  public:
-  ToolsAtWork() = default;
-  ToolsAtWork(const ToolsAtWork&) = delete;
-  ToolsAtWork& operator=(const ToolsAtWork&) = delete;
-
   // Whether tools are at work now; the pointer changes at once, without waiting for the mouse
   // to move, and so does the taskbar button of `mainWindow` once the taskbar has announced it.
   void Set(HWND mainWindow, bool atWork);

@@ -76,13 +76,19 @@ class TableWindow : public Window<T> {
       return false;
     }
     if (!CreateWindowExW(exStyle, className, title, style, place.left, place.top, place.right - place.left,
-                         place.bottom - place.top, nullptr, nullptr, GetModuleHandleW(nullptr), static_cast<T*>(this))) {
-      error = LastErrorText(failure);
-      return false;
-    }
+                         place.bottom - place.top, nullptr, nullptr, GetModuleHandleW(nullptr),
+                         static_cast<T*>(this)))
+      return Fail(error, failure);
     host_.WindowOpened();
     dpi_ = DpiOf(this->hwnd_);
     return true;
+  }
+
+  // Puts the sentence for the user in `error`: `what`, and the reason that GetLastError gives;
+  // false, what the making of a window or its controls returns then.
+  static bool Fail(std::wstring& error, const std::wstring& what) {
+    error = LastErrorText(what);
+    return false;
   }
 
   // Takes the fonts for `dpi`; false, all kept as it was, when they cannot be made (the reason
