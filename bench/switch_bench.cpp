@@ -76,15 +76,9 @@ double PageAlone() {
   const POINT origin{strip.left - body.left, strip.top - body.top};
   std::vector<HWND> controls;
   for (const ControlDef& def : VolumesPageControls()) {
-    DWORD style = 0, exStyle = 0;
-    if (def.kind == Kind::kFolderList) {
-      style = FolderList::Style();
-      exStyle = FolderList::ExStyle();
-    } else if (def.kind == Kind::kFileList) {
-      style = FileList::Style();
-      exStyle = FileList::ExStyle();
-    }
-    HWND control = CreateControl(page, VolumesPageControls(), def, def.caption, origin, *fonts, style, exStyle);
+    const Quorvane::Styles styles = Quorvane::StylesOf(def);
+    HWND control = CreateControl(page, VolumesPageControls(), def, def.caption, origin, *fonts, styles.style,
+                                 styles.exStyle);
     if (control == nullptr) check::Abort(__FILE__, __LINE__, "no control");
     // The page as it first shows: "New Volume" chosen, the volume lists disabled.
     if (def.id == kOption9) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);

@@ -92,6 +92,12 @@ Quorvane::Quorvane(Session& session, PaneServices services)
   }
 }
 
+Quorvane::Styles Quorvane::StylesOf(const ControlDef& def) {
+  if (def.kind == Kind::kFolderList) return {FolderList::Style(), FolderList::ExStyle()};
+  if (def.kind == Kind::kFileList) return {FileList::Style(), FileList::ExStyle()};
+  return {def.id == kCommand1 ? static_cast<DWORD>(BS_DEFPUSHBUTTON) : 0, 0};
+}
+
 bool Quorvane::Create(int showCommand, std::wstring& error) {
   // Made hidden where it will show, sized for the system's DPI, which is the primary monitor's
   // as a rule: the window's own DPI decides, and it is placed again below where that differs.
@@ -181,17 +187,9 @@ bool Quorvane::MakePage(size_t i, std::wstring& error) {
   pages_[i] = page;
   const POINT origin = MeasureBody();
   for (const ControlDef& def : kPages[i]()) {
-    DWORD style = 0, exStyle = 0;
-    if (def.kind == Kind::kFolderList) {
-      style = FolderList::Style();
-      exStyle = FolderList::ExStyle();
-    } else if (def.kind == Kind::kFileList) {
-      style = FileList::Style();
-      exStyle = FileList::ExStyle();
-    } else if (def.id == kCommand1) {
-      style = BS_DEFPUSHBUTTON;  // Enter presses "Continue" while the Skins page shows
-    }
-    HWND control = CreateControl(page, kPages[i](), def, def.caption, origin, *fonts_, style, exStyle);
+    const Styles styles = StylesOf(def);
+    HWND control =
+        CreateControl(page, kPages[i](), def, def.caption, origin, *fonts_, styles.style, styles.exStyle);
     if (control == nullptr) return Fail(error, std::wstring(L"Quorvane cannot make its control ") + def.name);
     SetControl(def.id, control);
     if (def.accessibleName != nullptr) NameWhenAsked(control, def.accessibleName);

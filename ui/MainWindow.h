@@ -35,6 +35,13 @@ class Quorvane final : public TableWindow<Quorvane, kSSTab1, kCommand6> {
   // screen. False, with a sentence for the user in `error`, when that cannot be done.
   bool Create(int showCommand, std::wstring& error);
 
+  // What a control of the pages adds to its kind's styles: the lists' own, and the default
+  // button that Enter presses while the Skins page shows.
+  struct Styles {
+    DWORD style = 0, exStyle = 0;
+  };
+  static Styles StylesOf(const ControlDef& def);
+
   // Keyboard handling that the message loop must give the program's messages first: focus
   // moves, the default button, Ctrl+Tab between the pages. True when the message was used.
   bool PreTranslateMessage(MSG& msg);
